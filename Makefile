@@ -1,0 +1,63 @@
+# Two commands do everything: `make run` and `make test`. Both install what is missing first.
+BUILD := build
+JOBS := $(shell nproc)
+SRC := $(CURDIR)
+NATIVE := $(BUILD)/native
+SAN := $(BUILD)/san
+WIN32 := $(BUILD)/win32
+WIN64 := $(BUILD)/win64
+RELEASE := $(BUILD)/release
+FUZZ_SECONDS ?= 60
+
+.PHONY: all deps native san win32 win64 test run bench fuzz format clean
+
+all: native win32
+
+deps:
+	@scripts/install-deps.sh
+
+$(NATIVE)/CMakeCache.txt:
+	cmake -S . -B $(NATIVE) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+$(SAN)/CMakeCache.txt:
+	cmake -S . -B $(SAN) -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ \
+	  -DELEMTRIX_SANITIZE=ON -DELEMTRIX_FUZZ=ON >/dev/null
+$(WIN32)/CMakeCache.txt:
+	cmake -S . -B $(WIN32) -DCMAKE_BUILD_TYPE=Release \
+	  -DCMAKE_TOOLCHAIN_FILE=$(SRC)/cmake/mingw-i686.cmake >/dev/null
+$(WIN64)/CMakeCache.txt:
+	cmake -S . -B $(WIN64) -DCMAKE_BUILD_TYPE=Release -DELEMTRIX_TESTS=OFF \
+	  -DCMAKE_TOOLCHAIN_FILE=$(SRC)/cmake/mingw-x86_64.cmake >/dev/null
+$(RELEASE)/CMakeCache.txt:
+	cmake -S . -B $(RELEASE) -DCMAKE_BUILD_TYPE=Release -DELEMTRIX_TESTS=OFF \
+	  -DELEMTRIX_BENCH=ON >/dev/null
+
+native: deps $(NATIVE)/CMakeCache.txt
+	cmake --build $(NATIVE) -j$(JOBS)
+san: deps $(SAN)/CMakeCache.txt
+	cmake --build $(SAN) -j$(JOBS)
+win32: deps $(WIN32)/CMakeCache.txt
+	cmake --build $(WIN32) -j$(JOBS)
+win64: deps $(WIN64)/CMakeCache.txt
+	cmake --build $(WIN64) -j$(JOBS)
+
+test: native san win32 win64
+	ctest --test-dir $(NATIVE) --output-on-failure -j$(JOBS)
+	ctest --test-dir $(SAN) --output-on-failure -j$(JOBS)
+	scripts/wine-ctest.sh $(WIN32) --output-on-failure
+
+run: native win32
+	scripts/run.sh $(NATIVE) $(WIN32)
+
+bench: deps $(RELEASE)/CMakeCache.txt
+	cmake --build $(RELEASE) -j$(JOBS)
+	scripts/bench.sh $(RELEASE)
+
+fuzz: san
+	cd $(SAN)/engine && for f in driver_file_fuzz calculate_fuzz; do \
+	  ./$$f -max_total_time=$(FUZZ_SECONDS) -max_len=400 || exit 1; done
+
+format:
+	clang-format -i $$(git ls-files '*.cpp' '*.h')
+
+clean:
+	rm -rf $(BUILD)

@@ -1,0 +1,108 @@
+#include "app/calc/calc_report.h"
+
+#include "toolkit/number_text.h"
+
+#include <cstring>
+
+CalcDriver calculate_driver(const std::string &source, const DriverFileLines &lines) {
+    CalcDriver d{};
+    d.source = source;
+    std::memcpy(d.name, lines.text[0], sizeof d.name);
+    set_input_texts(d.inputs, lines);
+    d.findings = calculate(d.inputs, d.results);
+    return d;
+}
+
+// Unicode code points of Windows-1252 bytes 0x80 to 0x9F; the five unassigned bytes are shown
+// as U+FFFD.
+static const char16_t CP1252_HIGH[32] = {
+    0x20AC, 0xFFFD, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD, 0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178,
+};
+
+std::string cp1252_to_utf8(const std::string &text) {
+    std::string out;
+    out.reserve(text.size());
+    for (unsigned char c : text) {
+        char32_t u = c >= 0x80 && c < 0xA0 ? CP1252_HIGH[c - 0x80] : c;
+        if (u < 0x80) {
+            out += static_cast<char>(u);
+        } else if (u < 0x800) {
+            out += static_cast<char>(0xC0 | (u >> 6));
+            out += static_cast<char>(0x80 | (u & 0x3F));
+        } else {
+            out += static_cast<char>(0xE0 | (u >> 12));
+            out += static_cast<char>(0x80 | ((u >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (u & 0x3F));
+        }
+    }
+    return out;
+}
+
+std::string value_text(const ValueRow &row) {
+    char text[WT_NUMBER_TEXT_SIZE];
+    return wt_format_number(text, row.value, row.decimals);
+}
+
+constexpr std::size_t CAPTION_WIDTH = 16; // "Känslighet Watt" and a blank
+constexpr std::size_t VALUE_WIDTH = 12;
+
+static std::string pad_right(const std::string &cp1252, std::size_t width) {
+    std::string s = cp1252;
+    if (s.size() < width)
+        s.append(width - s.size(), ' ');
+    return s;
+}
+
+static std::string pad_left(const std::string &s, std::size_t width) {
+    return s.size() < width ? std::string(width - s.size(), ' ') + s : s;
+}
+
+std::string text_report(const CalcDriver &d) {
+    std::string out = "Fil: " + d.source + "\n";
+    out += "Namn: " + cp1252_to_utf8(d.name) + "\n";
+    for (const InputError &e : d.findings)
+        out += "INMATNINGSFEL: " + cp1252_to_utf8(input_error_message(e)) + "\n";
+    for (int i = 0; i < VALUE_ROW_COUNT; ++i) {
+        const ValueRow row = value_row(i, d.inputs, d.results);
+        // Padded before conversion: one Windows-1252 byte is one character.
+        out += cp1252_to_utf8(pad_right(row.caption, CAPTION_WIDTH)) +
+               pad_left(value_text(row), VALUE_WIDTH) + "  " + cp1252_to_utf8(row.unit) + "\n";
+    }
+    return out;
+}
+
+static std::string csv_field(const std::string &s) {
+    // Quoted also for edge blanks, which some readers would trim.
+    if (s.find_first_of(",\"\r\n") == std::string::npos &&
+        (s.empty() || (s.front() != ' ' && s.back() != ' ')))
+        return s;
+    std::string quoted = "\"";
+    for (char c : s) {
+        if (c == '"')
+            quoted += '"';
+        quoted += c;
+    }
+    return quoted + "\"";
+}
+
+std::string csv_header() {
+    std::string out = "file,name";
+    for (const InputDescriptor &d : INPUT_DESCRIPTORS)
+        out += std::string(",text_") + d.name;
+    for (int i = 0; i < SHOWN_INPUT_COUNT; ++i)
+        out += std::string(",") + INPUT_DESCRIPTORS[i].name;
+    for (const ResultDescriptor &r : RESULT_ROWS)
+        out += std::string(",") + r.name;
+    return out + "\n";
+}
+
+std::string csv_row(const CalcDriver &d) {
+    std::string out = csv_field(d.source) + "," + csv_field(cp1252_to_utf8(d.name));
+    for (const InputEntry &e : d.inputs.entry)
+        out += "," + csv_field(cp1252_to_utf8(e.text));
+    for (int i = 0; i < VALUE_ROW_COUNT; ++i)
+        out += "," + value_text(value_row(i, d.inputs, d.results));
+    return out + "\n";
+}

@@ -1,0 +1,38 @@
+# elemtrix_add_test(NAME SOURCES... LIBS ...): a GoogleTest program run by CTest, natively or,
+# in the Windows tree, under Wine in the tree's own prefix.
+if(ELEMTRIX_TESTS)
+  enable_testing()
+  set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+  include(GoogleTest)
+
+  if(WIN32)
+    set(ELEMTRIX_WINEPREFIX ${CMAKE_BINARY_DIR}/wine)
+    set(ELEMTRIX_WINE_ENV WINEPREFIX=${ELEMTRIX_WINEPREFIX} WINEDEBUG=-all)
+    add_test(NAME wine_prefix COMMAND ${PROJECT_SOURCE_DIR}/scripts/wine-prefix.sh ${ELEMTRIX_WINEPREFIX})
+    set_tests_properties(wine_prefix PROPERTIES FIXTURES_SETUP wine_prefix)
+    # A persistent server with Wine's own services started away from CTest's pipe: otherwise
+    # they inherit it from the first test and CTest waits for them.
+    add_test(NAME wine_server
+             COMMAND sh -c "wineserver -p 60 </dev/null >/dev/null 2>&1; wine wineboot </dev/null >/dev/null 2>&1")
+    set_tests_properties(wine_server PROPERTIES FIXTURES_SETUP wine FIXTURES_REQUIRED wine_prefix
+                         ENVIRONMENT "${ELEMTRIX_WINE_ENV}")
+  endif()
+endif()
+
+function(elemtrix_add_test name)
+  if(NOT ELEMTRIX_TESTS)
+    return()
+  endif()
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest_main)
+  if(WIN32)
+    add_test(NAME ${name} COMMAND ${name})
+    set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine ENVIRONMENT "${ELEMTRIX_WINE_ENV}"
+                         TIMEOUT 300)
+  else()
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 30)
+  endif()
+endfunction()

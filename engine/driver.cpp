@@ -1,0 +1,138 @@
+#include "engine/driver.h"
+
+#include <charconv>
+#include <cmath>
+#include <limits>
+
+const InputDescriptor INPUT_DESCRIPTORS[INPUT_COUNT] = {
+    {"Fs", "Fs", "Fs", "Hz", 8},
+    {"Re", "Re", "Re", "ohm", 8},
+    {"Zmax", "Zmax", "Zmax", "ohm", 8},
+    {"Sd", "Sd", "Sd", "cm2", 4},
+    {"Vas", "Vas", "Vas", "Liter", 8},
+    {"Qms", "Qms", "Qms", "Faktor", 8},
+    {"Qes", "Qes", "Qes", "Faktor", 8},
+    {"Qts", "Qts", "Qts", "Faktor", 8},
+    {"FsAdded", "Fs", "Fs med adderad massa", "Hz", 8},
+    {"AddedMass", "Vikt ad.massa", "Vikt ad.massa", "Gram", 8},
+};
+
+const ResultDescriptor RESULT_ROWS[RESULT_COUNT] = {
+    {"Ro", "Ro", "ohm", 2, &DriverResults::Ro},
+    {"R1", "R1", "ohm", 2, &DriverResults::R1},
+    {"ZF1ZF2", "ZF1/ZF2", "ohm", 2, &DriverResults::ZF1ZF2},
+    {"Mmr", "Mmr", "Gram", 2, &DriverResults::Mmr},
+    {"Mms", "Mms", "Gram", 2, &DriverResults::Mms},
+    {"Cms", "Cms", "m/N", 6, &DriverResults::Cms},
+    {"Cmes", "Cmes", "Farad", 6, &DriverResults::Cmes},
+    {"Bl", "Bl", "Bl", 2, &DriverResults::Bl},
+    {"MmsPlusMmr", "Mms+Mmr", "Gram", 2, &DriverResults::MmsPlusMmr},
+    {"SensitivityWatt", "Känslighet Watt", "Watt", 6, &DriverResults::SensitivityWatt},
+    {"SensitivityDb", "Känslighet dB", "dB", 2, &DriverResults::SensitivityDb},
+    {"Res", "Res", "ohm", 2, &DriverResults::Res},
+};
+
+constexpr int INPUT_DECIMALS = 2;
+
+ValueRow value_row(int row, const DriverInputs &inputs, const DriverResults &results) {
+    if (row < SHOWN_INPUT_COUNT) {
+        const InputDescriptor &d = INPUT_DESCRIPTORS[row];
+        return {d.caption, d.unit, INPUT_DECIMALS, inputs.entry[row].value};
+    }
+    const ResultDescriptor &r = RESULT_ROWS[row - SHOWN_INPUT_COUNT];
+    return {r.caption, r.unit, r.decimals, results.*r.member};
+}
+
+static bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+// Space, tab, LF, VT, FF and CR: the white space of the classic locale.
+static bool is_space(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+double text_to_value(const char *text) {
+    const char *p = text;
+    while (is_space(*p))
+        ++p;
+    bool negative = false;
+    if (*p == '+' || *p == '-')
+        negative = *p++ == '-';
+    const char *number = p; // from_chars takes no sign
+    int digits = 0;
+    int integer_digits = 0; // significant digits before the point, to tell overflow from underflow
+    bool leading_zero = true;
+    for (; is_digit(*p); ++p, ++digits) {
+        if (*p != '0')
+            leading_zero = false;
+        if (!leading_zero)
+            ++integer_digits;
+    }
+    if (*p == '.')
+        for (++p; is_digit(*p); ++p)
+            ++digits;
+    if (digits == 0)
+        return 0.0;
+    long exponent = 0;
+    if (*p == 'e' || *p == 'E') {
+        const char *e = p + 1;
+        bool exp_negative = false;
+        if (*e == '+' || *e == '-')
+            exp_negative = *e++ == '-';
+        if (is_digit(*e)) {
+            for (; is_digit(*e); ++e)
+                if (exponent < 100000)
+                    exponent = exponent * 10 + (*e - '0');
+            if (exp_negative)
+                exponent = -exponent;
+            p = e;
+        }
+    }
+    double value = 0.0;
+    std::from_chars_result r = std::from_chars(number, p, value, std::chars_format::general);
+    if (r.ec == std::errc::result_out_of_range)
+        value = integer_digits + exponent > 0 ? std::numeric_limits<double>::infinity() : 0.0;
+    return negative ? -value : value;
+}
+
+void convert_inputs(DriverInputs &inputs) {
+    for (InputEntry &e : inputs.entry)
+        e.value = text_to_value(e.text);
+}
+
+// Fixed approximations: results must match the figures users already have.
+constexpr double PI_APPROX = 3.14;
+constexpr double AIR_LOAD_FACTOR = 0.0031993;
+constexpr double COMPLIANCE_FACTOR = 0.0253;
+constexpr double GRAMS_PER_KILOGRAM = 1000;
+constexpr double TWO_PI_APPROX = 6.28;
+constexpr double FORCE_FACTOR_FACTOR = 2.51;
+constexpr double EFFICIENCY_FACTOR = 9.6e-10;
+constexpr double DECIBEL_FACTOR = 10.0;
+constexpr double DECIBEL_OFFSET = 112.2;
+
+DriverResults compute_results(const DriverInputs &in) {
+    const double Fs = in[InputId::Fs].value;
+    const double Re = in[InputId::Re].value;
+    const double Zmax = in[InputId::Zmax].value;
+    const double Sd = in[InputId::Sd].value;
+    const double Vas = in[InputId::Vas].value;
+    const double Qms = in[InputId::Qms].value;
+    const double Qes = in[InputId::Qes].value;
+    const double FsAdded = in[InputId::FsAdded].value;
+    const double AddedMass = in[InputId::AddedMass].value;
+
+    DriverResults r;
+    r.Ro = Zmax / Re;
+    r.R1 = std::sqrt(r.Ro);
+    r.ZF1ZF2 = Re * r.R1;
+    const double a = std::sqrt(Sd / PI_APPROX);
+    r.Mmr = AIR_LOAD_FACTOR * a * a * a;
+    const double q = Fs / FsAdded;
+    r.Mms = AddedMass / (q * q - 1);
+    r.Res = Zmax - Re;
+    r.Cms = COMPLIANCE_FACTOR / ((Fs * Fs) * (r.Mms / GRAMS_PER_KILOGRAM));
+    r.Cmes = Qms / ((TWO_PI_APPROX * Fs) * r.Res);
+    r.Bl = FORCE_FACTOR_FACTOR * std::sqrt((((Re * Fs) * r.Mms) / GRAMS_PER_KILOGRAM) / Qes);
+    r.MmsPlusMmr = r.Mms + r.Mmr;
+    r.SensitivityWatt = ((EFFICIENCY_FACTOR * (Fs * Fs * Fs)) * Vas) / Qes;
+    r.SensitivityDb = DECIBEL_FACTOR * std::log10(r.SensitivityWatt) + DECIBEL_OFFSET;
+    return r;
+}

@@ -1,0 +1,100 @@
+#include "engine/input_check.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+DriverInputs with_texts(std::initializer_list<std::pair<InputId, const char *>> texts,
+                        const char *others = "1") {
+    DriverInputs in{};
+    for (InputEntry &e : in.entry)
+        std::strcpy(e.text, others);
+    for (const auto &t : texts)
+        std::strcpy(in[t.first].text, t.second);
+    convert_inputs(in);
+    return in;
+}
+
+std::vector<std::string> messages(const std::vector<InputError> &errors) {
+    std::vector<std::string> out;
+    for (const InputError &e : errors)
+        out.push_back(input_error_message(e));
+    return out;
+}
+
+using Texts = std::vector<std::string>;
+
+TEST(TextChecks, CommaAndNonDigitByPosition) {
+    EXPECT_EQ(messages(check_input_texts(with_texts({{InputId::Fs, "12,5"}}))),
+              Texts{"Fs: Anv\xE4nd punkt som komma!"});
+    EXPECT_EQ(messages(check_input_texts(with_texts({{InputId::Re, "abc"}}))),
+              Texts(3, "Re: Anv\xE4nd endast siffror!"));
+    EXPECT_EQ(messages(check_input_texts(with_texts({{InputId::Fs, "1,5"}, {InputId::Re, "2,5"}}))),
+              (Texts{"Fs: Anv\xE4nd punkt som komma!", "Re: Anv\xE4nd punkt som komma!"}));
+    EXPECT_EQ(messages(check_input_texts(with_texts({{InputId::Fs, "a1,5"}}))),
+              (Texts{"Fs: Anv\xE4nd endast siffror!", "Fs: Anv\xE4nd punkt som komma!"}));
+}
+
+TEST(TextChecks, AllCommasOfAPositionComeBeforeItsNonDigits) {
+    const auto found = check_input_texts(
+        with_texts({{InputId::AddedMass, ",x"}, {InputId::Fs, "x,"}, {InputId::Re, ","}}));
+    ASSERT_EQ(found.size(), 5u);
+    EXPECT_EQ(found[0].input, InputId::Re);        // position 0, comma
+    EXPECT_EQ(found[1].input, InputId::AddedMass); // position 0, comma
+    EXPECT_EQ(found[2].input, InputId::Fs);        // position 0, non-digit
+    EXPECT_EQ(found[3].input, InputId::Fs);        // position 1, comma
+    EXPECT_EQ(found[4].input, InputId::AddedMass); // position 1, non-digit
+    EXPECT_EQ(found[4].kind, InputErrorKind::NonDigit);
+}
+
+TEST(TextChecks, OnlyTheFirstSixCharactersAreExamined) {
+    EXPECT_TRUE(check_input_texts(with_texts({{InputId::Fs, "123456,7"}})).empty());
+    EXPECT_TRUE(check_input_texts(with_texts({{InputId::Fs, "123456abc"}})).empty());
+    EXPECT_EQ(check_input_texts(with_texts({{InputId::Fs, "12345a"}})).size(), 1u);
+}
+
+TEST(TextChecks, ByteRangeOfNonDigits) {
+    // Everything below ':' passes, "e" and Windows-1252 letters do not, 0xFF passes.
+    EXPECT_TRUE(check_input_texts(with_texts({{InputId::Fs, " +-./9"}})).empty());
+    EXPECT_EQ(messages(check_input_texts(with_texts({{InputId::Qes, "1e3"}}))),
+              Texts{"Qes: Anv\xE4nd endast siffror!"});
+    EXPECT_EQ(check_input_texts(with_texts({{InputId::Fs, ":;\xE4\xF6\xE5\xFE"}})).size(), 6u);
+    EXPECT_TRUE(check_input_texts(with_texts({{InputId::Fs, "\xFF"}})).empty());
+    EXPECT_TRUE(check_input_texts(with_texts({}, "")).empty());
+}
+
+TEST(ValueCheck, BelowTheSmallestValueIsNoInput) {
+    EXPECT_EQ(messages(check_input_values(with_texts({{InputId::Vas, "-5"}}))),
+              Texts{"Vas: Ingen inmatning!"});
+    EXPECT_TRUE(check_input_values(with_texts({{InputId::Fs, "0.001"}})).empty());
+    EXPECT_EQ(check_input_values(with_texts({{InputId::Fs, "0.0009"}})).size(), 1u);
+    EXPECT_EQ(check_input_values(with_texts({{InputId::Re, "abc"}})).size(), 1u);
+}
+
+TEST(ValueCheck, AllEmptyGivesTenMessagesEndingWithTheOddOne) {
+    const Texts expected{
+        "Fs: Ingen inmatning!",   "Re: Ingen inmatning!",  "Zmax: Ingen inmatning!",
+        "Sd: Ingen inmatning!",   "Vas: Ingen inmatning!", "Qms: Ingen inmatning!",
+        "Qes: Ingen inmatning!",  "Qts: Ingen inmatning!", "Fs med adderad massa: Ingen inmatning!",
+        "Vikt ad.massa: Anv\xE4nd Ingen inmatning!"};
+    EXPECT_EQ(messages(check_input_values(with_texts({}, ""))), expected);
+}
+
+TEST(ValueCheck, NanIsNotReported) {
+    DriverInputs in = with_texts({});
+    in[InputId::Fs].value = NAN;
+    EXPECT_TRUE(check_input_values(in).empty());
+}
+
+TEST(Messages, AreWindows1252Bytes) {
+    const std::string m = input_error_message({InputId::FsAdded, InputErrorKind::Comma});
+    EXPECT_EQ(m, "Fs med adderad massa: Anv\xE4nd punkt som komma!");
+    EXPECT_EQ(m.size(), std::strlen("Fs med adderad massa: Anvand punkt som komma!"));
+}
+
+} // namespace

@@ -1,0 +1,14 @@
+// Message box, prefix copy and the Windows version report.
+#pragma once
+
+#include <windows.h>
+
+// An OK box; mode "D" empties the caller's text after the box is closed. Note the order:
+// caption before text.
+int wt_message_box(HWND owner, const char *caption, char *text, const char *mode);
+
+// The first n characters of source (all of them for n <= 0); returns dest.
+char *wt_copy_left(char *dest, const char *source, int n);
+
+// The version code of the system; "SHOW" also shows it in a box.
+int wt_os_info(const char *keyword);
