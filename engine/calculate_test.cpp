@@ -9,7 +9,8 @@
 namespace {
 
 TEST(Calculate, FindingsInMessageBoxOrderThenResults) {
-    const DriverFileLines lines = split_driver_file("n\n12,5\nabc\n40\n500\n-5\n3\n0.45\n0.39\n25\n");
+    const DriverFileLines lines =
+        split_driver_file("n\n12,5\nabc\n40\n500\n-5\n3\n0.45\n0.39\n25\n");
     DriverInputs in{};
     set_input_texts(in, lines);
     DriverResults r{};

@@ -27,8 +27,8 @@ const ResultDescriptor RESULT_ROWS[RESULT_COUNT] = {
     {"Cmes", "Cmes", "Farad", 6, &DriverResults::Cmes},
     {"Bl", "Bl", "Bl", 2, &DriverResults::Bl},
     {"MmsPlusMmr", "Mms+Mmr", "Gram", 2, &DriverResults::MmsPlusMmr},
-    {"SensitivityWatt", "Känslighet Watt", "Watt", 6, &DriverResults::SensitivityWatt},
-    {"SensitivityDb", "Känslighet dB", "dB", 2, &DriverResults::SensitivityDb},
+    {"SensitivityWatt", "K\xE4nslighet Watt", "Watt", 6, &DriverResults::SensitivityWatt},
+    {"SensitivityDb", "K\xE4nslighet dB", "dB", 2, &DriverResults::SensitivityDb},
     {"Res", "Res", "ohm", 2, &DriverResults::Res},
 };
 

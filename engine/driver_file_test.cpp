@@ -10,7 +10,9 @@
 
 namespace {
 
-std::string temp_path(const char *name) { return ::testing::TempDir() + name; }
+std::string temp_path(const char *name) {
+    return ::testing::TempDir() + name;
+}
 
 void put_bytes(const std::string &path, const std::string &bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
@@ -27,8 +29,8 @@ std::vector<std::string> texts_of(const DriverFileLines &lines) {
     return std::vector<std::string>(lines.text, lines.text + lines.count);
 }
 
-const char *const ELEVEN[DRIVER_FILE_LINES] = {"Ab cd", "28", "6,3", "22", "220", "12",
-                                               "0.1", "0.38", "0.33", "22.5", "10"};
+const char *const ELEVEN[DRIVER_FILE_LINES] = {"Ab cd", "28",   "6,3",  "22",   "220", "12",
+                                               "0.1",   "0.38", "0.33", "22.5", "10"};
 
 TEST(Split, LinesWithEitherLineEnd) {
     const DriverFileLines crlf = split_driver_file("a\r\nb\r\n\r\nc");
@@ -78,8 +80,8 @@ TEST(WriteRead, ElevenTextsMakeTheKnownBytes) {
 }
 
 TEST(WriteRead, EmptyFieldsAndBlanksKeepTheirPlace) {
-    const char *const texts[DRIVER_FILE_LINES] = {" \xE5\xE4\xF6 ", "12,5", "", " 6 ", "", "",
-                                                  "", "", "", "", "x"};
+    const char *const texts[DRIVER_FILE_LINES] = {
+        " \xE5\xE4\xF6 ", "12,5", "", " 6 ", "", "", "", "", "", "", "x"};
     const std::string path = temp_path("gaps.spk");
     ASSERT_TRUE(write_driver_file(path.c_str(), texts));
     EXPECT_EQ(bytes_of(path), " \xE5\xE4\xF6 \r\n12,5\r\n\r\n 6 \r\n\r\n\r\n\r\n\r\n\r\n\r\nx\r\n");

@@ -2,19 +2,19 @@
 
 // By input in canonical order, then by kind: comma, non-digit, no input.
 static const char *const MESSAGES[INPUT_COUNT][3] = {
-    {"Fs: Använd punkt som komma!", "Fs: Använd endast siffror!", "Fs: Ingen inmatning!"},
-    {"Re: Använd punkt som komma!", "Re: Använd endast siffror!", "Re: Ingen inmatning!"},
-    {"Zmax: Använd punkt som komma!", "Zmax: Använd endast siffror!", "Zmax: Ingen inmatning!"},
-    {"Sd: Använd punkt som komma!", "Sd: Använd endast siffror!", "Sd: Ingen inmatning!"},
-    {"Vas: Använd punkt som komma!", "Vas: Använd endast siffror!", "Vas: Ingen inmatning!"},
-    {"Qms: Använd punkt som komma!", "Qms: Använd endast siffror!", "Qms: Ingen inmatning!"},
-    {"Qes: Använd punkt som komma!", "Qes: Använd endast siffror!", "Qes: Ingen inmatning!"},
-    {"Qts: Använd punkt som komma!", "Qts: Använd endast siffror!", "Qts: Ingen inmatning!"},
-    {"Fs med adderad massa: Använd punkt som komma!", "Fs med adderad massa: Använd endast siffror!",
+    {"Fs: Anv\xE4nd punkt som komma!", "Fs: Anv\xE4nd endast siffror!", "Fs: Ingen inmatning!"},
+    {"Re: Anv\xE4nd punkt som komma!", "Re: Anv\xE4nd endast siffror!", "Re: Ingen inmatning!"},
+    {"Zmax: Anv\xE4nd punkt som komma!", "Zmax: Anv\xE4nd endast siffror!", "Zmax: Ingen inmatning!"},
+    {"Sd: Anv\xE4nd punkt som komma!", "Sd: Anv\xE4nd endast siffror!", "Sd: Ingen inmatning!"},
+    {"Vas: Anv\xE4nd punkt som komma!", "Vas: Anv\xE4nd endast siffror!", "Vas: Ingen inmatning!"},
+    {"Qms: Anv\xE4nd punkt som komma!", "Qms: Anv\xE4nd endast siffror!", "Qms: Ingen inmatning!"},
+    {"Qes: Anv\xE4nd punkt som komma!", "Qes: Anv\xE4nd endast siffror!", "Qes: Ingen inmatning!"},
+    {"Qts: Anv\xE4nd punkt som komma!", "Qts: Anv\xE4nd endast siffror!", "Qts: Ingen inmatning!"},
+    {"Fs med adderad massa: Anv\xE4nd punkt som komma!", "Fs med adderad massa: Anv\xE4nd endast siffror!",
      "Fs med adderad massa: Ingen inmatning!"},
     // Users know this one as it stands.
-    {"Vikt ad.massa: Använd punkt som komma!", "Vikt ad.massa: Använd endast siffror!",
-     "Vikt ad.massa: Använd Ingen inmatning!"},
+    {"Vikt ad.massa: Anv\xE4nd punkt som komma!", "Vikt ad.massa: Anv\xE4nd endast siffror!",
+     "Vikt ad.massa: Anv\xE4nd Ingen inmatning!"},
 };
 
 const char *input_error_message(const InputError &error) {

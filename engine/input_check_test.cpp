@@ -77,11 +77,16 @@ TEST(ValueCheck, BelowTheSmallestValueIsNoInput) {
 }
 
 TEST(ValueCheck, AllEmptyGivesTenMessagesEndingWithTheOddOne) {
-    const Texts expected{
-        "Fs: Ingen inmatning!",   "Re: Ingen inmatning!",  "Zmax: Ingen inmatning!",
-        "Sd: Ingen inmatning!",   "Vas: Ingen inmatning!", "Qms: Ingen inmatning!",
-        "Qes: Ingen inmatning!",  "Qts: Ingen inmatning!", "Fs med adderad massa: Ingen inmatning!",
-        "Vikt ad.massa: Anv\xE4nd Ingen inmatning!"};
+    const Texts expected{"Fs: Ingen inmatning!",
+                         "Re: Ingen inmatning!",
+                         "Zmax: Ingen inmatning!",
+                         "Sd: Ingen inmatning!",
+                         "Vas: Ingen inmatning!",
+                         "Qms: Ingen inmatning!",
+                         "Qes: Ingen inmatning!",
+                         "Qts: Ingen inmatning!",
+                         "Fs med adderad massa: Ingen inmatning!",
+                         "Vikt ad.massa: Anv\xE4nd Ingen inmatning!"};
     EXPECT_EQ(messages(check_input_values(with_texts({}, ""))), expected);
 }
 

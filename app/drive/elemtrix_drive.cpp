@@ -1,0 +1,102 @@
+// Drives a running Elemtrix from outside, for `make run` without a display and for the start-up
+// benchmark:
+//   elemtrix-drive fill              types the worked example and presses "Kalkylera"
+//   elemtrix-drive close             closes the window
+//   elemtrix-drive startup EXE TITLE starts EXE, prints the milliseconds until its window is
+//                                    painted and its peak memory, closes it, prints its exit code
+#include <windows.h>
+
+#include <psapi.h>
+
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+const char TITLE[] = "Elemtrix       Beräknar TS-parametrar ur uppmätt element";
+const char *const WORKED[] = {"30", "6", "40", "500", "50", "3", "0.45", "0.39", "25", "20"};
+constexpr int CALCULATE = 1000;
+constexpr DWORD WAIT_LIMIT_MS = 20000;
+
+HWND wait_for_window(const char *title, DWORD limit_ms) {
+    const DWORD start = GetTickCount();
+    for (;;) {
+        HWND window = FindWindowA(title, title);
+        if (window && IsWindowVisible(window) && !GetUpdateRect(window, nullptr, FALSE))
+            return window;
+        if (GetTickCount() - start > limit_ms)
+            return nullptr;
+        Sleep(1);
+    }
+}
+
+BOOL CALLBACK collect_edit(HWND child, LPARAM list) {
+    char name[16];
+    GetClassNameA(child, name, sizeof name);
+    if (lstrcmpiA(name, "Edit") == 0)
+        reinterpret_cast<std::vector<HWND> *>(list)->push_back(child);
+    return TRUE;
+}
+
+int fill() {
+    HWND window = wait_for_window(TITLE, WAIT_LIMIT_MS);
+    if (!window)
+        return 1;
+    std::vector<HWND> edits; // the name field first, then the inputs in their order
+    EnumChildWindows(window, collect_edit, reinterpret_cast<LPARAM>(&edits));
+    if (edits.size() != 11)
+        return 1;
+    for (int i = 0; i < 10; ++i)
+        for (const char *c = WORKED[i]; *c; ++c)
+            SendMessageA(edits[i + 1], WM_CHAR, static_cast<unsigned char>(*c), 0);
+    SendMessageA(GetDlgItem(window, CALCULATE), BM_CLICK, 0, 0);
+    return wait_for_window(TITLE, WAIT_LIMIT_MS) ? 0 : 1;
+}
+
+int close() {
+    HWND window = FindWindowA(TITLE, TITLE);
+    return window && PostMessageA(window, WM_CLOSE, 0, 0) ? 0 : 1;
+}
+
+int startup(const char *exe, const char *title) {
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    LARGE_INTEGER frequency, start, end;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&start);
+    std::vector<char> command(exe, exe + std::strlen(exe) + 1);
+    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                        &pi))
+        return 1;
+    HWND window = wait_for_window(title, WAIT_LIMIT_MS);
+    QueryPerformanceCounter(&end);
+    PROCESS_MEMORY_COUNTERS memory{};
+    GetProcessMemoryInfo(pi.hProcess, &memory, sizeof memory);
+    if (window)
+        PostMessageA(window, WM_CLOSE, 0, 0);
+    WaitForSingleObject(pi.hProcess, WAIT_LIMIT_MS);
+    DWORD code = 1;
+    GetExitCodeProcess(pi.hProcess, &code);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    std::printf("startup_ms %.2f\npeak_memory_kb %lu\nexit_code %lu\n",
+                1000.0 * (end.QuadPart - start.QuadPart) / frequency.QuadPart,
+                static_cast<unsigned long>(memory.PeakWorkingSetSize / 1024),
+                static_cast<unsigned long>(code));
+    return window ? 0 : 1;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    if (argc == 2 && std::strcmp(argv[1], "fill") == 0)
+        return fill();
+    if (argc == 2 && std::strcmp(argv[1], "close") == 0)
+        return close();
+    if (argc == 4 && std::strcmp(argv[1], "startup") == 0)
+        return startup(argv[2], argv[3]);
+    std::fputs("usage: elemtrix-drive fill | close | startup EXE TITLE\n", stderr);
+    return 2;
+}

@@ -1,0 +1,44 @@
+#include "engine/impedance.h"
+
+#include <cmath>
+#include <complex>
+
+constexpr int BISECTION_STEPS = 200; // far more than a double's bits: ends when the bracket stops
+
+static bool usable(double v) {
+    return std::isfinite(v) && v > 0;
+}
+
+bool make_impedance_model(const DriverInputs &inputs, const DriverResults &results,
+                          ImpedanceModel &model) {
+    model = {inputs[InputId::Fs].value, inputs[InputId::Re].value, results.Res,
+             inputs[InputId::Qms].value};
+    return usable(model.Fs) && usable(model.Re) && usable(model.Res) && usable(model.Qms);
+}
+
+double impedance_magnitude(const ImpedanceModel &m, double f) {
+    const std::complex<double> denominator(1.0, m.Qms * (f / m.Fs - m.Fs / f));
+    return std::abs(m.Re + m.Res / denominator);
+}
+
+// The curve rises monotonically up to Fs and falls after it, so one sign change is one crossing.
+static double crossing(const ImpedanceModel &m, double level, double from, double to) {
+    double near = from, far = to;
+    const bool from_below = impedance_magnitude(m, from) < level;
+    if (from_below == (impedance_magnitude(m, to) < level))
+        return NAN;
+    for (int i = 0; i < BISECTION_STEPS; ++i) {
+        const double mid = (near + far) / 2;
+        if (mid == near || mid == far)
+            break;
+        if ((impedance_magnitude(m, mid) < level) == from_below)
+            near = mid;
+        else
+            far = mid;
+    }
+    return (near + far) / 2;
+}
+
+SideFrequencies side_frequencies(const ImpedanceModel &m, double level) {
+    return {crossing(m, level, m.Fs / PLOT_SPAN, m.Fs), crossing(m, level, m.Fs, m.Fs * PLOT_SPAN)};
+}

@@ -1,0 +1,54 @@
+#include "engine/uncertainty.h"
+
+#include <cmath>
+
+// The central-difference step as a share of the tolerance: small enough for the first-order
+// figure, large enough that rounding in the formulas stays far below it.
+constexpr double STEP_SHARE = 1e-3;
+constexpr double PERCENT = 100.0;
+
+double absolute_tolerance(const InputTolerance &tolerance, double value) {
+    return tolerance.percent ? std::fabs(value) * tolerance.amount / PERCENT : tolerance.amount;
+}
+
+static void row_values(const DriverInputs &inputs, double (&values)[VALUE_ROW_COUNT]) {
+    const DriverResults results = compute_results(inputs);
+    for (int row = 0; row < VALUE_ROW_COUNT; ++row)
+        values[row] = value_row(row, inputs, results).value;
+}
+
+Uncertainties propagate_uncertainty(const DriverInputs &inputs, const Tolerances &tolerances) {
+    double sum_of_squares[VALUE_ROW_COUNT] = {};
+    double largest_share[VALUE_ROW_COUNT] = {};
+    Uncertainties u;
+    for (RowUncertainty &r : u.row)
+        r.largest = -1;
+
+    DriverInputs moved = inputs;
+    for (int i = 0; i < INPUT_COUNT; ++i) {
+        const double x = inputs.entry[i].value;
+        const double sigma = absolute_tolerance(tolerances.input[i], x);
+        if (!(sigma > 0))
+            continue;
+        const double h = sigma * STEP_SHARE;
+        double up[VALUE_ROW_COUNT], down[VALUE_ROW_COUNT];
+        moved.entry[i].value = x + h;
+        row_values(moved, up);
+        moved.entry[i].value = x - h;
+        row_values(moved, down);
+        moved.entry[i].value = x;
+        for (int row = 0; row < VALUE_ROW_COUNT; ++row) {
+            const double share = std::fabs((up[row] - down[row]) / (2 * h)) * sigma;
+            sum_of_squares[row] += share * share;
+            if (share > largest_share[row]) {
+                largest_share[row] = share;
+                u.row[row].largest = i;
+            }
+        }
+    }
+    double values[VALUE_ROW_COUNT];
+    row_values(inputs, values);
+    for (int row = 0; row < VALUE_ROW_COUNT; ++row)
+        u.row[row].plus_minus = std::isfinite(values[row]) ? std::sqrt(sum_of_squares[row]) : NAN;
+    return u;
+}

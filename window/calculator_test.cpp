@@ -1,0 +1,276 @@
+#include "window/calculator.h"
+
+#include "engine/driver.h"
+#include "toolkit/controls.h"
+#include "toolkit/paint.h"
+#include "toolkit/test_support/box_catcher.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+const char *const WORKED[INPUT_COUNT] = {"30", "6", "40", "500", "50", "3", "0.45", "0.39", "25", "20"};
+const char *const WORKED_COLUMN[VALUE_ROW_COUNT] = {
+    "30.00", "6.00",  "40.00",    "500.00",   "50.00", "3.00",  "0.45",     "0.39",  "6.67", "2.58",
+    "15.49", "6.43",  "45.45",    "0.000618", "0.000468", "10.70", "51.88", "0.002880", "86.79", "34.00"};
+
+constexpr int VALUE_X = 410, UNIT_X = 465, ROW_TOP = 70, ROW_STEP = 20, ROW_HEIGHT = 16;
+
+struct Calculator : ::testing::Test {
+    HINSTANCE instance = GetModuleHandleA(nullptr);
+    HWND window = nullptr;
+
+    void SetUp() override {
+        window = create_calculator(instance);
+        ASSERT_NE(window, nullptr);
+        UpdateWindow(window);
+    }
+    void TearDown() override {
+        if (IsWindow(window))
+            DestroyWindow(window);
+        UnregisterClassA(CALCULATOR_TITLE, instance);
+        MSG m;
+        while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
+        }
+    }
+
+    void type(const char *const texts[INPUT_COUNT]) {
+        for (int i = 0; i < INPUT_COUNT; ++i)
+            wt_set_text(calculator_field(i + 1), texts[i]);
+    }
+    std::vector<std::string> calculate(WPARAM command = ID_CALCULATE) {
+        start_catching_boxes();
+        SendMessageA(window, WM_COMMAND, command, 0);
+        std::vector<std::string> texts;
+        for (const CaughtBox &box : stop_catching_boxes()) {
+            EXPECT_EQ(box.caption, "INMATNINGSFEL");
+            EXPECT_EQ(box.owner, window);
+            EXPECT_EQ(box.style, static_cast<UINT>(MB_OK));
+            texts.push_back(box.text);
+        }
+        UpdateWindow(window);
+        return texts;
+    }
+};
+
+// The client pixels of a rectangle, row by row.
+std::vector<COLORREF> capture(HDC source, int x, int y, int width, int height) {
+    HDC dc = CreateCompatibleDC(source);
+    HBITMAP bitmap = CreateCompatibleBitmap(source, width, height);
+    HGDIOBJ old = SelectObject(dc, bitmap);
+    BitBlt(dc, 0, 0, width, height, source, x, y, SRCCOPY);
+    std::vector<COLORREF> pixels;
+    for (int j = 0; j < height; ++j)
+        for (int i = 0; i < width; ++i)
+            pixels.push_back(GetPixel(dc, i, j));
+    SelectObject(dc, old);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+    return pixels;
+}
+
+// What the value column shows in a row, compared with the same text drawn in the label font in
+// red on the window's background.
+std::vector<COLORREF> expected_row(HWND window, const char *text) {
+    static HFONT label_font = wt_create_font(16, 6, 0, 300, 0, 0, "Arial");
+    const int width = UNIT_X - VALUE_X;
+    HDC screen = GetDC(window);
+    HDC dc = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, ROW_HEIGHT);
+    HGDIOBJ old_bitmap = SelectObject(dc, bitmap);
+    RECT all = {0, 0, width, ROW_HEIGHT};
+    HBRUSH face = CreateSolidBrush(GetSysColor(COLOR_BTNFACE));
+    FillRect(dc, &all, face);
+    DeleteObject(face);
+    HGDIOBJ old_font = SelectObject(dc, label_font);
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, RGB(255, 0, 0));
+    TextOutA(dc, 0, 0, text, lstrlenA(text));
+    SelectObject(dc, old_font);
+    std::vector<COLORREF> pixels = capture(dc, 0, 0, width, ROW_HEIGHT);
+    SelectObject(dc, old_bitmap);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+    ReleaseDC(window, screen);
+    return pixels;
+}
+
+std::vector<COLORREF> shown_row(HWND window, int row) {
+    HDC dc = GetDC(window);
+    std::vector<COLORREF> pixels =
+        capture(dc, VALUE_X, ROW_TOP + row * ROW_STEP, UNIT_X - VALUE_X, ROW_HEIGHT);
+    ReleaseDC(window, dc);
+    return pixels;
+}
+
+void expect_column(HWND window, const char *const texts[VALUE_ROW_COUNT]) {
+    for (int row = 0; row < VALUE_ROW_COUNT; ++row)
+        EXPECT_TRUE(shown_row(window, row) == expected_row(window, texts[row]))
+            << "row " << row << " does not show " << texts[row];
+}
+
+TEST_F(Calculator, WindowTitleStyleSizeAndPlace) {
+    char title[128];
+    GetWindowTextA(window, title, sizeof title);
+    EXPECT_STREQ(title, "Elemtrix       Ber\xE4knar TS-parametrar ur uppm\xE4tt element");
+    GetClassNameA(window, title, sizeof title);
+    EXPECT_STREQ(title, CALCULATOR_TITLE);
+    const LONG style = GetWindowLongA(window, GWL_STYLE);
+    EXPECT_EQ(style & (WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME),
+              WS_SYSMENU | WS_MINIMIZEBOX);
+    RECT r;
+    GetWindowRect(window, &r);
+    const int caption = GetSystemMetrics(SM_CYCAPTION);
+    EXPECT_EQ(r.right - r.left, 525);
+    EXPECT_EQ(r.bottom - r.top, 513 + caption);
+    EXPECT_EQ(r.left, (GetSystemMetrics(SM_CXSCREEN) - 525) / 2);
+    EXPECT_EQ(r.top, (GetSystemMetrics(SM_CYSCREEN) - (513 + caption + caption)) / 2);
+    EXPECT_NE(GetClassLongPtrA(window, GCLP_HICON), 0u);
+}
+
+TEST_F(Calculator, FieldsWhereTheLayoutPutsThem) {
+    struct Expected {
+        int x, y, width, limit;
+    } fields[DRIVER_FILE_LINES] = {
+        {160, 10, 200, 100}, {120, 100, 45, 8}, {120, 130, 45, 8}, {120, 160, 45, 8},
+        {120, 190, 45, 4},   {120, 220, 45, 8}, {120, 250, 45, 8}, {120, 280, 45, 8},
+        {120, 310, 45, 8},   {120, 370, 40, 8}, {120, 400, 40, 8},
+    };
+    HDC dc = GetDC(window);
+    const int field_height = -MulDiv(8, GetDeviceCaps(dc, LOGPIXELSY), 72);
+    ReleaseDC(window, dc);
+    for (int line = 0; line < DRIVER_FILE_LINES; ++line) {
+        HWND field = calculator_field(line);
+        RECT r;
+        GetWindowRect(field, &r);
+        MapWindowPoints(nullptr, window, reinterpret_cast<POINT *>(&r), 2);
+        EXPECT_EQ(r.left, fields[line].x) << line;
+        EXPECT_EQ(r.top, fields[line].y) << line;
+        EXPECT_EQ(r.right - r.left, fields[line].width) << line;
+        EXPECT_EQ(r.bottom - r.top, 20) << line;
+        EXPECT_EQ(SendMessageA(field, EM_GETLIMITTEXT, 0, 0), fields[line].limit) << line;
+        HFONT font = reinterpret_cast<HFONT>(SendMessageA(field, WM_GETFONT, 0, 0));
+        if (line == 0) {
+            EXPECT_EQ(font, nullptr); // the system font
+            continue;
+        }
+        LOGFONTA lf;
+        ASSERT_TRUE(GetObjectA(font, sizeof lf, &lf));
+        EXPECT_EQ(lf.lfHeight, field_height);
+        EXPECT_EQ(lf.lfWeight, 400);
+        EXPECT_STREQ(lf.lfFaceName, "Arial");
+    }
+}
+
+TEST_F(Calculator, ThreeDefaultButtons) {
+    struct Expected {
+        WPARAM id;
+        const char *caption;
+        int x, y;
+    } buttons[] = {{ID_CALCULATE, "Kalkylera", 234, 200},
+                   {ID_OPEN, "\xD6ppna", 10, 10},
+                   {ID_SAVE, "Spara", 459, 10}};
+    for (const Expected &b : buttons) {
+        HWND button = GetDlgItem(window, static_cast<int>(b.id));
+        ASSERT_NE(button, nullptr) << b.caption;
+        char caption[32];
+        GetWindowTextA(button, caption, sizeof caption);
+        EXPECT_STREQ(caption, b.caption);
+        RECT r;
+        GetWindowRect(button, &r);
+        MapWindowPoints(nullptr, window, reinterpret_cast<POINT *>(&r), 2);
+        EXPECT_EQ(r.left, b.x);
+        EXPECT_EQ(r.top, b.y);
+        EXPECT_EQ(r.right - r.left, 50);
+        EXPECT_EQ(r.bottom - r.top, 25);
+        EXPECT_EQ(GetWindowLongA(button, GWL_STYLE) & 0xFFFF, 0x1301);
+    }
+}
+
+TEST_F(Calculator, ZerosBeforeTheFirstCalculation) {
+    const char *zeros[VALUE_ROW_COUNT];
+    for (int row = 0; row < VALUE_ROW_COUNT; ++row)
+        zeros[row] = row == 13 || row == 14 || row == 17 ? "0.000000" : "0.00";
+    expect_column(window, zeros);
+}
+
+TEST_F(Calculator, WorkedExampleWithoutMessages) {
+    type(WORKED);
+    EXPECT_TRUE(calculate().empty());
+    expect_column(window, WORKED_COLUMN);
+    EXPECT_TRUE(calculate().empty()); // again: the same column
+    expect_column(window, WORKED_COLUMN);
+}
+
+TEST_F(Calculator, AllEmptyGivesTenNoInputBoxesThenNan) {
+    const std::vector<std::string> expected = {
+        "Fs: Ingen inmatning!",   "Re: Ingen inmatning!",  "Zmax: Ingen inmatning!",
+        "Sd: Ingen inmatning!",   "Vas: Ingen inmatning!", "Qms: Ingen inmatning!",
+        "Qes: Ingen inmatning!",  "Qts: Ingen inmatning!", "Fs med adderad massa: Ingen inmatning!",
+        "Vikt ad.massa: Anv\xE4nd Ingen inmatning!"};
+    EXPECT_EQ(calculate(), expected);
+    const char *column[VALUE_ROW_COUNT];
+    for (int row = 0; row < VALUE_ROW_COUNT; ++row)
+        column[row] = row < 8 || row == 11 || row == 19 ? "0.00" : "nan";
+    expect_column(window, column);
+}
+
+TEST_F(Calculator, DoubtfulEntriesInTheirOrder) {
+    const char *texts[INPUT_COUNT] = {"12,5", "abc", "a1,5", "1", "123456,7", "1e3", "-5", "1", "1", "1"};
+    type(texts);
+    const std::string digits = ": Anv\xE4nd endast siffror!", comma = ": Anv\xE4nd punkt som komma!";
+    const std::vector<std::string> expected = {
+        "Re" + digits,  "Zmax" + digits, "Re" + digits,           "Qms" + digits,
+        "Fs" + comma,   "Zmax" + comma,  "Re" + digits,           "Re: Ingen inmatning!",
+        "Zmax: Ingen inmatning!", "Qes: Ingen inmatning!"};
+    EXPECT_EQ(calculate(), expected);
+    EXPECT_TRUE(shown_row(window, 0) == expected_row(window, "12.00"));
+    EXPECT_TRUE(shown_row(window, 4) == expected_row(window, "123456.00"));
+    EXPECT_TRUE(shown_row(window, 5) == expected_row(window, "1000.00"));
+}
+
+TEST_F(Calculator, OnlyTheWholeCommandRunsIt) {
+    EXPECT_TRUE(calculate(MAKEWPARAM(ID_CALCULATE, 1)).empty());
+    // Enter and Tab in a field reach the window as commands 13 and 9, which run nothing.
+    start_catching_boxes();
+    for (WPARAM key : {VK_RETURN, VK_TAB}) {
+        SendMessageA(calculator_field(1), WM_KEYDOWN, key, 0);
+        SendMessageA(calculator_field(1), WM_CHAR, key, 0);
+    }
+    MSG m;
+    while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE))
+        DispatchMessageA(&m);
+    EXPECT_TRUE(stop_catching_boxes().empty());
+}
+
+TEST_F(Calculator, LongValuesStayClearOfTheUnits) {
+    char text[WT_NUMBER_TEXT_SIZE];
+    value_column_text(window, 99999999.0, 2, text);
+    EXPECT_STREQ(text, "1.00e+08");
+    value_column_text(window, -1e300, 6, text);
+    EXPECT_NE(std::string(text).find("e+300"), std::string::npos);
+    value_column_text(window, 12345.67, 2, text);
+    EXPECT_STREQ(text, "12345.67");
+    value_column_text(window, -INFINITY, 2, text);
+    EXPECT_STREQ(text, "-inf");
+
+    const char *wide[INPUT_COUNT] = {"99999999", "6", "40", "500", "50", "3", "0.45", "0.39", "25", "20"};
+    type(wide);
+    calculate();
+    EXPECT_TRUE(shown_row(window, 0) == expected_row(window, "1.00e+08"));
+    type(WORKED);
+    calculate();
+    expect_column(window, WORKED_COLUMN); // nothing of the wider text is left
+}
+
+TEST_F(Calculator, ClosingEndsTheLoopWithZero) {
+    DestroyWindow(window);
+    MSG m;
+    ASSERT_TRUE(PeekMessageA(&m, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    EXPECT_EQ(m.wParam, 0u);
+}
+
+} // namespace
