@@ -1,12 +1,14 @@
 #include "window/calculator.h"
 
 #include "engine/driver.h"
+#include "engine/driver_file.h"
 #include "toolkit/controls.h"
 #include "toolkit/paint.h"
 #include "toolkit/test_support/box_catcher.h"
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -128,7 +130,13 @@ TEST_F(Calculator, WindowTitleStyleSizeAndPlace) {
     EXPECT_EQ(r.bottom - r.top, 513 + caption);
     EXPECT_EQ(r.left, (GetSystemMetrics(SM_CXSCREEN) - 525) / 2);
     EXPECT_EQ(r.top, (GetSystemMetrics(SM_CYSCREEN) - (513 + caption + caption)) / 2);
-    EXPECT_NE(GetClassLongPtrA(window, GCLP_HICON), 0u);
+    ICONINFO icon;
+    ASSERT_TRUE(GetIconInfo(reinterpret_cast<HICON>(GetClassLongPtrA(window, GCLP_HICON)), &icon));
+    BITMAP mask;
+    GetObjectA(icon.hbmMask, sizeof mask, &mask);
+    EXPECT_EQ(mask.bmWidth, 32);
+    DeleteObject(icon.hbmMask);
+    DeleteObject(icon.hbmColor);
 }
 
 TEST_F(Calculator, FieldsWhereTheLayoutPutsThem) {
