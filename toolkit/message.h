@@ -12,3 +12,10 @@ char *wt_copy_left(char *dest, const char *source, int n);
 
 // The version code of the system; "SHOW" also shows it in a box.
 int wt_os_info(const char *keyword);
+
+// The version code of a version record, and the major.minor number its report shows.
+int wt_os_version_code(const OSVERSIONINFOA &info, int *shown_major, int *shown_minor);
+
+// Writes the report that "SHOW" displays for a version record; returns the version code.
+constexpr int WT_OS_REPORT_SIZE = 1024;
+int wt_os_report(const OSVERSIONINFOA &info, char (&text)[WT_OS_REPORT_SIZE]);

@@ -7,6 +7,10 @@
 // first window. Until then windows get DefWindowProcA.
 void wt_set_window_procedure(WNDPROC procedure);
 
+// The number of the message that a window made here is handling now, 0 when it is handling
+// none: painting erases and validates once per message rather than once per label.
+unsigned long wt_message_serial(HWND window);
+
 // Creates, shows and gives the button-face background to a window whose class is named after
 // the title ("Class%li" of the instance for an empty title). height excludes the caption.
 // Null when the class or the window cannot be made, for instance for a second window with the
