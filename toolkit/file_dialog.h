@@ -19,3 +19,8 @@ int wt_open_file_dialog(HWND owner, const char *title, const char *result_kind,
                         const char *filter_keyword, const char *own_filter);
 int wt_save_file_dialog(HWND owner, const char *title, const char *result_kind,
                         const char *filter_keyword, const char *own_filter);
+
+// Read-only views of the two dialogs' settings records, for tests that check what the system is
+// handed. The records are filled by each call and keep their contents between calls.
+const OPENFILENAMEA &wt_open_record();
+const OPENFILENAMEA &wt_save_record();
