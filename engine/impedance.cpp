@@ -1,7 +1,6 @@
 #include "engine/impedance.h"
 
 #include <cmath>
-#include <complex>
 
 constexpr int BISECTION_STEPS = 200; // far more than a double's bits: ends when the bracket stops
 
@@ -17,8 +16,13 @@ bool make_impedance_model(const DriverInputs &inputs, const DriverResults &resul
 }
 
 double impedance_magnitude(const ImpedanceModel &m, double f) {
-    const std::complex<double> denominator(1.0, m.Qms * (f / m.Fs - m.Fs / f));
-    return std::abs(m.Re + m.Res / denominator);
+    // Written out rather than through std::abs of a complex: hypot differs in the last bit
+    // between runtimes, and the plot must be the same on every platform.
+    const double x = m.Qms * (f / m.Fs - m.Fs / f);
+    const double d = 1 + x * x;
+    const double real = m.Re + m.Res / d;
+    const double imaginary = -m.Res * x / d;
+    return std::sqrt(real * real + imaginary * imaginary);
 }
 
 // The curve rises monotonically up to Fs and falls after it, so one sign change is one crossing.

@@ -25,21 +25,37 @@ constexpr int CHECKED_POSITIONS = 6; // later characters are never examined
 constexpr unsigned char FIRST_NON_DIGIT = 58;
 constexpr unsigned char LAST_NON_DIGIT = 254;
 
-static bool has_char_at(const char *text, int position) {
-    for (int i = 0; i < position; ++i)
-        if (text[i] == '\0')
-            return false;
-    return text[position] != '\0';
+// Characters of the text that the checks examine: up to its end, at most CHECKED_POSITIONS.
+static int checked_length(const char *text) {
+    int n = 0;
+    while (n < CHECKED_POSITIONS && text[n] != '\0')
+        ++n;
+    return n;
+}
+
+static bool is_flagged(unsigned char c) {
+    return c == ',' || (c >= FIRST_NON_DIGIT && c <= LAST_NON_DIGIT);
 }
 
 std::vector<InputError> check_input_texts(const DriverInputs &inputs) {
     std::vector<InputError> errors;
+    // One quick pass first: elemtrix-calc runs this for every driver it reads, and most texts
+    // have nothing to report.
+    int length[INPUT_COUNT];
+    bool any = false;
+    for (int i = 0; i < INPUT_COUNT; ++i) {
+        length[i] = checked_length(inputs.entry[i].text);
+        for (int p = 0; p < length[i]; ++p)
+            any |= is_flagged(static_cast<unsigned char>(inputs.entry[i].text[p]));
+    }
+    if (!any)
+        return errors;
     for (int p = 0; p < CHECKED_POSITIONS; ++p) {
         for (int i = 0; i < INPUT_COUNT; ++i)
-            if (has_char_at(inputs.entry[i].text, p) && inputs.entry[i].text[p] == ',')
+            if (p < length[i] && inputs.entry[i].text[p] == ',')
                 errors.push_back({static_cast<InputId>(i), InputErrorKind::Comma});
         for (int i = 0; i < INPUT_COUNT; ++i) {
-            if (!has_char_at(inputs.entry[i].text, p))
+            if (p >= length[i])
                 continue;
             const unsigned char c = static_cast<unsigned char>(inputs.entry[i].text[p]);
             if (c >= FIRST_NON_DIGIT && c <= LAST_NON_DIGIT)

@@ -32,24 +32,26 @@ std::vector<PlausibilityWarning> check_plausibility(const DriverInputs &in) {
     if (given(InputId::Fs) && given(InputId::FsAdded)) {
         const double r = Fs / FsAdded;
         if (FsAdded >= Fs)
-            warnings.push_back({"FsAddedNotBelowFs",
-                                "Fs med adderad massa (" + number(FsAdded, 2) +
-                                    " Hz) är inte lägre än Fs (" + number(Fs, 2) +
-                                    " Hz): " + number(FsAdded - Fs, 2) +
-                                    " Hz för högt, den adderade massan ska sänka resonansen",
-                                FsAdded - Fs, "Hz"});
+            warnings.push_back(
+                {"FsAddedNotBelowFs",
+                 "Fs med adderad massa (" + number(FsAdded, 2) +
+                     " Hz) \xE4r inte l\xE4gre \xE4n Fs (" + number(Fs, 2) +
+                     " Hz): " + number(FsAdded - Fs, 2) +
+                     " Hz f\xF6r h\xF6gt, den adderade massan ska s\xE4nka resonansen",
+                 FsAdded - Fs, "Hz"});
         else if (r < MIN_RESONANCE_SHIFT)
-            warnings.push_back({"SmallResonanceShift",
-                                "Fs / Fs med adderad massa = " + number(r, 3) + " är under " +
-                                    number(MIN_RESONANCE_SHIFT, 1) +
-                                    ": 1 % fel i en frekvens ger " +
-                                    number(mms_error_factor(r), 1) + " % fel i Mms (2r²/(r²-1))",
-                                mms_error_factor(r), "faktor"});
+            warnings.push_back(
+                {"SmallResonanceShift",
+                 "Fs / Fs med adderad massa = " + number(r, 3) + " \xE4r under " +
+                     number(MIN_RESONANCE_SHIFT, 1) + ": 1 % fel i en frekvens ger " +
+                     number(mms_error_factor(r), 1) + " % fel i Mms (2r\xB2/(r\xB2-1))",
+                 mms_error_factor(r), "faktor"});
     }
     if (given(InputId::Re) && given(InputId::Zmax) && Zmax <= Re)
         warnings.push_back({"ZmaxNotAboveRe",
-                            "Zmax (" + number(Zmax, 2) + " ohm) är inte högre än Re (" +
-                                number(Re, 2) + " ohm): " + number(Re - Zmax, 2) + " ohm för lågt",
+                            "Zmax (" + number(Zmax, 2) + " ohm) \xE4r inte h\xF6gre \xE4n Re (" +
+                                number(Re, 2) + " ohm): " + number(Re - Zmax, 2) +
+                                " ohm f\xF6r l\xE5gt",
                             Re - Zmax, "ohm"});
     if (given(InputId::Qms) && given(InputId::Qes) && given(InputId::Qts)) {
         const double expected = Qms * Qes / (Qms + Qes);
@@ -57,7 +59,7 @@ std::vector<PlausibilityWarning> check_plausibility(const DriverInputs &in) {
         if (off > QTS_TOLERANCE_PERCENT)
             warnings.push_back({"QtsDisagrees",
                                 "Qts (" + number(Qts, 3) + ") avviker " + number(off, 1) +
-                                    " % från Qms·Qes/(Qms+Qes) = " + number(expected, 3),
+                                    " % fr\xE5n Qms\xB7Qes/(Qms+Qes) = " + number(expected, 3),
                                 off, "%"});
     }
     if (given(InputId::Re) && given(InputId::Zmax) && given(InputId::Qms) && given(InputId::Qes) &&
@@ -67,7 +69,7 @@ std::vector<PlausibilityWarning> check_plausibility(const DriverInputs &in) {
         if (off > QES_TOLERANCE_PERCENT)
             warnings.push_back({"QesDisagrees",
                                 "Qes (" + number(Qes, 3) + ") avviker " + number(off, 1) +
-                                    " % från Qms/(Ro-1) = " + number(expected, 3),
+                                    " % fr\xE5n Qms/(Ro-1) = " + number(expected, 3),
                                 off, "%"});
     }
     return warnings;

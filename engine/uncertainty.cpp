@@ -38,7 +38,10 @@ Uncertainties propagate_uncertainty(const DriverInputs &inputs, const Tolerances
         row_values(moved, down);
         moved.entry[i].value = x;
         for (int row = 0; row < VALUE_ROW_COUNT; ++row) {
-            const double share = std::fabs((up[row] - down[row]) / (2 * h)) * sigma;
+            // An input's own row moves one to one; a difference would only add rounding.
+            const double share = row == i && i < SHOWN_INPUT_COUNT
+                                     ? sigma
+                                     : std::fabs((up[row] - down[row]) / (2 * h)) * sigma;
             sum_of_squares[row] += share * share;
             if (share > largest_share[row]) {
                 largest_share[row] = share;

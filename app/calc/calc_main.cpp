@@ -1,10 +1,14 @@
-// elemtrix-calc: computes drivers from their data files exactly as the window would.
+// elemtrix-calc: computes drivers from their data files, or from values on the command line,
+// exactly as the window would, and adds checks, uncertainties, formulas and a plot on request.
+#include "app/calc/calc_json.h"
+#include "app/calc/calc_options.h"
+#include "app/calc/calc_plot.h"
 #include "app/calc/calc_report.h"
+#include "toolkit/number_text.h"
 
+#include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <string>
-#include <vector>
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -12,58 +16,145 @@
 #endif
 
 constexpr int EXIT_ALL_READ = 0;
-constexpr int EXIT_UNREADABLE = 1;
+constexpr int EXIT_UNREADABLE = 1; // also: the plot could not be made or written
 constexpr int EXIT_USAGE = 2;
 
-static const char USAGE[] = "usage: elemtrix-calc [--csv] FILE.spk...\n";
+static const char USAGE[] = "usage: elemtrix-calc [OPTION...] FILE.spk... | NAME=TEXT...\n"
+                            "try elemtrix-calc --help\n";
 
-static void write_out(const std::string &text) { std::fwrite(text.data(), 1, text.size(), stdout); }
+static const char HELP[] =
+    "usage: elemtrix-calc [OPTION...] FILE.spk... | NAME=TEXT...\n"
+    "Computes loudspeaker drivers as Elemtrix's \"Kalkylera\" does, from driver data files\n"
+    "or from the ten values given as NAME=TEXT (Fs Re Zmax Sd Vas Qms Qes Qts FsAdded\n"
+    "AddedMass, and Name for the driver name; a missing value is an empty text).\n"
+    "\n"
+    "  --csv                one CSV row per driver\n"
+    "                         elemtrix-calc --csv *.spk\n"
+    "  --json               one JSON document: texts, values, findings, value column,\n"
+    "                       plausibility warnings (and what the options below add)\n"
+    "                         elemtrix-calc --json worked.spk\n"
+    "  --check              warn of values that disagree with each other\n"
+    "                         elemtrix-calc --check worked.spk\n"
+    "  --tolerance NAME=AMOUNT...\n"
+    "                       uncertainty of every result from the inputs' tolerances,\n"
+    "                       absolute in the input's unit or relative with %; put it\n"
+    "                       after the files and values\n"
+    "                         elemtrix-calc worked.spk --tolerance Fs=0.5 FsAdded=0.5 Sd=2%\n"
+    "  --explain            each formula, with the numbers put in, and its result\n"
+    "                         elemtrix-calc --explain worked.spk\n"
+    "  --plot FILE.svg      draw the modelled impedance curve of the one driver given\n"
+    "                         elemtrix-calc --plot worked.svg worked.spk\n"
+    "  --help               this text\n"
+    "  --version            the program's version\n"
+    "\n"
+    "Example: elemtrix-calc Fs=30 Re=6 Zmax=40 Sd=500 Vas=50 Qms=3 Qes=0.45 Qts=0.39 "
+    "FsAdded=25 AddedMass=20\n"
+    "Exit status: 0 all read, 1 a file could not be read or the plot not made, 2 usage.\n";
+
+static const char COMMAND_LINE_SOURCE[] = "(kommandorad)";
+
+static void write_out(const std::string &text) {
+    std::fwrite(text.data(), 1, text.size(), stdout);
+}
+
+static std::string utf8(const char *native) {
+#ifdef _WIN32
+    return cp1252_to_utf8(native); // an ANSI command line
+#else
+    return native;
+#endif
+}
+
+// Writes the impedance plot of the driver; false, with the reason on stderr, when it cannot.
+static bool write_plot(const std::string &path, const CalcDriver &d, SideFrequencies &side) {
+    ImpedanceModel model;
+    if (!make_impedance_model(d.inputs, d.results, model)) {
+        std::fputs("elemtrix-calc: no impedance plot: Fs, Re, Qms and Res (Zmax - Re) must be "
+                   "finite and above 0\n",
+                   stderr);
+        return false;
+    }
+    side = side_frequencies(model, d.results.ZF1ZF2);
+    const std::string svg = impedance_svg(cp1252_to_utf8(d.name), model, d.results.ZF1ZF2, side);
+    std::FILE *f = std::fopen(path.c_str(), "wb");
+    bool written = f && std::fwrite(svg.data(), 1, svg.size(), f) == svg.size();
+    if (f && std::fclose(f) != 0)
+        written = false;
+    if (!written)
+        std::fprintf(stderr, "elemtrix-calc: cannot write %s\n", path.c_str());
+    return written;
+}
+
+static std::string text_output(const CalcOptions &o, const CalcDriver &d, const Uncertainties &u,
+                               bool plotted, const SideFrequencies &side) {
+    std::string out = text_report(d, o.tolerance ? &u : nullptr);
+    if (o.check)
+        out += check_report(d);
+    if (o.explain)
+        out += explain_report(d);
+    if (plotted) {
+        char f1[WT_NUMBER_TEXT_SIZE], f2[WT_NUMBER_TEXT_SIZE];
+        out += "Impedanskurva: " + utf8(o.plot_path.c_str()) +
+               "  F1 = " + wt_format_number(f1, side.F1, 2) +
+               " Hz  F2 = " + wt_format_number(f2, side.F2, 2) + " Hz\n";
+    }
+    return out;
+}
+
+static int run(const CalcOptions &o) {
+    int status = EXIT_ALL_READ;
+    if (o.format == CalcFormat::Csv)
+        write_out(csv_header());
+    if (o.format == CalcFormat::Json)
+        write_out(json_head());
+    bool first = true;
+    for (const char *path : o.sources) {
+        DriverFileLines lines = o.values;
+        if (path && !read_driver_file(path, lines)) {
+            std::fprintf(stderr, "elemtrix-calc: cannot read %s\n", path);
+            status = EXIT_UNREADABLE;
+            continue;
+        }
+        const CalcDriver d = calculate_driver(path ? utf8(path) : COMMAND_LINE_SOURCE, lines);
+        Uncertainties u{};
+        if (o.tolerance)
+            u = propagate_uncertainty(d.inputs, o.tolerances);
+        SideFrequencies side = {NAN, NAN};
+        const bool plotted = !o.plot_path.empty() && write_plot(o.plot_path, d, side);
+        if (!o.plot_path.empty() && !plotted)
+            status = EXIT_UNREADABLE;
+        const std::string plot_name = utf8(o.plot_path.c_str());
+        switch (o.format) {
+        case CalcFormat::Csv: write_out(csv_row(d)); break;
+        case CalcFormat::Json:
+            write_out((first ? "" : ",\n") +
+                      json_driver(d, {o.tolerance ? &u : nullptr, o.explain,
+                                      plotted ? plot_name.c_str() : nullptr, side}));
+            break;
+        case CalcFormat::Text:
+            write_out((first ? "" : "\n") + text_output(o, d, u, plotted, side));
+            break;
+        }
+        first = false;
+    }
+    if (o.format == CalcFormat::Json)
+        write_out(json_tail());
+    return status;
+}
 
 int main(int argc, char **argv) {
 #ifdef _WIN32
     // The same bytes as on Linux: UTF-8 with LF line ends.
     _setmode(_fileno(stdout), _O_BINARY);
 #endif
-    bool csv = false;
-    std::vector<const char *> files;
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--csv") == 0)
-            csv = true;
-        else if (argv[i][0] == '-' && argv[i][1] == '-') {
-            std::fprintf(stderr, "elemtrix-calc: unknown option %s\n%s", argv[i], USAGE);
-            return EXIT_USAGE;
-        } else
-            files.push_back(argv[i]);
-    }
-    if (files.empty()) {
-        std::fputs(USAGE, stderr);
+    const CalcOptions options = parse_options(argc, argv);
+    if (!options.error.empty()) {
+        std::fprintf(stderr, "elemtrix-calc: %s\n%s", options.error.c_str(), USAGE);
         return EXIT_USAGE;
     }
-    int status = EXIT_ALL_READ;
-    if (csv)
-        write_out(csv_header());
-    bool first = true;
-    for (const char *path : files) {
-        DriverFileLines lines;
-        if (!read_driver_file(path, lines)) {
-            std::fprintf(stderr, "elemtrix-calc: cannot read %s\n", path);
-            status = EXIT_UNREADABLE;
-            continue;
-        }
-#ifdef _WIN32
-        const std::string source = cp1252_to_utf8(path); // an ANSI command line
-#else
-        const std::string source = path;
-#endif
-        const CalcDriver driver = calculate_driver(source, lines);
-        if (csv) {
-            write_out(csv_row(driver));
-        } else {
-            if (!first)
-                write_out("\n");
-            write_out(text_report(driver));
-        }
-        first = false;
-    }
-    return status;
+    if (options.help)
+        write_out(HELP);
+    else if (options.version)
+        write_out("elemtrix-calc " ELEMTRIX_VERSION "\n");
+    return options.help || options.version ? EXIT_ALL_READ : run(options);
 }

@@ -1,5 +1,6 @@
 #include "app/calc/calc_report.h"
 
+#include "engine/explain.h"
 #include "toolkit/number_text.h"
 
 #include <cstring>
@@ -10,6 +11,7 @@ CalcDriver calculate_driver(const std::string &source, const DriverFileLines &li
     std::memcpy(d.name, lines.text[0], sizeof d.name);
     set_input_texts(d.inputs, lines);
     d.findings = calculate(d.inputs, d.results);
+    d.warnings = check_plausibility(d.inputs);
     return d;
 }
 
@@ -40,6 +42,52 @@ std::string cp1252_to_utf8(const std::string &text) {
     return out;
 }
 
+// Length of the UTF-8 sequence that a lead byte starts; 0 for a byte that cannot lead one.
+static int sequence_length(unsigned char c) {
+    return c < 0x80             ? 1
+           : (c & 0xE0) == 0xC0 ? 2
+           : (c & 0xF0) == 0xE0 ? 3
+           : (c & 0xF8) == 0xF0 ? 4
+                                : 0;
+}
+
+static char to_cp1252(char32_t u) {
+    if (u < 0x80 || (u >= 0xA0 && u < 0x100))
+        return static_cast<char>(u);
+    for (int i = 0; i < 32; ++i)
+        if (CP1252_HIGH[i] == u && u != 0xFFFD)
+            return static_cast<char>(0x80 + i);
+    return '?';
+}
+
+std::string utf8_to_cp1252(const std::string &text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size();) {
+        const unsigned char lead = text[i];
+        const int length = sequence_length(lead);
+        bool valid = length > 0 && i + length <= text.size();
+        char32_t u = length == 1 ? lead : lead & (0x7F >> length);
+        for (int k = 1; valid && k < length; ++k) {
+            const unsigned char c = text[i + k];
+            valid = (c & 0xC0) == 0x80;
+            u = (u << 6) | (c & 0x3F);
+        }
+        if (!valid) {
+            out += static_cast<char>(lead);
+            ++i;
+            continue;
+        }
+        out += to_cp1252(u);
+        i += length;
+    }
+    return out;
+}
+
+const char *row_name(int row) {
+    return row < SHOWN_INPUT_COUNT ? INPUT_DESCRIPTORS[row].name
+                                   : RESULT_ROWS[row - SHOWN_INPUT_COUNT].name;
+}
+
 std::string value_text(const ValueRow &row) {
     char text[WT_NUMBER_TEXT_SIZE];
     return wt_format_number(text, row.value, row.decimals);
@@ -47,6 +95,9 @@ std::string value_text(const ValueRow &row) {
 
 constexpr std::size_t CAPTION_WIDTH = 16; // "Känslighet Watt" and a blank
 constexpr std::size_t VALUE_WIDTH = 12;
+constexpr std::size_t SPREAD_WIDTH = 10;
+static const char PLUS_MINUS[] = " \xC2\xB1"; // UTF-8, after conversion
+static const char MOST_FROM[] = "  (mest fr\xC3\xA5n ";
 
 static std::string pad_right(const std::string &cp1252, std::size_t width) {
     std::string s = cp1252;
@@ -59,7 +110,7 @@ static std::string pad_left(const std::string &s, std::size_t width) {
     return s.size() < width ? std::string(width - s.size(), ' ') + s : s;
 }
 
-std::string text_report(const CalcDriver &d) {
+std::string text_report(const CalcDriver &d, const Uncertainties *u) {
     std::string out = "Fil: " + d.source + "\n";
     out += "Namn: " + cp1252_to_utf8(d.name) + "\n";
     for (const InputError &e : d.findings)
@@ -68,8 +119,30 @@ std::string text_report(const CalcDriver &d) {
         const ValueRow row = value_row(i, d.inputs, d.results);
         // Padded before conversion: one Windows-1252 byte is one character.
         out += cp1252_to_utf8(pad_right(row.caption, CAPTION_WIDTH)) +
-               pad_left(value_text(row), VALUE_WIDTH) + "  " + cp1252_to_utf8(row.unit) + "\n";
+               pad_left(value_text(row), VALUE_WIDTH);
+        if (u) {
+            const ValueRow spread = {row.caption, row.unit, row.decimals, u->row[i].plus_minus};
+            out += PLUS_MINUS + pad_left(value_text(spread), SPREAD_WIDTH);
+        }
+        out += "  " + cp1252_to_utf8(row.unit);
+        if (u && u->row[i].largest >= 0)
+            out += std::string(MOST_FROM) + INPUT_DESCRIPTORS[u->row[i].largest].name + ")";
+        out += "\n";
     }
+    return out;
+}
+
+std::string check_report(const CalcDriver &d) {
+    std::string out;
+    for (const PlausibilityWarning &w : d.warnings)
+        out += "RIMLIGHET: " + cp1252_to_utf8(w.message) + "\n";
+    return out;
+}
+
+std::string explain_report(const CalcDriver &d) {
+    std::string out = cp1252_to_utf8("Ber\xE4kning:\n");
+    for (const std::string &line : explain_calculation(d.inputs, d.results))
+        out += line + "\n";
     return out;
 }
 

@@ -3,6 +3,8 @@
 #pragma once
 
 #include "engine/calculate.h"
+#include "engine/plausibility.h"
+#include "engine/uncertainty.h"
 
 #include <string>
 #include <vector>
@@ -13,16 +15,27 @@ struct CalcDriver {
     DriverInputs inputs;
     DriverResults results;
     std::vector<InputError> findings;
+    std::vector<PlausibilityWarning> warnings;
 };
 
 // Runs "Kalkylera" on the lines of a driver data file.
 CalcDriver calculate_driver(const std::string &source, const DriverFileLines &lines);
 
 std::string cp1252_to_utf8(const std::string &text);
+// Characters Windows-1252 lacks become "?"; bytes that are not UTF-8 are kept as they are.
+std::string utf8_to_cp1252(const std::string &text);
+
+// The name of a value-column row as in the code, the command line and the JSON output.
+const char *row_name(int row);
 
 // The value as the value column paints it.
 std::string value_text(const ValueRow &row);
 
-std::string text_report(const CalcDriver &driver);
+// With uncertainties, each row adds its ± figure and the input that contributes most.
+std::string text_report(const CalcDriver &driver, const Uncertainties *uncertainties = nullptr);
+// The blocks that --check and --explain add after the value column.
+std::string check_report(const CalcDriver &driver);
+std::string explain_report(const CalcDriver &driver);
+
 std::string csv_header();
 std::string csv_row(const CalcDriver &driver);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 namespace {
@@ -16,6 +17,13 @@ TEST(Utf8, ConvertsWindows1252) {
     EXPECT_EQ(cp1252_to_utf8("K\xE4nslighet"), "K\xC3\xA4nslighet");
     EXPECT_EQ(cp1252_to_utf8("\x80 \x9F \xFF"), "\xE2\x82\xAC \xC5\xB8 \xC3\xBF");
     EXPECT_EQ(cp1252_to_utf8("\x81"), "\xEF\xBF\xBD");
+}
+
+TEST(Utf8, BackToWindows1252) {
+    EXPECT_EQ(utf8_to_cp1252("K\xC3\xA4nslighet \xE2\x82\xAC\xC5\xB8\xC3\xBF"),
+              "K\xE4nslighet \x80\x9F\xFF");
+    EXPECT_EQ(utf8_to_cp1252("\xE2\x88\x9A \xF0\x9F\x94\x8A"), "? ?"); // not in Windows-1252
+    EXPECT_EQ(utf8_to_cp1252("\xE4 \xC3"), "\xE4 \xC3");               // not UTF-8: kept
 }
 
 TEST(TextReport, NameFindingsAndTwentyAlignedRows) {
@@ -38,6 +46,24 @@ TEST(TextReport, FindingsComeBeforeTheRows) {
                      "INMATNINGSFEL: Re: Ingen inmatning!\n"),
               std::string::npos);
     EXPECT_NE(r.find("nan  ohm"), std::string::npos);
+}
+
+TEST(TextReport, UncertaintiesCheckAndExplain) {
+    const CalcDriver d = worked();
+    EXPECT_EQ(check_report(d),
+              "RIMLIGHET: Qes (0.450) avviker 15.0 % fr\xC3\xA5n Qms/(Ro-1) = 0.529\n");
+    Uncertainties u{};
+    for (RowUncertainty &r : u.row)
+        r = {0, -1};
+    u.row[SHOWN_INPUT_COUNT + 4] = {7.75, static_cast<int>(InputId::FsAdded)};
+    const std::string t = text_report(d, &u);
+    EXPECT_NE(t.find("\nFs                     30.00 \xC2\xB1      0.00  Hz\n"), std::string::npos);
+    EXPECT_NE(t.find("\nMms                    45.45 \xC2\xB1      7.75  Gram  (mest fr\xC3\xA5n "
+                     "FsAdded)\n"),
+              std::string::npos);
+    const std::string e = explain_report(d);
+    EXPECT_EQ(e.rfind("Ber\xC3\xA4kning:\nRo = Zmax / Re = 40 / 6 = 6.67 ohm\n", 0), 0u);
+    EXPECT_EQ(std::count(e.begin(), e.end(), '\n'), 15);
 }
 
 TEST(Csv, HeaderAndQuotedTexts) {

@@ -1,0 +1,26 @@
+// elemtrix-calc --json: every driver with its texts, values, findings, value column and
+// plausibility warnings, and the uncertainties and explanation when asked for. UTF-8.
+#pragma once
+
+#include "app/calc/calc_report.h"
+#include "engine/impedance.h"
+
+#include <string>
+
+// What --tolerance, --explain and --plot add to a driver's object; null pointers add nothing.
+struct JsonExtras {
+    const Uncertainties *uncertainties;
+    bool explain;
+    const char *plot_path; // UTF-8
+    SideFrequencies side;
+};
+
+std::string json_string(const std::string &utf8);
+// A double that keeps every bit; infinities and NaN as the strings "inf", "-inf", "nan".
+std::string json_number(double value);
+
+std::string json_driver(const CalcDriver &driver, const JsonExtras &extras);
+
+// The drivers' objects go between the head and the tail, separated by ",\n".
+std::string json_head();
+std::string json_tail();

@@ -1,0 +1,46 @@
+#include "app/calc/calc_json.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace {
+
+TEST(Json, StringsAreEscaped) {
+    EXPECT_EQ(json_string("a\"b\\c\td\x01"), "\"a\\\"b\\\\c\\u0009d\\u0001\"");
+    EXPECT_EQ(json_string("\xC3\xA4"), "\"\xC3\xA4\"");
+}
+
+TEST(Json, NumbersKeepEveryBitAndNameTheNonFinite) {
+    EXPECT_EQ(json_number(0.45), "0.45000000000000001");
+    EXPECT_EQ(std::stod(json_number(1.0 / 3)), 1.0 / 3);
+    EXPECT_EQ(json_number(-1e300), "-1.0000000000000001e+300");
+    EXPECT_EQ(json_number(INFINITY), "\"inf\"");
+    EXPECT_EQ(json_number(-INFINITY), "\"-inf\"");
+    EXPECT_EQ(json_number(NAN), "\"nan\"");
+}
+
+TEST(Json, DriverHoldsWhatWasAskedFor) {
+    const CalcDriver d = calculate_driver(
+        "w.spk", split_driver_file("W\n30\n6\n40\n500\n50\n3\n0.45\n0.39\n25\n20\n"));
+    const std::string plain = json_driver(d, {nullptr, false, nullptr, {NAN, NAN}});
+    for (const char *part : {"\"findings\": []", "\"kind\": \"QesDisagrees\"",
+                             "{\"name\": \"Mms\", \"caption\": \"Mms\", \"unit\": \"Gram\", "
+                             "\"shown\": \"45.45\", \"value\": 45.45454545454546}"})
+        EXPECT_NE(plain.find(part), std::string::npos) << part;
+    for (const char *part : {"uncertainty", "explain", "plot"})
+        EXPECT_EQ(plain.find(part), std::string::npos) << part;
+
+    Uncertainties u{};
+    u.row[0] = {0.5, 0};
+    u.row[1] = {0, -1};
+    const std::string full = json_driver(d, {&u, true, "p.svg", {19.5, NAN}});
+    for (const char *part :
+         {"\"uncertainty\": 0.5, \"largest\": \"Fs\"}", "\"uncertainty\": 0, \"largest\": null}",
+          "\"explain\": [\n        \"Ro = Zmax / Re",
+          "\"plot\": {\"file\": \"p.svg\", \"F1\": 19.5, "
+          "\"F2\": \"nan\"}"})
+        EXPECT_NE(full.find(part), std::string::npos) << part;
+}
+
+} // namespace

@@ -1,0 +1,179 @@
+#include "app/calc/calc_plot.h"
+
+#include "toolkit/number_text.h"
+
+#include <cmath>
+#include <cstdio>
+
+constexpr double WIDTH = 800, HEIGHT = 500;
+constexpr double LEFT = 80, RIGHT = 30, TOP = 50, BOTTOM = 70; // margins around the plot area
+constexpr int CURVE_POINTS = 400;
+constexpr int MAX_IMPEDANCE_STEPS = 8;
+constexpr double HEADROOM = 1.08; // the peak stays below the top edge
+
+static const char FONT[] = "font-family=\"DejaVu Sans, Liberation Sans, Arial, sans-serif\"";
+static const char CURVE_COLOUR[] = "#1f4e9e";
+static const char FS_COLOUR[] = "#c0392b";
+static const char LEVEL_COLOUR[] = "#2e8b57";
+static const char SIDE_COLOUR[] = "#d35400";
+
+std::string xml_text(const std::string &utf8) {
+    std::string out;
+    for (char c : utf8) {
+        switch (c) {
+        case '&': out += "&amp;"; break;
+        case '<': out += "&lt;"; break;
+        case '>': out += "&gt;"; break;
+        case '"': out += "&quot;"; break;
+        default: out += c;
+        }
+    }
+    return out;
+}
+
+double axis_step(double range, int steps) {
+    const double raw = range / steps;
+    const double power = std::pow(10.0, std::floor(std::log10(raw)));
+    for (double m : {1.0, 2.0, 5.0})
+        if (m * power >= raw)
+            return m * power;
+    return 10 * power;
+}
+
+static std::string coordinate(double v) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2f", v);
+    return text;
+}
+
+static std::string number(double v, int decimals) {
+    char text[WT_NUMBER_TEXT_SIZE];
+    return wt_format_number(text, v, decimals);
+}
+
+static std::string tick_label(double v) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", v);
+    return text;
+}
+
+namespace {
+
+struct Axes {
+    double low_f, high_f, top_z;
+
+    double x(double f) const {
+        return LEFT + (WIDTH - LEFT - RIGHT) * std::log10(f / low_f) / std::log10(high_f / low_f);
+    }
+    double y(double z) const { return HEIGHT - BOTTOM - (HEIGHT - TOP - BOTTOM) * z / top_z; }
+};
+
+} // namespace
+
+static std::string line(double x1, double y1, double x2, double y2, const std::string &style) {
+    return "<line x1=\"" + coordinate(x1) + "\" y1=\"" + coordinate(y1) + "\" x2=\"" +
+           coordinate(x2) + "\" y2=\"" + coordinate(y2) + "\" " + style + "/>\n";
+}
+
+static std::string label(double x, double y, const char *anchor, const std::string &text,
+                         const char *extra = "") {
+    return "<text x=\"" + coordinate(x) + "\" y=\"" + coordinate(y) + "\" text-anchor=\"" + anchor +
+           "\" " + extra + ">" + xml_text(text) + "</text>\n";
+}
+
+static std::string dot(double x, double y, const char *colour) {
+    return "<circle cx=\"" + coordinate(x) + "\" cy=\"" + coordinate(y) + "\" r=\"5\" fill=\"" +
+           colour + "\"/>\n";
+}
+
+static std::string frequency_grid(const Axes &a) {
+    std::string out;
+    const double bottom = HEIGHT - BOTTOM;
+    for (int k = static_cast<int>(std::floor(std::log10(a.low_f)));
+         k <= static_cast<int>(std::ceil(std::log10(a.high_f))); ++k)
+        for (int m = 1; m <= 9; ++m) {
+            const double f = m * std::pow(10.0, k);
+            if (f < a.low_f || f > a.high_f)
+                continue;
+            const double x = a.x(f);
+            out += line(x, TOP, x, bottom, m == 1 ? "stroke=\"#999\"" : "stroke=\"#ddd\"");
+            if (m == 1 || m == 2 || m == 5)
+                out += label(x, bottom + 20, "middle", tick_label(f));
+        }
+    return out;
+}
+
+static std::string impedance_grid(const Axes &a, double step) {
+    std::string out;
+    for (double z = 0; z <= a.top_z + step / 2; z += step) {
+        out += line(LEFT, a.y(z), WIDTH - RIGHT, a.y(z), "stroke=\"#ddd\"");
+        out += label(LEFT - 8, a.y(z) + 5, "end", tick_label(z));
+    }
+    return out;
+}
+
+std::string impedance_svg(const std::string &title, const ImpedanceModel &m, double level,
+                          const SideFrequencies &side) {
+    const double peak = impedance_magnitude(m, m.Fs);
+    const double step = axis_step(peak * HEADROOM, MAX_IMPEDANCE_STEPS);
+    const Axes a = {m.Fs / PLOT_SPAN, m.Fs * PLOT_SPAN, std::ceil(peak * HEADROOM / step) * step};
+    const double bottom = HEIGHT - BOTTOM;
+
+    std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                      "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" +
+                      coordinate(WIDTH) + "\" height=\"" + coordinate(HEIGHT) + "\" " + FONT +
+                      " font-size=\"14\">\n<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n";
+    out += label(WIDTH / 2, 28, "middle", "Impedans: " + title, "font-size=\"18\"");
+    out += frequency_grid(a) + impedance_grid(a, step);
+    out += "<rect x=\"" + coordinate(LEFT) + "\" y=\"" + coordinate(TOP) + "\" width=\"" +
+           coordinate(WIDTH - LEFT - RIGHT) + "\" height=\"" + coordinate(bottom - TOP) +
+           "\" fill=\"none\" stroke=\"black\"/>\n";
+    out += label(LEFT + (WIDTH - LEFT - RIGHT) / 2, HEIGHT - 20, "middle", "Frekvens (Hz)");
+    out += label(
+        22, TOP + (bottom - TOP) / 2, "middle", "|Z| (ohm)",
+        ("transform=\"rotate(-90 22 " + coordinate(TOP + (bottom - TOP) / 2) + ")\"").c_str());
+
+    std::string points;
+    for (int i = 0; i <= CURVE_POINTS; ++i) {
+        // x straight from i: through pow and log10 it would land on either side of a rounding
+        // edge depending on the runtime.
+        const double share = static_cast<double>(i) / CURVE_POINTS;
+        const double f = a.low_f * std::pow(a.high_f / a.low_f, share);
+        points += coordinate(LEFT + (WIDTH - LEFT - RIGHT) * share) + "," +
+                  coordinate(a.y(impedance_magnitude(m, f))) + " ";
+    }
+    out += "<polyline points=\"" + points + "\" fill=\"none\" stroke=\"" + CURVE_COLOUR +
+           "\" stroke-width=\"2.5\"/>\n";
+
+    const std::string level_style =
+        std::string("stroke=\"") + LEVEL_COLOUR + "\" stroke-dasharray=\"8 4\"";
+    out += line(LEFT, a.y(level), WIDTH - RIGHT, a.y(level), level_style);
+    out += label(WIDTH - RIGHT - 6, a.y(level) - 8, "end", "ZF1/ZF2 = " + number(level, 2) + " ohm",
+                 ("fill=\"" + std::string(LEVEL_COLOUR) + "\"").c_str());
+
+    const std::string fs_style =
+        std::string("stroke=\"") + FS_COLOUR + "\" stroke-dasharray=\"4 4\"";
+    out += line(a.x(m.Fs), TOP, a.x(m.Fs), bottom, fs_style);
+    out += dot(a.x(m.Fs), a.y(peak), FS_COLOUR);
+    out += label(a.x(m.Fs) + 10, a.y(peak) + 4, "start",
+                 "Fs = " + number(m.Fs, 2) + " Hz, Zmax = " + number(peak, 2) + " ohm",
+                 ("fill=\"" + std::string(FS_COLOUR) + "\"").c_str());
+
+    const struct {
+        const char *name;
+        double f;
+        const char *anchor;
+        double shift;
+    } sides[] = {{"F1", side.F1, "end", -14}, {"F2", side.F2, "start", 14}};
+    for (const auto &s : sides) {
+        if (!std::isfinite(s.f))
+            continue;
+        out += line(a.x(s.f), a.y(level), a.x(s.f), bottom,
+                    std::string("stroke=\"") + SIDE_COLOUR + "\" stroke-dasharray=\"2 3\"");
+        out += dot(a.x(s.f), a.y(level), SIDE_COLOUR);
+        out += label(a.x(s.f) + s.shift, a.y(level) + 22, s.anchor,
+                     std::string(s.name) + " = " + number(s.f, 2) + " Hz",
+                     ("fill=\"" + std::string(SIDE_COLOUR) + "\"").c_str());
+    }
+    return out + "</svg>\n";
+}

@@ -1,0 +1,65 @@
+#!/bin/sh
+# Measures the engine and elemtrix-calc in a release tree and says whether each figure meets
+# its target. usage: bench.sh BUILD-TREE
+set -eu
+tree=$1
+calc=$(cd "$tree" && pwd)/app/calc/elemtrix-calc
+FILES=10000
+RUNS=3
+
+echo "== engine (Google Benchmark, $tree/engine/engine_bench)"
+json=$(mktemp)
+work=$(mktemp -d)
+trap 'rm -rf "$json" "$work"' EXIT
+"$tree/engine/engine_bench" --benchmark_format=json --benchmark_min_time=0.5 >"$json" 2>/dev/null
+python3 - "$json" <<'PY'
+import json, sys
+# benchmark name: (what, drivers or files per second needed; 0 = no target)
+targets = {
+    "CalculatePath": ("Kalkylera path per driver", 2e6),
+    "ComputeResults": ("compute_results alone", 1e7),
+    "SplitDriverFile": ("split_driver_file, 198-byte file", 0),
+    "PropagateUncertainty": ("uncertainty, ten tolerances", 0),
+    "ExplainCalculation": ("explanation of one driver", 0),
+}
+for b in json.load(open(sys.argv[1]))["benchmarks"]:
+    what, need = targets[b["name"]]
+    rate = b["items_per_second"]
+    verdict = "" if need == 0 else ("  target >= %.0f M/s: %s" % (need / 1e6, "met" if rate >= need else "MISSED"))
+    print("%-36s %8.1f ns  %8.2f M/s%s" % (what, b["real_time"], rate / 1e6, verdict))
+PY
+
+echo "== elemtrix-calc over $FILES small driver data files"
+mkdir "$work/spk"
+i=0
+while [ $i -lt $FILES ]; do
+  printf 'Element %d\r\n%d\r\n6.%d\r\n40\r\n500\r\n50\r\n3\r\n0.45\r\n0.39\r\n25\r\n20\r\n' \
+    $i $((28 + i % 5)) $((i % 10)) >"$work/spk/d$i.spk"
+  i=$((i + 1))
+done
+cd "$work/spk"
+
+# Best of RUNS wall-clock seconds for elemtrix-calc with the given options over all files.
+best_time() {
+  best=""
+  r=0
+  while [ $r -lt $RUNS ]; do
+    start=$(date +%s.%N)
+    "$calc" "$@" *.spk >/dev/null
+    end=$(date +%s.%N)
+    best=$(echo "$start $end ${best:-1e9}" | awk '{ t = $2 - $1; print (t < $3 ? t : $3) }')
+    r=$((r + 1))
+  done
+  echo "$best"
+}
+
+csv=$(best_time --csv)
+plain=$(best_time)
+tolerance=$(best_time --tolerance Fs=0.5 FsAdded=0.5 AddedMass=0.1 Sd=2% Re=1% Zmax=1% Qms=2% Qes=2% Vas=5%)
+explain=$(best_time --explain)
+awk -v csv="$csv" -v plain="$plain" -v tol="$tolerance" -v expl="$explain" -v n=$FILES 'BEGIN {
+  printf "--csv                        %6.3f s  %7.0f files/s  target < 1 s: %s\n", csv, n / csv, csv < 1 ? "met" : "MISSED"
+  printf "plain text                   %6.3f s  %7.0f files/s\n", plain, n / plain
+  printf "--tolerance (nine inputs)    %6.3f s  %5.2f x plain  target <= 3 x: %s\n", tol, tol / plain, tol <= 3 * plain ? "met" : "MISSED"
+  printf "--explain                    %6.3f s  %5.2f x plain  target <= 3 x: %s\n", expl, expl / plain, expl <= 3 * plain ? "met" : "MISSED"
+}'
