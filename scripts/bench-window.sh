@@ -1,0 +1,33 @@
+#!/bin/sh
+# The program's figures under Wine on Xvfb: start-up against an empty window, one "Kalkylera",
+# the .exe's size and peak memory.
+set -eu
+win=$(cd "$1" && pwd)
+export WINEPREFIX="$win/wine" WINEDEBUG=-all
+"$(dirname "$0")/wine-prefix.sh" "$WINEPREFIX"
+runs=${RUNS:-7}
+out=$(mktemp)
+# Output goes to files: Wine's helpers keep a pipe open long after the program ends.
+xvfb-run -a -s "-screen 0 1024x768x24" sh -c "
+  wine cmd /c exit >/dev/null 2>&1   # Wine's own start-up is not the program's
+  for i in \$(seq $runs); do
+    wine '$win/app/drive/elemtrix-drive.exe' startup 'Z:$win/app/elemtrix.exe' >'$out.p'
+    echo elemtrix \$(cat '$out.p') >>'$out'
+    wine '$win/app/drive/elemtrix-drive.exe' startup 'Z:$win/app/drive/empty_window.exe' Empty >'$out.p'
+    echo empty \$(cat '$out.p') >>'$out'
+  done
+  wine '$win/window/calculator_bench.exe' >>'$out'
+" >/dev/null 2>&1 </dev/null
+tr -d '\r' <"$out" >"$out.p" && mv "$out.p" "$out"   # console output of Windows programs
+wineserver -k 2>/dev/null || true
+median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
+program=$(awk '$1=="elemtrix" {print $3}' "$out" | median)
+empty=$(awk '$1=="empty" {print $3}' "$out" | median)
+memory=$(awk '$1=="elemtrix" {print $5}' "$out" | median)
+size=$(stat -c %s "$win/app/elemtrix.exe")
+echo "start-up to painted window, median of $runs: elemtrix ${program} ms, empty window ${empty} ms"
+awk -v p="$program" -v e="$empty" 'BEGIN {r = p / e; printf "start-up ratio %.2f (target <= 1.15): %s\n", r, r <= 1.15 ? "met" : "MISSED"}'
+awk '$1=="calculate_ms_median" {printf "Kalkylera, median of 200: %.3f ms (target < 5 ms): %s\n", $2, $2 < 5 ? "met" : "MISSED"}' "$out"
+awk -v s="$size" 'BEGIN {printf "elemtrix.exe size %d bytes (target < 1 MB): %s\n", s, s < 1048576 ? "met" : "MISSED"}'
+echo "peak working set of elemtrix.exe: ${memory} KB"
+rm -f "$out" "$out.p"
