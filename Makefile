@@ -48,9 +48,10 @@ test: native san win32 win64
 run: native win32
 	scripts/run.sh $(NATIVE) $(WIN32)
 
-bench: deps $(RELEASE)/CMakeCache.txt
+bench: deps $(RELEASE)/CMakeCache.txt win32
 	cmake --build $(RELEASE) -j$(JOBS)
 	scripts/bench.sh $(RELEASE)
+	scripts/bench-window.sh $(WIN32)
 
 fuzz: san
 	cd $(SAN)/engine && for f in driver_file_fuzz calculate_fuzz; do \
