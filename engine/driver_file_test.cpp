@@ -1,10 +1,10 @@
 #include "engine/driver_file.h"
 
+#include "toolkit/test_support/file_bytes.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -12,17 +12,6 @@ namespace {
 
 std::string temp_path(const char *name) {
     return ::testing::TempDir() + name;
-}
-
-void put_bytes(const std::string &path, const std::string &bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
-
-std::string bytes_of(const std::string &path) {
-    std::ifstream f(path, std::ios::binary);
-    std::stringstream s;
-    s << f.rdbuf();
-    return s.str();
 }
 
 std::vector<std::string> texts_of(const DriverFileLines &lines) {

@@ -1,26 +1,15 @@
 #include "toolkit/text_file.h"
 
+#include "toolkit/test_support/file_bytes.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 namespace {
 
 std::string temp_path(const char *name) { return ::testing::TempDir() + name; }
-
-void put_bytes(const std::string &path, const std::string &bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
-
-std::string bytes_of(const std::string &path) {
-    std::ifstream f(path, std::ios::binary);
-    std::stringstream s;
-    s << f.rdbuf();
-    return s.str();
-}
 
 bool exists(const std::string &path) { return std::ifstream(path).good(); }
 

@@ -5,13 +5,12 @@
 #include "toolkit/file_dialog.h"
 #include "toolkit/test_support/box_catcher.h"
 #include "toolkit/test_support/dialog_driver.h"
+#include "toolkit/test_support/file_bytes.h"
 #include "window/calculator.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -26,17 +25,6 @@ std::string temp_dir() {
 }
 
 std::string temp_path(const char *name) { return temp_dir() + "elemtrix-" + name; }
-
-void put_bytes(const std::string &path, const std::string &bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
-
-std::string bytes_of(const std::string &path) {
-    std::ifstream f(path, std::ios::binary);
-    std::stringstream s;
-    s << f.rdbuf();
-    return s.str();
-}
 
 bool exists(const std::string &path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
