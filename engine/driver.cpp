@@ -43,10 +43,14 @@ ValueRow value_row(int row, const DriverInputs &inputs, const DriverResults &res
     return {r.caption, r.unit, r.decimals, results.*r.member};
 }
 
-static bool is_digit(char c) { return c >= '0' && c <= '9'; }
+static bool is_digit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // Space, tab, LF, VT, FF and CR: the white space of the classic locale.
-static bool is_space(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+static bool is_space(char c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
 
 double text_to_value(const char *text) {
     const char *p = text;

@@ -23,8 +23,7 @@ struct DriverInputs {
 };
 
 struct DriverResults {
-    double Ro, R1, ZF1ZF2, Mmr, Mms, Res, Cms, Cmes, Bl, MmsPlusMmr, SensitivityWatt,
-        SensitivityDb;
+    double Ro, R1, ZF1ZF2, Mmr, Mms, Res, Cms, Cmes, Bl, MmsPlusMmr, SensitivityWatt, SensitivityDb;
 };
 
 struct InputDescriptor {

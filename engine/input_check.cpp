@@ -4,14 +4,15 @@
 static const char *const MESSAGES[INPUT_COUNT][3] = {
     {"Fs: Anv\xE4nd punkt som komma!", "Fs: Anv\xE4nd endast siffror!", "Fs: Ingen inmatning!"},
     {"Re: Anv\xE4nd punkt som komma!", "Re: Anv\xE4nd endast siffror!", "Re: Ingen inmatning!"},
-    {"Zmax: Anv\xE4nd punkt som komma!", "Zmax: Anv\xE4nd endast siffror!", "Zmax: Ingen inmatning!"},
+    {"Zmax: Anv\xE4nd punkt som komma!", "Zmax: Anv\xE4nd endast siffror!",
+     "Zmax: Ingen inmatning!"},
     {"Sd: Anv\xE4nd punkt som komma!", "Sd: Anv\xE4nd endast siffror!", "Sd: Ingen inmatning!"},
     {"Vas: Anv\xE4nd punkt som komma!", "Vas: Anv\xE4nd endast siffror!", "Vas: Ingen inmatning!"},
     {"Qms: Anv\xE4nd punkt som komma!", "Qms: Anv\xE4nd endast siffror!", "Qms: Ingen inmatning!"},
     {"Qes: Anv\xE4nd punkt som komma!", "Qes: Anv\xE4nd endast siffror!", "Qes: Ingen inmatning!"},
     {"Qts: Anv\xE4nd punkt som komma!", "Qts: Anv\xE4nd endast siffror!", "Qts: Ingen inmatning!"},
-    {"Fs med adderad massa: Anv\xE4nd punkt som komma!", "Fs med adderad massa: Anv\xE4nd endast siffror!",
-     "Fs med adderad massa: Ingen inmatning!"},
+    {"Fs med adderad massa: Anv\xE4nd punkt som komma!",
+     "Fs med adderad massa: Anv\xE4nd endast siffror!", "Fs med adderad massa: Ingen inmatning!"},
     // Users know this one as it stands.
     {"Vikt ad.massa: Anv\xE4nd punkt som komma!", "Vikt ad.massa: Anv\xE4nd endast siffror!",
      "Vikt ad.massa: Anv\xE4nd Ingen inmatning!"},

@@ -28,8 +28,8 @@ unsigned long validated_in_message = 0;
 void open_paint(HWND window, PaintBracket &bracket) {
     bracket.dc = GetDC(window);
     const unsigned long message = wt_message_serial(window);
-    const bool validated = message != 0 && window == validated_window &&
-                           message == validated_in_message;
+    const bool validated =
+        message != 0 && window == validated_window && message == validated_in_message;
     bracket.began = !validated && GetUpdateRect(window, nullptr, FALSE) != 0;
     if (bracket.began)
         BeginPaint(window, &bracket.paint);

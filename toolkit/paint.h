@@ -11,5 +11,5 @@ int wt_paint_text(HWND window, int x, int y, const char *text, COLORREF colour, 
                   COLORREF background);
 int wt_paint_number(HWND window, int x, int y, double value, int precision, COLORREF colour,
                     HFONT font, COLORREF background);
-int wt_paint_embossed_text(HWND window, int x, int y, int offset, const char *text,
-                           COLORREF colour, HFONT font, COLORREF background);
+int wt_paint_embossed_text(HWND window, int x, int y, int offset, const char *text, COLORREF colour,
+                           HFONT font, COLORREF background);

@@ -9,9 +9,13 @@
 
 namespace {
 
-std::string temp_path(const char *name) { return ::testing::TempDir() + name; }
+std::string temp_path(const char *name) {
+    return ::testing::TempDir() + name;
+}
 
-bool exists(const std::string &path) { return std::ifstream(path).good(); }
+bool exists(const std::string &path) {
+    return std::ifstream(path).good();
+}
 
 TEST(Write, ReplacesContentWithCrLfLineEnds) {
     const std::string path = temp_path("w.txt");

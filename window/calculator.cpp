@@ -88,9 +88,13 @@ struct Calculator {
 };
 Calculator calc;
 
-HWND input_field(int i) { return calc.fields[i + 1]; }
+HWND input_field(int i) {
+    return calc.fields[i + 1];
+}
 
-int row_y(int row) { return ROW_TOP + row * ROW_STEP; }
+int row_y(int row) {
+    return ROW_TOP + row * ROW_STEP;
+}
 
 void on_create(HWND window) {
     calc = Calculator{};
@@ -98,10 +102,10 @@ void on_create(HWND window) {
     wt_center_window(window);
     calc.caption_font = wt_create_font(CAPTION_FONT.height, CAPTION_FONT.width, 0,
                                        CAPTION_FONT.weight, 0, 0, FONT_FACE);
-    calc.label_font = wt_create_font(LABEL_FONT.height, LABEL_FONT.width, 0, LABEL_FONT.weight,
-                                     0, 0, FONT_FACE);
-    calc.fields[0] = wt_create_edit(window, NAME_X, NAME_Y, NAME_WIDTH, FIELD_HEIGHT, "L",
-                                    DRIVER_NAME_LIMIT);
+    calc.label_font =
+        wt_create_font(LABEL_FONT.height, LABEL_FONT.width, 0, LABEL_FONT.weight, 0, 0, FONT_FACE);
+    calc.fields[0] =
+        wt_create_edit(window, NAME_X, NAME_Y, NAME_WIDTH, FIELD_HEIGHT, "L", DRIVER_NAME_LIMIT);
     for (int i = 0; i < INPUT_COUNT; ++i)
         calc.fields[i + 1] = wt_create_edit(window, FIELD_X, INPUT_ROWS[i].y, INPUT_ROWS[i].width,
                                             FIELD_HEIGHT, "L", INPUT_DESCRIPTORS[i].text_limit);
@@ -155,10 +159,12 @@ void paint_result_panel(HWND window) {
     paint_frame(window, RESULT_FRAME);
     paint_label(window, RESULT_HEADING, calc.caption_font);
     for (int row = 0; row < VALUE_ROW_COUNT; ++row)
-        paint_label(window, {ROW_CAPTION_X, row_y(row), value_row(row, calc.inputs, calc.results).caption},
+        paint_label(window,
+                    {ROW_CAPTION_X, row_y(row), value_row(row, calc.inputs, calc.results).caption},
                     calc.label_font);
     for (int row = 0; row < VALUE_ROW_COUNT; ++row)
-        paint_label(window, {ROW_UNIT_X, row_y(row), value_row(row, calc.inputs, calc.results).unit},
+        paint_label(window,
+                    {ROW_UNIT_X, row_y(row), value_row(row, calc.inputs, calc.results).unit},
                     calc.label_font);
     for (const Label &arrow : ARROWS)
         paint_label(window, arrow, calc.label_font);
@@ -207,10 +213,11 @@ HWND create_calculator(HINSTANCE instance) {
                             WINDOW_HEIGHT, "MIN_NOMAX_CLO");
 }
 
-HWND calculator_field(int line) { return calc.fields[line]; }
+HWND calculator_field(int line) {
+    return calc.fields[line];
+}
 
-void value_column_text(HWND window, double value, int decimals,
-                       char (&text)[WT_NUMBER_TEXT_SIZE]) {
+void value_column_text(HWND window, double value, int decimals, char (&text)[WT_NUMBER_TEXT_SIZE]) {
     wt_format_number(text, value, decimals);
     HDC dc = GetDC(window);
     HGDIOBJ previous = SelectObject(dc, calc.label_font);

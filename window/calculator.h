@@ -22,5 +22,4 @@ HWND calculator_field(int line);
 
 // The text painted in the value column for a value, shortened to exponent form when the full
 // text would reach the unit captions.
-void value_column_text(HWND window, double value, int decimals,
-                       char (&text)[WT_NUMBER_TEXT_SIZE]);
+void value_column_text(HWND window, double value, int decimals, char (&text)[WT_NUMBER_TEXT_SIZE]);

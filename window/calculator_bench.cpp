@@ -31,7 +31,8 @@ int main() {
         ms.push_back(1000.0 * (end.QuadPart - start.QuadPart) / frequency.QuadPart);
     }
     std::sort(ms.begin(), ms.end());
-    std::printf("calculate_ms_median %.3f\ncalculate_ms_p90 %.3f\n", ms[RUNS / 2], ms[RUNS * 9 / 10]);
+    std::printf("calculate_ms_median %.3f\ncalculate_ms_p90 %.3f\n", ms[RUNS / 2],
+                ms[RUNS * 9 / 10]);
     DestroyWindow(window);
     return 0;
 }

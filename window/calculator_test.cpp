@@ -14,10 +14,12 @@
 
 namespace {
 
-const char *const WORKED[INPUT_COUNT] = {"30", "6", "40", "500", "50", "3", "0.45", "0.39", "25", "20"};
+const char *const WORKED[INPUT_COUNT] = {"30", "6",    "40",   "500", "50",
+                                         "3",  "0.45", "0.39", "25",  "20"};
 const char *const WORKED_COLUMN[VALUE_ROW_COUNT] = {
-    "30.00", "6.00",  "40.00",    "500.00",   "50.00", "3.00",  "0.45",     "0.39",  "6.67", "2.58",
-    "15.49", "6.43",  "45.45",    "0.000618", "0.000468", "10.70", "51.88", "0.002880", "86.79", "34.00"};
+    "30.00",    "6.00",  "40.00", "500.00",   "50.00", "3.00",  "0.45",
+    "0.39",     "6.67",  "2.58",  "15.49",    "6.43",  "45.45", "0.000618",
+    "0.000468", "10.70", "51.88", "0.002880", "86.79", "34.00"};
 
 constexpr int VALUE_X = 410, UNIT_X = 465, ROW_TOP = 70, ROW_STEP = 20, ROW_HEIGHT = 16;
 
@@ -214,11 +216,16 @@ TEST_F(Calculator, WorkedExampleWithoutMessages) {
 }
 
 TEST_F(Calculator, AllEmptyGivesTenNoInputBoxesThenNan) {
-    const std::vector<std::string> expected = {
-        "Fs: Ingen inmatning!",   "Re: Ingen inmatning!",  "Zmax: Ingen inmatning!",
-        "Sd: Ingen inmatning!",   "Vas: Ingen inmatning!", "Qms: Ingen inmatning!",
-        "Qes: Ingen inmatning!",  "Qts: Ingen inmatning!", "Fs med adderad massa: Ingen inmatning!",
-        "Vikt ad.massa: Anv\xE4nd Ingen inmatning!"};
+    const std::vector<std::string> expected = {"Fs: Ingen inmatning!",
+                                               "Re: Ingen inmatning!",
+                                               "Zmax: Ingen inmatning!",
+                                               "Sd: Ingen inmatning!",
+                                               "Vas: Ingen inmatning!",
+                                               "Qms: Ingen inmatning!",
+                                               "Qes: Ingen inmatning!",
+                                               "Qts: Ingen inmatning!",
+                                               "Fs med adderad massa: Ingen inmatning!",
+                                               "Vikt ad.massa: Anv\xE4nd Ingen inmatning!"};
     EXPECT_EQ(calculate(), expected);
     const char *column[VALUE_ROW_COUNT];
     for (int row = 0; row < VALUE_ROW_COUNT; ++row)
@@ -227,13 +234,16 @@ TEST_F(Calculator, AllEmptyGivesTenNoInputBoxesThenNan) {
 }
 
 TEST_F(Calculator, DoubtfulEntriesInTheirOrder) {
-    const char *texts[INPUT_COUNT] = {"12,5", "abc", "a1,5", "1", "123456,7", "1e3", "-5", "1", "1", "1"};
+    const char *texts[INPUT_COUNT] = {"12,5", "abc", "a1,5", "1", "123456,7",
+                                      "1e3",  "-5",  "1",    "1", "1"};
     type(texts);
-    const std::string digits = ": Anv\xE4nd endast siffror!", comma = ": Anv\xE4nd punkt som komma!";
+    const std::string digits = ": Anv\xE4nd endast siffror!",
+                      comma = ": Anv\xE4nd punkt som komma!";
     const std::vector<std::string> expected = {
-        "Re" + digits,  "Zmax" + digits, "Re" + digits,           "Qms" + digits,
-        "Fs" + comma,   "Zmax" + comma,  "Re" + digits,           "Re: Ingen inmatning!",
-        "Zmax: Ingen inmatning!", "Qes: Ingen inmatning!"};
+        "Re" + digits,          "Zmax" + digits,        "Re" + digits,
+        "Qms" + digits,         "Fs" + comma,           "Zmax" + comma,
+        "Re" + digits,          "Re: Ingen inmatning!", "Zmax: Ingen inmatning!",
+        "Qes: Ingen inmatning!"};
     EXPECT_EQ(calculate(), expected);
     EXPECT_TRUE(shown_row(window, 0) == expected_row(window, "12.00"));
     EXPECT_TRUE(shown_row(window, 4) == expected_row(window, "123456.00"));
@@ -265,7 +275,8 @@ TEST_F(Calculator, LongValuesStayClearOfTheUnits) {
     value_column_text(window, -INFINITY, 2, text);
     EXPECT_STREQ(text, "-inf");
 
-    const char *wide[INPUT_COUNT] = {"99999999", "6", "40", "500", "50", "3", "0.45", "0.39", "25", "20"};
+    const char *wide[INPUT_COUNT] = {"99999999", "6",    "40",   "500", "50",
+                                     "3",        "0.45", "0.39", "25",  "20"};
     type(wide);
     calculate();
     EXPECT_TRUE(shown_row(window, 0) == expected_row(window, "1.00e+08"));

@@ -14,7 +14,7 @@ namespace {
 constexpr char SPEAKER_FILTER[] = "Speaker filer (*.spk) \0*.spk\0";
 constexpr char OPEN_TITLE[] = "Hämta sparad elementdata";
 constexpr char SAVE_TITLE[] = "xxx";
-constexpr char OPEN_RESULT_KIND[] = "";   // neither kind: the title stays
+constexpr char OPEN_RESULT_KIND[] = ""; // neither kind: the title stays
 constexpr char SAVE_RESULT_KIND[] = "yyy";
 
 constexpr char FILE_ERROR_CAPTION[] = "FILFEL";
@@ -45,7 +45,8 @@ void chosen_open_path(char (&path)[WT_PATH_SIZE]) {
 } // namespace
 
 void open_driver_file(HWND window) {
-    if (wt_open_file_dialog(window, OPEN_TITLE, OPEN_RESULT_KIND, "OWN_FILTER", SPEAKER_FILTER) != 0)
+    if (wt_open_file_dialog(window, OPEN_TITLE, OPEN_RESULT_KIND, "OWN_FILTER", SPEAKER_FILTER) !=
+        0)
         return;
     char path[WT_PATH_SIZE];
     chosen_open_path(path);
@@ -66,7 +67,8 @@ void save_driver_file(HWND window) {
         wt_get_text(calculator_field(line), texts[line]);
         lines[line] = texts[line];
     }
-    if (wt_save_file_dialog(window, SAVE_TITLE, SAVE_RESULT_KIND, "OWN_FILTER", SPEAKER_FILTER) != 0)
+    if (wt_save_file_dialog(window, SAVE_TITLE, SAVE_RESULT_KIND, "OWN_FILTER", SPEAKER_FILTER) !=
+        0)
         return;
     if (!write_driver_file(wt_save_path, lines))
         report_file_error(window, WRITE_FAILED, wt_save_path);

@@ -24,12 +24,16 @@ std::string temp_dir() {
     return path;
 }
 
-std::string temp_path(const char *name) { return temp_dir() + "elemtrix-" + name; }
+std::string temp_path(const char *name) {
+    return temp_dir() + "elemtrix-" + name;
+}
 
-bool exists(const std::string &path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool exists(const std::string &path) {
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
 
-const Texts SAMPLE = {" \xE5\xE4\xF6 Bas 8\" ", "12,5", "6", "", " 40 ", "50", "3", "0.45",
-                      "0.39", "25", "20"};
+const Texts SAMPLE = {
+    " \xE5\xE4\xF6 Bas 8\" ", "12,5", "6", "", " 40 ", "50", "3", "0.45", "0.39", "25", "20"};
 
 struct FileCommands : ::testing::Test {
     HINSTANCE instance = GetModuleHandleA(nullptr);
@@ -148,13 +152,17 @@ TEST_F(FileCommands, WhatOddFilesPutInTheFields) {
     } cases[] = {
         {"four.spk", "A\r\n1\r\n2\r\n3\r\n", {"A", "1", "2", "3", "", "", "", "", "", "", ""}},
         {"empty.spk", "", Texts(DRIVER_FILE_LINES, "")},
-        {"lf.spk", "n\n1\n2\n3\n4\n5\n6\n7\n8\n9\n10\n",
+        {"lf.spk",
+         "n\n1\n2\n3\n4\n5\n6\n7\n8\n9\n10\n",
          {"n", "1", "2", "3", "4", "5", "6", "7", "8", "9", "10"}},
-        {"long.spk", std::string(300, 'a') + "\r\n" + std::string(300, 'b') + "\r\n",
+        {"long.spk",
+         std::string(300, 'a') + "\r\n" + std::string(300, 'b') + "\r\n",
          {std::string(100, 'a'), "", "", "", "", "", "", "", "", "", ""}},
-        {"binary.spk", std::string("\x01\xFF\r\n\x7F\x00zz\r\n123456789\r\n", 16),
+        {"binary.spk",
+         std::string("\x01\xFF\r\n\x7F\x00zz\r\n123456789\r\n", 16),
          {"\x01\xFF", "\x7F", "", "", "", "", "", "", "", "", ""}},
-        {"wide.spk", "n\r\n123456789\r\n1\r\n1\r\n12345\r\n",
+        {"wide.spk",
+         "n\r\n123456789\r\n1\r\n1\r\n12345\r\n",
          {"n", "12345678", "1", "1", "1234", "", "", "", "", "", ""}},
     };
     for (const Case &c : cases) {
