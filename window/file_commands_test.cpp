@@ -183,6 +183,16 @@ TEST_F(FileCommands, OpeningBAfterAShowsOnlyB) {
     EXPECT_EQ(fields(), (Texts{"B", "30", "", "", "", "", "", "", "", "", ""}));
 }
 
+TEST_F(FileCommands, OfSeveralFilesChosenTheFirstIsOpened) {
+    const std::string folder = temp_dir();
+    put_bytes(folder + "elemtrix-m1.spk", "first\r\n1\r\n");
+    put_bytes(folder + "elemtrix-m2.spk", "second\r\n2\r\n");
+    // Typing the folder opens it; the dialog then takes the two names.
+    EXPECT_TRUE(
+        run(ID_OPEN, {{IDOK, folder}, {IDOK, "\"elemtrix-m1.spk\" \"elemtrix-m2.spk\""}}).empty());
+    EXPECT_EQ(fields(), (Texts{"first", "1", "", "", "", "", "", "", "", "", ""}));
+}
+
 TEST_F(FileCommands, EachDialogStartsFromItsOwnLastFile) {
     const std::string saved = temp_path("saved.spk"), opened = temp_path("opened.spk");
     put_bytes(opened, file_bytes(SAMPLE));
