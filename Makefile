@@ -45,8 +45,8 @@ test: native san win32 win64
 	ctest --test-dir $(SAN) --output-on-failure -j$(JOBS)
 	scripts/wine-ctest.sh $(WIN32) --output-on-failure
 
-run: native win32
-	scripts/run.sh $(NATIVE) $(WIN32)
+run: win32
+	scripts/run.sh $(WIN32)
 
 bench: deps $(RELEASE)/CMakeCache.txt win32
 	cmake --build $(RELEASE) -j$(JOBS)
