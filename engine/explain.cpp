@@ -41,8 +41,8 @@ static const ExplainStep STEPS[] = {
 };
 
 std::string operand_text(double value) {
-    if (!std::isfinite(value))
-        return std::isnan(value) ? "nan" : value > 0 ? "inf" : "-inf";
+    if (const char *spelled = wt_non_finite_text(value))
+        return spelled;
     char text[32];
     std::snprintf(text, sizeof text, "%.6g", value);
     return text;

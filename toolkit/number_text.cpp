@@ -4,14 +4,18 @@
 #include <cstdio>
 #include <cstring>
 
+const char *wt_non_finite_text(double value) {
+    // Runtimes spell these differently ("1.#INF00", "-nan"): one spelling everywhere.
+    if (std::isnan(value))
+        return "nan";
+    if (std::isinf(value))
+        return value < 0 ? "-inf" : "inf";
+    return nullptr;
+}
+
 char *wt_format_number(char (&text)[WT_NUMBER_TEXT_SIZE], double value, int precision) {
-    // Runtimes spell these differently ("1.#INF00", "-nan"): write them ourselves.
-    if (std::isnan(value)) {
-        std::strcpy(text, "nan");
-        return text;
-    }
-    if (std::isinf(value)) {
-        std::strcpy(text, value < 0 ? "-inf" : "inf");
+    if (const char *spelled = wt_non_finite_text(value)) {
+        std::strcpy(text, spelled);
         return text;
     }
     if (precision < 0)

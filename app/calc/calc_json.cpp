@@ -1,8 +1,8 @@
 #include "app/calc/calc_json.h"
 
 #include "engine/explain.h"
+#include "toolkit/number_text.h"
 
-#include <cmath>
 #include <cstdio>
 
 std::string json_string(const std::string &utf8) {
@@ -23,8 +23,8 @@ std::string json_string(const std::string &utf8) {
 }
 
 std::string json_number(double value) {
-    if (!std::isfinite(value))
-        return std::isnan(value) ? "\"nan\"" : value > 0 ? "\"inf\"" : "\"-inf\"";
+    if (const char *spelled = wt_non_finite_text(value))
+        return std::string("\"") + spelled + "\"";
     char text[32];
     std::snprintf(text, sizeof text, "%.17g", value);
     return text;
