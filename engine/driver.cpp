@@ -1,7 +1,10 @@
 #include "engine/driver.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 #include <limits>
 
 const InputDescriptor INPUT_DESCRIPTORS[INPUT_COUNT] = {
@@ -41,6 +44,18 @@ ValueRow value_row(int row, const DriverInputs &inputs, const DriverResults &res
     }
     const ResultDescriptor &r = RESULT_ROWS[row - SHOWN_INPUT_COUNT];
     return {r.caption, r.unit, r.decimals, results.*r.member};
+}
+
+char *value_column_text(char (&text)[WT_NUMBER_TEXT_SIZE], double value, int decimals) {
+    wt_format_number(text, value, decimals);
+    if (std::strlen(text) <= VALUE_COLUMN_CHARS || !std::isfinite(value))
+        return text;
+    // Precision 0 always fits: at most "-1e-308", seven characters.
+    for (int precision = std::min(std::max(decimals, 0), WT_MAX_PRECISION); precision >= 0;
+         --precision)
+        if (std::snprintf(text, sizeof text, "%.*e", precision, value) <= VALUE_COLUMN_CHARS)
+            break;
+    return text;
 }
 
 static bool is_digit(char c) {

@@ -1,6 +1,8 @@
 // The ten measured inputs of a loudspeaker driver and the twelve parameters derived from them.
 #pragma once
 
+#include "toolkit/number_text.h"
+
 constexpr int INPUT_COUNT = 10;
 constexpr int INPUT_TEXT_SIZE = 16; // 15 characters and the terminator
 constexpr int RESULT_COUNT = 12;
@@ -56,6 +58,16 @@ struct ValueRow {
 };
 
 ValueRow value_row(int row, const DriverInputs &inputs, const DriverResults &results);
+
+// Eight characters of the label font end before the right edge of the strip that a calculation
+// erases, and before the unit captions; a ninth would pass both. Counting characters rather
+// than measuring pixels keeps the window and elemtrix-calc showing the same text under any font.
+constexpr int VALUE_COLUMN_CHARS = 8;
+
+// The text the value column shows: the number label's own text when it has at most
+// VALUE_COLUMN_CHARS characters, else the most precise exponent form ("%.*e", from the row's
+// decimals down to none) that has. "inf", "-inf" and "nan" stay as they are.
+char *value_column_text(char (&text)[WT_NUMBER_TEXT_SIZE], double value, int decimals);
 
 // Reads a number as atof does in the classic locale, whatever the platform or process locale:
 // only a decimal prefix counts, never hexadecimal, "inf" or "nan".

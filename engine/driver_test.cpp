@@ -190,3 +190,31 @@ TEST(ValueColumn, ShowsEightInputsThenTwelveResultsWithResLast) {
 }
 
 } // namespace
+
+TEST(ValueColumn, EightCharactersStandAsFormattedLongerOnesTakeExponentForm) {
+    struct Case {
+        double value;
+        int decimals;
+        const char *shown;
+    } cases[] = {
+        {12345.67, 2, "12345.67"},
+        {-1234.56, 2, "-1234.56"},
+        {0.000618, 6, "0.000618"},
+        {123456.0, 2, "1.23e+05"},
+        {-12345.67, 2, "-1.2e+04"},
+        {-0.000468, 6, "-4.7e-04"},
+        {99999999.0, 2, "1.00e+08"},
+        {12.345678, 6, "1.23e+01"},
+        {-1e300, 6, "-1e+300"},
+        {1e300, 2, "1.0e+300"},
+        {INFINITY, 2, "inf"},
+        {-INFINITY, 6, "-inf"},
+        {NAN, 2, "nan"},
+        {1234567.0, -3, "1234567"},
+        {123456789.0, 0, "1e+08"},
+    };
+    for (const Case &c : cases) {
+        char text[WT_NUMBER_TEXT_SIZE];
+        EXPECT_STREQ(value_column_text(text, c.value, c.decimals), c.shown) << c.value;
+    }
+}

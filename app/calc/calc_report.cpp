@@ -90,7 +90,13 @@ const char *row_name(int row) {
 
 std::string value_text(const ValueRow &row) {
     char text[WT_NUMBER_TEXT_SIZE];
-    return wt_format_number(text, row.value, row.decimals);
+    return value_column_text(text, row.value, row.decimals);
+}
+
+// A ± figure is no value of the column: it keeps every digit of the row's decimals.
+static std::string spread_text(double spread, int decimals) {
+    char text[WT_NUMBER_TEXT_SIZE];
+    return wt_format_number(text, spread, decimals);
 }
 
 constexpr std::size_t CAPTION_WIDTH = 16; // "Känslighet Watt" and a blank
@@ -121,8 +127,8 @@ std::string text_report(const CalcDriver &d, const Uncertainties *u) {
         out += cp1252_to_utf8(pad_right(row.caption, CAPTION_WIDTH)) +
                pad_left(value_text(row), VALUE_WIDTH);
         if (u) {
-            const ValueRow spread = {row.caption, row.unit, row.decimals, u->row[i].plus_minus};
-            out += PLUS_MINUS + pad_left(value_text(spread), SPREAD_WIDTH);
+            out += PLUS_MINUS +
+                   pad_left(spread_text(u->row[i].plus_minus, row.decimals), SPREAD_WIDTH);
         }
         out += "  " + cp1252_to_utf8(row.unit);
         if (u && u->row[i].largest >= 0)

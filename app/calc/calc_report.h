@@ -28,7 +28,7 @@ std::string utf8_to_cp1252(const std::string &text);
 // The name of a value-column row as in the code, the command line and the JSON output.
 const char *row_name(int row);
 
-// The value as the value column paints it.
+// The value as the window's value column shows it, whatever font is installed.
 std::string value_text(const ValueRow &row);
 
 // With uncertainties, each row adds its ± figure and the input that contributes most.
