@@ -3,9 +3,6 @@
 #include "engine/driver.h"
 #include "toolkit/text_file.h"
 
-#include <cstdio>
-#include <string>
-
 int driver_file_line_limit(int line) {
     return line == 0 ? DRIVER_NAME_LIMIT : INPUT_DESCRIPTORS[line - 1].text_limit;
 }
@@ -46,15 +43,17 @@ bool read_driver_file(const char *path, DriverFileLines &lines) {
 }
 
 bool write_driver_file(const char *path, const char *const texts[DRIVER_FILE_LINES]) {
-    std::string content;
-    for (int i = 0; i < DRIVER_FILE_LINES; ++i) {
-        content += texts[i];
-        content += '\n';
+    // Every line at most as long as the name's, and its CR LF.
+    char content[DRIVER_FILE_LINES * (DRIVER_NAME_LIMIT + 2)];
+    std::size_t size = 0;
+    for (int line = 0; line < DRIVER_FILE_LINES; ++line) {
+        const char *text = texts[line];
+        // A line holds what its field admits, which is all the reader takes back.
+        for (int n = 0; text[n] != '\0' && n < driver_file_line_limit(line); ++n)
+            // A line end inside a text would move every later value to another field.
+            content[size++] = text[n] == '\r' || text[n] == '\n' ? ' ' : text[n];
+        content[size++] = '\r';
+        content[size++] = '\n';
     }
-    const std::string temporary = std::string(path) + ".elemtrix-new";
-    if (wt_write_text_file(temporary.c_str(), content.c_str()) == WT_FILE_DONE &&
-        wt_replace_file(temporary.c_str(), path))
-        return true;
-    std::remove(temporary.c_str());
-    return false;
+    return wt_save_whole_file(path, content, size);
 }

@@ -21,6 +21,7 @@ DriverFileLines split_driver_file(const char *text);
 // False when the file cannot be read; lines then holds no line.
 bool read_driver_file(const char *path, DriverFileLines &lines);
 
-// Writes the eleven texts beside the file and replaces it only when the new file is complete,
-// so a failed save leaves the earlier file as it was.
+// Writes the eleven texts, each cut to its field's limit, with CR or LF inside a text written
+// as a blank; the earlier file is replaced only once the new one is complete and on disk, so a
+// failed save leaves it as it was.
 bool write_driver_file(const char *path, const char *const texts[DRIVER_FILE_LINES]);

@@ -4,9 +4,17 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdio>
 #include <string>
 #include <vector>
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -86,10 +94,19 @@ TEST(WriteRead, AFailedSaveLeavesTheEarlierFile) {
     EXPECT_FALSE(write_driver_file(folder.c_str(), ELEVEN)); // a folder cannot be replaced
     EXPECT_FALSE(write_driver_file((path + "/no/such/folder.spk").c_str(), ELEVEN));
     EXPECT_EQ(bytes_of(path), "earlier\r\n");
-    std::FILE *leftover = std::fopen((folder + ".elemtrix-new").c_str(), "rb");
-    EXPECT_EQ(leftover, nullptr);
-    if (leftover)
-        std::fclose(leftover);
+}
+
+TEST(WriteRead, LineEndsInsideATextBecomeBlanksAndLongTextsAreCut) {
+    const std::string long_name(150, 'n');
+    const char *const texts[DRIVER_FILE_LINES] = {
+        "pasted\r\nname", "1\n2", "3\r", long_name.c_str(), "123456", "", "", "", "", "", "x"};
+    const std::string path = temp_path("line_ends.spk");
+    ASSERT_TRUE(write_driver_file(path.c_str(), texts));
+    DriverFileLines lines;
+    ASSERT_TRUE(read_driver_file(path.c_str(), lines));
+    EXPECT_EQ(texts_of(lines),
+              (std::vector<std::string>{"pasted  name", "1 2", "3 ", std::string(8, 'n'), "1234",
+                                        "", "", "", "", "", "x"}));
 }
 
 TEST(Read, MissingFileGivesNoLines) {
@@ -107,6 +124,41 @@ TEST(Read, AFileOfAnySizeIsReadOnlyAsFarAsNeeded) {
     EXPECT_EQ(lines.count, 3);
     EXPECT_STREQ(lines.text[2], "77777777");
 }
+
+TEST(Read, AReadErrorInTheMiddleIsAFailedRead) {
+    // Opening a folder works on Linux and its first read fails; elsewhere the open fails.
+    DriverFileLines lines;
+    lines.count = 7;
+    EXPECT_FALSE(read_driver_file(temp_path("").c_str(), lines));
+    EXPECT_EQ(lines.count, 0);
+}
+
+#ifndef _WIN32
+// An endless file must not keep the reader: the alarm ends a test that would hang.
+TEST(Read, AnEndlessFileIsReadOnlyUpToTheWindow) {
+    alarm(20);
+    DriverFileLines lines;
+    EXPECT_TRUE(read_driver_file("/dev/zero", lines));
+    EXPECT_EQ(lines.count, 0); // a NUL ends the text
+
+    const std::string fifo = temp_path("endless.fifo");
+    std::remove(fifo.c_str());
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    std::signal(SIGPIPE, SIG_IGN);
+    std::thread feeder([&fifo] {
+        const int fd = open(fifo.c_str(), O_WRONLY);
+        const std::string chunk = std::string(4096, '1') + "\n";
+        while (write(fd, chunk.data(), chunk.size()) > 0) {
+        }
+        close(fd);
+    });
+    EXPECT_TRUE(read_driver_file(fifo.c_str(), lines));
+    feeder.join();
+    alarm(0);
+    EXPECT_EQ(lines.count, 1);
+    EXPECT_STREQ(lines.text[0], std::string(100, '1').c_str());
+}
+#endif
 
 TEST(Read, AFileBThenShowsOnlyB) {
     const std::string a = temp_path("a.spk"), b = temp_path("b.spk");

@@ -1,5 +1,5 @@
 // Whole-file text operations. Lines end in CR LF on disk and in LF in memory, on every platform.
-// Platform-free apart from the replacing rename.
+// Platform-free apart from the safe save.
 #pragma once
 
 #include <cstddef>
@@ -23,5 +23,8 @@ int wt_append_text_file(const char *path, const char *text, int unused);
 // Stops when it is full: the destination always stays terminated.
 int wt_read_text_file(const char *path, char *dest, std::size_t capacity);
 
-// Moves the file from onto to, replacing to; true when done.
-bool wt_replace_file(const char *from, const char *to);
+// Writes the bytes as they are into a new file beside path and puts it in place of path only
+// once all of it is on disk, so a failed save leaves the earlier file as it was and nothing
+// else behind. A symbolic link is followed and stays; the replaced file keeps its attributes,
+// access rights or permission bits. A read-only file is not replaced. True when done.
+bool wt_save_whole_file(const char *path, const char *bytes, std::size_t size);

@@ -4,8 +4,19 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdio>
+#include <filesystem>
+#include <set>
 #include <string>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -97,14 +108,116 @@ TEST(Read, MissingFileLeavesTheDestination) {
     EXPECT_STREQ(dest, "keep");
 }
 
-TEST(Replace, MovesOverAnExistingFile) {
-    const std::string from = temp_path("from.txt"), to = temp_path("to.txt");
-    put_bytes(from, "new");
-    put_bytes(to, "old");
-    EXPECT_TRUE(wt_replace_file(from.c_str(), to.c_str()));
-    EXPECT_EQ(bytes_of(to), "new");
-    EXPECT_FALSE(exists(from));
-    EXPECT_FALSE(wt_replace_file(from.c_str(), to.c_str()));
+// A fresh folder of its own for each test, to see everything a save leaves in it.
+std::string fresh_folder(const char *name) {
+    const std::filesystem::path folder = std::filesystem::path(::testing::TempDir()) / name;
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    return folder.string() + "/";
 }
+
+std::set<std::string> names_in(const std::string &folder) {
+    std::set<std::string> names;
+    for (const auto &entry : std::filesystem::directory_iterator(folder))
+        names.insert(entry.path().filename().string());
+    return names;
+}
+
+bool save(const std::string &path, const std::string &bytes) {
+    return wt_save_whole_file(path.c_str(), bytes.data(), bytes.size());
+}
+
+TEST(SafeSave, ReplacesOrCreatesAndLeavesNothingElse) {
+    const std::string folder = fresh_folder("save_replace");
+    put_bytes(folder + "a.spk", "old, and longer than the new");
+    put_bytes(folder + "a.spk.elemtrix-new", "the user's own");
+    EXPECT_TRUE(save(folder + "a.spk", "new\r\n"));
+    EXPECT_TRUE(save(folder + "b.spk", std::string("with\0NUL", 8)));
+    EXPECT_EQ(bytes_of(folder + "a.spk"), "new\r\n");
+    EXPECT_EQ(bytes_of(folder + "b.spk"), std::string("with\0NUL", 8));
+    EXPECT_EQ(bytes_of(folder + "a.spk.elemtrix-new"), "the user's own");
+    EXPECT_EQ(names_in(folder), (std::set<std::string>{"a.spk", "a.spk.elemtrix-new", "b.spk"}));
+}
+
+TEST(SafeSave, ANameAsLongAsTheSystemAllows) {
+    const std::string folder = fresh_folder("save_long");
+#ifdef _WIN32
+    const std::size_t longest = MAX_PATH - 1 - std::filesystem::absolute(folder).string().size();
+#else
+    const std::size_t longest = 255;
+#endif
+    const std::string path = folder + std::string(longest - 4, 'n') + ".spk";
+    EXPECT_TRUE(save(path, "first"));
+    EXPECT_TRUE(save(path, "second"));
+    EXPECT_EQ(bytes_of(path), "second");
+    EXPECT_EQ(names_in(folder).size(), 1u);
+}
+
+TEST(SafeSave, AReadOnlyFileOrAFolderStaysAsItWas) {
+    const std::string folder = fresh_folder("save_read_only");
+    const std::string path = folder + "locked.spk";
+    put_bytes(path, "old");
+#ifdef _WIN32
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY);
+#else
+    chmod(path.c_str(), 0444);
+#endif
+    EXPECT_FALSE(save(path, "new"));
+    EXPECT_FALSE(save(folder, "new"));
+    EXPECT_FALSE(save(folder + "missing/x.spk", "new"));
+    EXPECT_EQ(bytes_of(path), "old");
+    EXPECT_EQ(names_in(folder), std::set<std::string>{"locked.spk"});
+#ifdef _WIN32
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+#endif
+}
+
+#ifdef _WIN32
+TEST(SafeSave, KeepsTheFileAttributes) {
+    const std::string path = fresh_folder("save_attributes") + "hidden.spk";
+    put_bytes(path, "old");
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_HIDDEN);
+    EXPECT_TRUE(save(path, "new"));
+    EXPECT_EQ(bytes_of(path), "new");
+    EXPECT_TRUE(GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_HIDDEN);
+}
+#else
+TEST(SafeSave, KeepsPermissionBitsAndFollowsLinks) {
+    const std::string folder = fresh_folder("save_links");
+    put_bytes(folder + "real.spk", "old");
+    chmod((folder + "real.spk").c_str(), 0640);
+    ASSERT_EQ(symlink("real.spk", (folder + "link.spk").c_str()), 0);
+    ASSERT_EQ(symlink("missing.spk", (folder + "dangling.spk").c_str()), 0);
+    EXPECT_TRUE(save(folder + "link.spk", "new"));
+    EXPECT_TRUE(save(folder + "dangling.spk", "made"));
+    EXPECT_EQ(bytes_of(folder + "real.spk"), "new");
+    EXPECT_EQ(bytes_of(folder + "missing.spk"), "made");
+    struct stat s;
+    ASSERT_EQ(lstat((folder + "link.spk").c_str(), &s), 0);
+    EXPECT_TRUE(S_ISLNK(s.st_mode));
+    ASSERT_EQ(stat((folder + "real.spk").c_str(), &s), 0);
+    EXPECT_EQ(s.st_mode & 07777, 0640u);
+    EXPECT_EQ(names_in(folder).size(), 4u);
+}
+
+// The size limit cuts the new file short, as a full disk would.
+TEST(SafeSave, AWriteThatFailsLeavesTheOldFileAndNoTemporary) {
+    const std::string folder = fresh_folder("save_limit");
+    const std::string path = folder + "kept.spk";
+    put_bytes(path, "earlier");
+    rlimit old_limit;
+    getrlimit(RLIMIT_FSIZE, &old_limit);
+    rlimit small = old_limit;
+    small.rlim_cur = 100;
+    void (*old_handler)(int) = std::signal(SIGXFSZ, SIG_IGN);
+    setrlimit(RLIMIT_FSIZE, &small);
+    const bool saved = save(path, std::string(150, 'x'));
+    setrlimit(RLIMIT_FSIZE, &old_limit);
+    std::signal(SIGXFSZ, old_handler);
+    EXPECT_FALSE(saved);
+    EXPECT_EQ(bytes_of(path), "earlier");
+    EXPECT_EQ(names_in(folder), std::set<std::string>{"kept.spk"});
+}
+#endif
 
 } // namespace
