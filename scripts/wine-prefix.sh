@@ -2,7 +2,7 @@
 # Makes the Wine prefix that the Windows tests, `make run` and the benchmarks use, once: quiet,
 # unattended, fast, and with Windows' font widths. Made again when this script changes.
 set -eu
-prefix=$1
+prefix=$(mkdir -p "$1" && cd "$1" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
 ready="$prefix/.elemtrix-ready"
 version=$(cksum <"$here/wine-prefix.sh")

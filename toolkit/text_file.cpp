@@ -90,13 +90,19 @@ namespace {
 
 constexpr char TEMPORARY_PREFIX[] = "elx";
 
-// The file a symbolic link or junction leads to, else the path itself.
+constexpr DWORD KEPT_ATTRIBUTES = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                  FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+
+// The whole path of the file that a symbolic link or junction leads to, else of the path itself.
+// Whole, because some implementations of ReplaceFileA fail on a relative one.
 void final_path(const char *path, char (&target)[MAX_PATH]) {
-    lstrcpynA(target, path, MAX_PATH);
-    const DWORD attributes = GetFileAttributesA(path);
+    const DWORD full = GetFullPathNameA(path, MAX_PATH, target, nullptr);
+    if (full == 0 || full >= MAX_PATH)
+        lstrcpynA(target, path, MAX_PATH);
+    const DWORD attributes = GetFileAttributesA(target);
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
         return;
-    HANDLE file = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+    HANDLE file = CreateFileA(target, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                               nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return;
@@ -155,11 +161,16 @@ bool wt_save_whole_file(const char *path, const char *bytes, std::size_t size) {
         return false;
     // ReplaceFileA keeps the old file's attributes and access rights; a new file just moves.
     bool saved = write_flushed(temporary, bytes, size);
-    if (saved && exists)
+    if (saved && exists) {
         saved = ReplaceFileA(target, temporary, nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
                              nullptr);
-    else if (saved)
+        // Not every implementation keeps them (Wine, some network shares).
+        const DWORD kept = attributes & KEPT_ATTRIBUTES;
+        if (saved)
+            SetFileAttributesA(target, kept ? kept : FILE_ATTRIBUTE_NORMAL);
+    } else if (saved) {
         saved = MoveFileExA(temporary, target, MOVEFILE_WRITE_THROUGH);
+    }
     if (!saved)
         DeleteFileA(temporary);
     return saved;

@@ -173,13 +173,18 @@ TEST(SafeSave, AReadOnlyFileOrAFolderStaysAsItWas) {
 }
 
 #ifdef _WIN32
-TEST(SafeSave, KeepsTheFileAttributes) {
-    const std::string path = fresh_folder("save_attributes") + "hidden.spk";
-    put_bytes(path, "old");
-    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_HIDDEN);
-    EXPECT_TRUE(save(path, "new"));
-    EXPECT_EQ(bytes_of(path), "new");
-    EXPECT_TRUE(GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_HIDDEN);
+TEST(SafeSave, KeepsTheFileAttributesAlsoByARelativePath) {
+    const std::string folder = fresh_folder("save_attributes");
+    put_bytes(folder + "hidden.spk", "old");
+    SetFileAttributesA((folder + "hidden.spk").c_str(), FILE_ATTRIBUTE_HIDDEN);
+    char previous[MAX_PATH];
+    GetCurrentDirectoryA(MAX_PATH, previous);
+    SetCurrentDirectoryA(folder.c_str());
+    EXPECT_TRUE(save("hidden.spk", "new"));
+    SetCurrentDirectoryA(previous);
+    EXPECT_EQ(bytes_of(folder + "hidden.spk"), "new");
+    EXPECT_TRUE(GetFileAttributesA((folder + "hidden.spk").c_str()) & FILE_ATTRIBUTE_HIDDEN);
+    EXPECT_EQ(names_in(folder).size(), 1u);
 }
 #else
 TEST(SafeSave, KeepsPermissionBitsAndFollowsLinks) {
