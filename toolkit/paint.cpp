@@ -11,33 +11,55 @@ constexpr COLORREF TRANSPARENT_BACKGROUND = 0;
 constexpr int MAX_EMBOSS_OFFSET = 3;
 constexpr int FRAME_LINES_PER_PEN = 5;
 
-// Draws through a device context of the whole client area, so painting is never clipped to the
-// update region; BeginPaint and EndPaint only erase and validate it. Once they have done so in a
-// message, later labels of that message skip them: under Wine the pair and even the question
-// whether there is anything to validate cost several times the drawing, and a window's paint
-// makes some hundred calls. Invalidation from elsewhere meanwhile brings a later paint anyway.
+// Draws through a device context of the whole client area; BeginPaint and EndPaint only erase
+// and validate the update region. Once they have done so in a message, later labels of that
+// message skip them: under Wine the pair and even the question whether there is anything to
+// validate cost several times the drawing, and a window's paint makes some hundred calls.
+// Invalidation from elsewhere meanwhile brings a later paint anyway.
+//
+// Inside a paint message the drawing is clipped to the region that message is for, taken before
+// BeginPaint validates it: smoothed text drawn again over itself grows darker at every repaint,
+// so each pixel must be drawn once, after its background was erased. Outside a paint message an
+// operation draws at once, wherever it is asked to.
 struct PaintBracket {
     HDC dc;
     bool began;
     PAINTSTRUCT paint;
 };
 
-HWND validated_window = nullptr;
-unsigned long validated_in_message = 0;
+struct PaintedMessage {
+    HWND window;
+    unsigned long serial;
+    HRGN clip; // the region being painted; null outside a paint message
+};
+PaintedMessage painted = {};
+
+void start_message(HWND window, const WtMessage &message) {
+    if (painted.clip)
+        DeleteObject(painted.clip);
+    painted = {window, message.serial, nullptr};
+    if (message.message == WM_PAINT) {
+        painted.clip = CreateRectRgn(0, 0, 0, 0);
+        GetUpdateRgn(window, painted.clip, FALSE);
+    }
+}
 
 void open_paint(HWND window, PaintBracket &bracket) {
     bracket.dc = GetDC(window);
-    const unsigned long message = wt_message_serial(window);
+    const WtMessage message = wt_current_message(window);
     const bool validated =
-        message != 0 && window == validated_window && message == validated_in_message;
+        message.serial != 0 && window == painted.window && message.serial == painted.serial;
+    if (!validated)
+        start_message(window, message);
     bracket.began = !validated && GetUpdateRect(window, nullptr, FALSE) != 0;
     if (bracket.began)
         BeginPaint(window, &bracket.paint);
-    validated_window = window;
-    validated_in_message = message;
+    if (painted.clip)
+        SelectClipRgn(bracket.dc, painted.clip);
 }
 
 void close_paint(HWND window, PaintBracket &bracket) {
+    SelectClipRgn(bracket.dc, nullptr);
     ReleaseDC(window, bracket.dc);
     if (bracket.began)
         EndPaint(window, &bracket.paint);

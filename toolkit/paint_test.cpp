@@ -158,6 +158,39 @@ TEST(PaintHandler, LabelsAfterTheFirstDrawAndTheWindowEndsValid) {
     wt_set_window_procedure(DefWindowProcA);
 }
 
+COLORREF handler_background = YELLOW;
+
+LRESULT CALLBACK one_label_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    if (message != WM_PAINT)
+        return DefWindowProcA(window, message, wparam, lparam);
+    wt_paint_text(window, 20, 20, "HHHHH", RED, nullptr, handler_background);
+    return 0;
+}
+
+TEST(PaintHandler, DrawsOnlyWhereTheWindowIsBeingPainted) {
+    wt_set_window_procedure(one_label_proc);
+    HWND window =
+        wt_create_window(GetModuleHandleA(nullptr), "clipped handler", 0, 0, 300, 200, "NOLIST");
+    ASSERT_NE(window, nullptr);
+    UpdateWindow(window);
+    handler_background = WHITE;
+    RECT left_part = {0, 0, 25, 200};
+    InvalidateRect(window, &left_part, TRUE);
+    UpdateWindow(window);
+    HDC dc = GetDC(window);
+    EXPECT_EQ(GetPixel(dc, 20, 20), WHITE);
+    EXPECT_EQ(GetPixel(dc, 30, 20), YELLOW); // left as the first paint drew it
+    ReleaseDC(window, dc);
+    // Asked to paint with nothing to paint, it draws nothing.
+    SendMessageA(window, WM_PAINT, 0, 0);
+    dc = GetDC(window);
+    EXPECT_EQ(GetPixel(dc, 30, 20), YELLOW);
+    ReleaseDC(window, dc);
+    DestroyWindow(window);
+    wt_set_window_procedure(DefWindowProcA);
+    handler_background = YELLOW;
+}
+
 TEST_F(Paint, NumbersShowAsTheirFormattedText) {
     constexpr double INF = std::numeric_limits<double>::infinity();
     const struct {

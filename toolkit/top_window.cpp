@@ -38,7 +38,7 @@ WNDPROC window_procedure = DefWindowProcA;
 // The message that a window made here is handling right now, numbered.
 struct Handling {
     HWND window;
-    unsigned long serial;
+    WtMessage current;
 };
 Handling handling = {};
 unsigned long messages_handled = 0;
@@ -46,7 +46,7 @@ unsigned long messages_handled = 0;
 // Every window made here runs through this, so that painting can tell one message from the next.
 LRESULT CALLBACK toolkit_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     const Handling outer = handling;
-    handling = {window, ++messages_handled};
+    handling = {window, {++messages_handled, message}};
     const LRESULT result = window_procedure(window, message, wparam, lparam);
     handling = outer;
     return result;
@@ -65,8 +65,8 @@ void wt_set_window_procedure(WNDPROC procedure) {
     window_procedure = procedure;
 }
 
-unsigned long wt_message_serial(HWND window) {
-    return handling.window == window ? handling.serial : 0;
+WtMessage wt_current_message(HWND window) {
+    return handling.window == window ? handling.current : WtMessage{0, 0};
 }
 
 HWND wt_create_window(HINSTANCE instance, const char *title, int x, int y, int width, int height,

@@ -7,9 +7,14 @@
 // first window. Until then windows get DefWindowProcA.
 void wt_set_window_procedure(WNDPROC procedure);
 
-// The number of the message that a window made here is handling now, 0 when it is handling
-// none: painting erases and validates once per message rather than once per label.
-unsigned long wt_message_serial(HWND window);
+// The message that a window made here is handling now: its number in the run, 0 when the
+// window is handling none, and what it is. Painting erases and validates once per message
+// rather than once per label, and clips to the region a paint message is for.
+struct WtMessage {
+    unsigned long serial;
+    UINT message;
+};
+WtMessage wt_current_message(HWND window);
 
 // Creates, shows and gives the button-face background to a window whose class is named after
 // the title ("Class%li" of the instance for an empty title). height excludes the caption.
