@@ -8,7 +8,6 @@
 #include "toolkit/top_window.h"
 #include "window/file_commands.h"
 
-#include <cstdio>
 #include <cstring>
 
 const char CALCULATOR_TITLE[] = "Elemtrix       Beräknar TS-parametrar ur uppmätt element";
@@ -147,7 +146,7 @@ void paint_input_panel(HWND window) {
 void paint_value(HWND window, int y, const ValueRow &row) {
     char text[WT_NUMBER_TEXT_SIZE];
     char full[WT_NUMBER_TEXT_SIZE];
-    value_column_text(window, row.value, row.decimals, text);
+    value_column_text(text, row.value, row.decimals);
     if (std::strcmp(text, wt_format_number(full, row.value, row.decimals)) == 0)
         wt_paint_number(window, VALUE_X, y, row.value, row.decimals, RED, calc.label_font,
                         TRANSPARENT_BACKGROUND);
@@ -215,22 +214,6 @@ HWND create_calculator(HINSTANCE instance) {
 
 HWND calculator_field(int line) {
     return calc.fields[line];
-}
-
-void value_column_text(HWND window, double value, int decimals, char (&text)[WT_NUMBER_TEXT_SIZE]) {
-    wt_format_number(text, value, decimals);
-    HDC dc = GetDC(window);
-    HGDIOBJ previous = SelectObject(dc, calc.label_font);
-    const int room = ROW_UNIT_X - VALUE_X;
-    SIZE size;
-    GetTextExtentPoint32A(dc, text, lstrlenA(text), &size);
-    // Shorter exponent forms until the text stays clear of the unit captions.
-    for (int precision = decimals; size.cx >= room && precision >= 0; --precision) {
-        std::snprintf(text, sizeof text, "%.*e", precision, value);
-        GetTextExtentPoint32A(dc, text, lstrlenA(text), &size);
-    }
-    SelectObject(dc, previous);
-    ReleaseDC(window, dc);
 }
 
 LRESULT CALLBACK calculator_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {

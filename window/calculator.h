@@ -1,8 +1,6 @@
 // The calculator window: ten measured inputs on the left, the value column on the right.
 #pragma once
 
-#include "toolkit/number_text.h"
-
 #include <windows.h>
 
 // Compared with the whole WM_COMMAND wParam, so notifications never run a command.
@@ -19,7 +17,3 @@ LRESULT CALLBACK calculator_proc(HWND window, UINT message, WPARAM wparam, LPARA
 
 // The eleven edit fields in file order: the name, then the ten inputs in canonical order.
 HWND calculator_field(int line);
-
-// The text painted in the value column for a value, shortened to exponent form when the full
-// text would reach the unit captions.
-void value_column_text(HWND window, double value, int decimals, char (&text)[WT_NUMBER_TEXT_SIZE]);

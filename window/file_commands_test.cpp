@@ -224,19 +224,25 @@ TEST_F(FileCommands, AFileThatCannotBeReadIsReportedAndTheFieldsStay) {
 }
 
 TEST_F(FileCommands, AFileThatCannotBeWrittenIsReportedAndKept) {
-    const std::string path = temp_path("held.spk");
-    put_bytes(path, "earlier\r\n");
-    HANDLE lock = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(lock, INVALID_HANDLE_VALUE);
-    set_fields(SAMPLE);
-    const std::vector<CaughtBox> boxes = save_as(path);
-    CloseHandle(lock);
-    // The dialog first asks whether to replace the file; then the failure is reported.
-    ASSERT_FALSE(boxes.empty());
-    EXPECT_EQ(boxes.back().caption, "FILFEL");
-    EXPECT_EQ(boxes.back().text, "Filen kunde inte sparas:\n" + path);
-    EXPECT_EQ(boxes.back().style, static_cast<UINT>(MB_OK | MB_ICONEXCLAMATION));
-    EXPECT_EQ(bytes_of(path), "earlier\r\n");
+    for (const bool read_only : {false, true}) {
+        const std::string path = temp_path(read_only ? "read-only.spk" : "held.spk");
+        put_bytes(path, "earlier\r\n");
+        HANDLE lock = INVALID_HANDLE_VALUE;
+        if (read_only)
+            SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY);
+        else
+            lock = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        set_fields(SAMPLE);
+        const std::vector<CaughtBox> boxes = save_as(path);
+        CloseHandle(lock);
+        // The dialog first asks whether to replace the file; then the failure is reported.
+        ASSERT_FALSE(boxes.empty()) << path;
+        EXPECT_EQ(boxes.back().caption, "FILFEL");
+        EXPECT_EQ(boxes.back().text, "Filen kunde inte sparas:\n" + path);
+        EXPECT_EQ(boxes.back().style, static_cast<UINT>(MB_OK | MB_ICONEXCLAMATION));
+        EXPECT_EQ(bytes_of(path), "earlier\r\n");
+        SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    }
 }
 
 TEST_F(FileCommands, ASaveIntoAMissingFolderIsReported) {
