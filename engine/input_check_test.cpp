@@ -96,10 +96,34 @@ TEST(ValueCheck, NanIsNotReported) {
     EXPECT_TRUE(check_input_values(in).empty());
 }
 
-TEST(Messages, AreWindows1252Bytes) {
-    const std::string m = input_error_message({InputId::FsAdded, InputErrorKind::Comma});
-    EXPECT_EQ(m, "Fs med adderad massa: Anv\xE4nd punkt som komma!");
-    EXPECT_EQ(m.size(), std::strlen("Fs med adderad massa: Anvand punkt som komma!"));
+// Every message byte for byte as the boxes show it: Windows-1252, one byte for "ä".
+TEST(Messages, AllThirtyAreTheirWindows1252Bytes) {
+    const char *const expected[INPUT_COUNT][3] = {
+        {"Fs: Anv\xE4nd punkt som komma!", "Fs: Anv\xE4nd endast siffror!", "Fs: Ingen inmatning!"},
+        {"Re: Anv\xE4nd punkt som komma!", "Re: Anv\xE4nd endast siffror!", "Re: Ingen inmatning!"},
+        {"Zmax: Anv\xE4nd punkt som komma!", "Zmax: Anv\xE4nd endast siffror!",
+         "Zmax: Ingen inmatning!"},
+        {"Sd: Anv\xE4nd punkt som komma!", "Sd: Anv\xE4nd endast siffror!", "Sd: Ingen inmatning!"},
+        {"Vas: Anv\xE4nd punkt som komma!", "Vas: Anv\xE4nd endast siffror!",
+         "Vas: Ingen inmatning!"},
+        {"Qms: Anv\xE4nd punkt som komma!", "Qms: Anv\xE4nd endast siffror!",
+         "Qms: Ingen inmatning!"},
+        {"Qes: Anv\xE4nd punkt som komma!", "Qes: Anv\xE4nd endast siffror!",
+         "Qes: Ingen inmatning!"},
+        {"Qts: Anv\xE4nd punkt som komma!", "Qts: Anv\xE4nd endast siffror!",
+         "Qts: Ingen inmatning!"},
+        {"Fs med adderad massa: Anv\xE4nd punkt som komma!",
+         "Fs med adderad massa: Anv\xE4nd endast siffror!",
+         "Fs med adderad massa: Ingen inmatning!"},
+        {"Vikt ad.massa: Anv\xE4nd punkt som komma!", "Vikt ad.massa: Anv\xE4nd endast siffror!",
+         "Vikt ad.massa: Anv\xE4nd Ingen inmatning!"},
+    };
+    const InputErrorKind kinds[] = {InputErrorKind::Comma, InputErrorKind::NonDigit,
+                                    InputErrorKind::NoInput};
+    for (int i = 0; i < INPUT_COUNT; ++i)
+        for (int k = 0; k < 3; ++k)
+            EXPECT_EQ(std::string(input_error_message({static_cast<InputId>(i), kinds[k]})),
+                      expected[i][k]);
 }
 
 } // namespace
