@@ -2,13 +2,20 @@
 
 #include <cmath>
 
-// The central-difference step as a share of the tolerance: small enough for the first-order
-// figure, large enough that rounding in the formulas stays far below it.
-constexpr double STEP_SHARE = 1e-3;
+// The central-difference step as a share of the value: far inside the formulas' domain whatever
+// the tolerance, never across zero, and large enough that rounding in the formulas stays far
+// below it.
+constexpr double STEP_SHARE = 1e-6;
 constexpr double PERCENT = 100.0;
 
 double absolute_tolerance(const InputTolerance &tolerance, double value) {
     return tolerance.percent ? std::fabs(value) * tolerance.amount / PERCENT : tolerance.amount;
+}
+
+bool tolerance_fits(const InputTolerance &tolerance, double value) {
+    const double sigma = absolute_tolerance(tolerance, value);
+    // A subnormal value would give a step of 0.
+    return sigma == 0 || (std::isnormal(value) && sigma <= std::fabs(value));
 }
 
 static void row_values(const DriverInputs &inputs, double (&values)[VALUE_ROW_COUNT]) {
@@ -30,7 +37,7 @@ Uncertainties propagate_uncertainty(const DriverInputs &inputs, const Tolerances
         const double sigma = absolute_tolerance(tolerances.input[i], x);
         if (!(sigma > 0))
             continue;
-        const double h = sigma * STEP_SHARE;
+        const double h = std::fabs(x) * STEP_SHARE;
         double up[VALUE_ROW_COUNT], down[VALUE_ROW_COUNT];
         moved.entry[i].value = x + h;
         row_values(moved, up);

@@ -26,5 +26,10 @@ struct Uncertainties {
 
 double absolute_tolerance(const InputTolerance &tolerance, double value);
 
-// For the twenty rows of the value column; inputs must hold converted values.
+// Whether first-order propagation means anything for the tolerance: none, or the value finite,
+// away from 0 and at least as large as the tolerance.
+bool tolerance_fits(const InputTolerance &tolerance, double value);
+
+// For the twenty rows of the value column; inputs must hold converted values, and every
+// tolerance must fit its value.
 Uncertainties propagate_uncertainty(const DriverInputs &inputs, const Tolerances &tolerances);

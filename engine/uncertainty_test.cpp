@@ -59,6 +59,30 @@ TEST(Uncertainty, ExactInputsAndOwnRows) {
     EXPECT_EQ(u.row[SHOWN_INPUT_COUNT + 3].largest, static_cast<int>(InputId::Sd));
 }
 
+// The derivative is the same however large the tolerance: the step comes from the value, so a
+// large tolerance cannot carry it out of the formulas' domain.
+TEST(Uncertainty, FirstOrderFigureGrowsInProportionToTheTolerance) {
+    const DriverInputs in = worked();
+    const Uncertainties small = propagate_uncertainty(in, percent({{InputId::Fs, 1}}));
+    const Uncertainties whole = propagate_uncertainty(in, percent({{InputId::Fs, 100}}));
+    for (int row = 0; row < VALUE_ROW_COUNT; ++row)
+        EXPECT_NEAR(whole.row[row].plus_minus, 100 * small.row[row].plus_minus,
+                    1e-9 * whole.row[row].plus_minus)
+            << row;
+}
+
+TEST(Uncertainty, ToleranceFitsAFiniteValueAtLeastAsLarge) {
+    EXPECT_TRUE(tolerance_fits({30, false}, 30));
+    EXPECT_TRUE(tolerance_fits({30, false}, -30));
+    EXPECT_TRUE(tolerance_fits({100, true}, 0.5));
+    EXPECT_TRUE(tolerance_fits({0, false}, INFINITY)); // no tolerance: exact
+    EXPECT_TRUE(tolerance_fits({5, true}, 0));
+    EXPECT_FALSE(tolerance_fits({30.001, false}, 30));
+    EXPECT_FALSE(tolerance_fits({0.1, false}, 0));
+    EXPECT_FALSE(tolerance_fits({1, true}, INFINITY));
+    EXPECT_FALSE(tolerance_fits({1, true}, 1e-320)); // its step would be 0
+}
+
 TEST(Uncertainty, NonFiniteResultsHaveNoFigure) {
     DriverInputs in = worked();
     in[InputId::FsAdded].value = 30; // Mms infinite
