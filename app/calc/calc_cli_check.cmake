@@ -7,6 +7,12 @@
 #   GOLDEN     a file whose bytes stdout must equal
 #   FILE, FILE_GOLDEN  a file the run writes and the file whose bytes it must equal
 #   NO_FILE    a file the run must not write
+#   KEEPS, KEPT_FROM   a file made a copy of KEPT_FROM before the run, which must stay as it
+#              was, with nothing added beside it: give it a folder of its own
+#   STDOUT     a file that stdout goes to instead, such as /dev/full
+#   FILE_LIMIT the size in bytes that no file written may pass, with SIGXFSZ ignored, so that
+#              writes fail as on a full disk (POSIX shells count ulimit -f in 512-byte blocks)
+#   ERR_LINES  how many lines stderr must have
 string(REPLACE "|" ";" args "${ARGS}")
 string(REPLACE "|" ";" emulator "${EMULATOR}")
 if(NO_FILE)
@@ -15,8 +21,24 @@ endif()
 if(FILE)
   file(REMOVE "${FILE}")
 endif()
-execute_process(COMMAND ${emulator} ${CALC} ${args} RESULT_VARIABLE rc OUTPUT_VARIABLE out
-                ERROR_VARIABLE err)
+if(KEEPS)
+  get_filename_component(keep_dir "${KEEPS}" DIRECTORY)
+  file(REMOVE_RECURSE "${keep_dir}")
+  file(MAKE_DIRECTORY "${keep_dir}")
+  configure_file("${KEPT_FROM}" "${KEEPS}" COPYONLY)
+  file(GLOB before "${keep_dir}/*")
+endif()
+set(command ${emulator} ${CALC} ${args})
+if(FILE_LIMIT)
+  math(EXPR blocks "${FILE_LIMIT} / 512")
+  set(command sh -c "trap '' XFSZ && ulimit -f ${blocks} && exec \"$@\"" sh ${command})
+endif()
+set(redirect)
+if(STDOUT)
+  set(redirect OUTPUT_FILE "${STDOUT}")
+endif()
+execute_process(COMMAND ${command} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err
+                ${redirect})
 if(NOT rc STREQUAL RC)
   message(FATAL_ERROR "exit status ${rc}, expected ${RC}\nstdout:\n${out}\nstderr:\n${err}")
 endif()
@@ -53,4 +75,18 @@ if(FILE)
 endif()
 if(NO_FILE AND EXISTS "${NO_FILE}")
   message(FATAL_ERROR "${NO_FILE} was written")
+endif()
+if(KEEPS)
+  expect_same("${KEEPS}" "${KEPT_FROM}")
+  file(GLOB after "${keep_dir}/*")
+  if(NOT after STREQUAL before)
+    message(FATAL_ERROR "${keep_dir} held ${before} and now holds ${after}")
+  endif()
+endif()
+if(DEFINED ERR_LINES AND NOT ERR_LINES STREQUAL "")
+  string(REGEX MATCHALL "\n" ends "${err}")
+  list(LENGTH ends lines)
+  if(NOT lines EQUAL ERR_LINES)
+    message(FATAL_ERROR "stderr has ${lines} lines, expected ${ERR_LINES}:\n${err}")
+  endif()
 endif()

@@ -6,17 +6,21 @@
 #include "app/calc/calc_report.h"
 #include "toolkit/number_text.h"
 
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <string>
+#include <vector>
 
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
 #endif
 
-constexpr int EXIT_ALL_READ = 0;
-constexpr int EXIT_UNREADABLE = 1; // also: the plot could not be made or written
+constexpr int EXIT_ALL_DONE = 0;
+constexpr int EXIT_FAILED =
+    1; // a file could not be read, the plot not made or the output not written
 constexpr int EXIT_USAGE = 2;
 
 static const char USAGE[] = "usage: elemtrix-calc [OPTION...] FILE.spk... | NAME=TEXT...\n"
@@ -49,19 +53,54 @@ static const char HELP[] =
     "\n"
     "Example: elemtrix-calc Fs=30 Re=6 Zmax=40 Sd=500 Vas=50 Qms=3 Qes=0.45 Qts=0.39 "
     "FsAdded=25 AddedMass=20\n"
-    "Exit status: 0 all read, 1 a file could not be read or the plot not made, 2 usage.\n";
+    "Exit status: 0 all done, 1 a file not read, the plot not made or the output not\n"
+    "written, 2 usage.\n";
 
 static const char COMMAND_LINE_SOURCE[] = "(kommandorad)";
 
-static void write_out(const std::string &text) {
-    std::fwrite(text.data(), 1, text.size(), stdout);
-}
+namespace {
 
+// Standard output with every write checked: after the first failure nothing more is written.
+struct Output {
+    bool failed = false;
+    int error = 0; // errno of the failure
+
+    void write(const std::string &text) {
+        if (!failed && std::fwrite(text.data(), 1, text.size(), stdout) != text.size())
+            fail();
+    }
+    // Flushes what stdio still holds; false, with one message on stderr, when anything was lost.
+    bool finish() {
+        if (!failed && (std::fflush(stdout) != 0 || std::ferror(stdout)))
+            fail();
+        if (failed)
+            std::fprintf(stderr, "elemtrix-calc: cannot write the output to standard output: %s\n",
+                         std::strerror(error));
+        return !failed;
+    }
+
+  private:
+    void fail() {
+        failed = true;
+        error = errno;
+    }
+};
+
+// A driver as read, before anything is printed.
+struct Source {
+    const char *path; // nullptr: the values on the command line
+    bool read;
+    CalcDriver driver;
+};
+
+} // namespace
+
+// On Linux a file name is bytes, shown as UTF-8 where they are.
 static std::string utf8(const char *native) {
 #ifdef _WIN32
     return cp1252_to_utf8(native); // an ANSI command line
 #else
-    return native;
+    return valid_utf8(native);
 #endif
 }
 
@@ -101,45 +140,71 @@ static std::string text_output(const CalcOptions &o, const CalcDriver &d, const 
     return out;
 }
 
-static int run(const CalcOptions &o) {
-    int status = EXIT_ALL_READ;
-    if (o.format == CalcFormat::Csv)
-        write_out(csv_header());
-    if (o.format == CalcFormat::Json)
-        write_out(json_head());
-    bool first = true;
+// Reads every driver first: a tolerance that does not fit a driver's value is a usage error,
+// found before anything is printed. Empty when all fit.
+static std::string read_sources(const CalcOptions &o, std::vector<Source> &sources) {
     for (const char *path : o.sources) {
         DriverFileLines lines = o.values;
-        if (path && !read_driver_file(path, lines)) {
-            std::fprintf(stderr, "elemtrix-calc: cannot read %s\n", path);
-            status = EXIT_UNREADABLE;
+        const bool read = !path || read_driver_file(path, lines);
+        sources.push_back({path, read, {}});
+        if (!read)
+            continue;
+        sources.back().driver = calculate_driver(path ? utf8(path) : COMMAND_LINE_SOURCE, lines);
+        if (o.tolerance) {
+            const CalcDriver &d = sources.back().driver;
+            if (std::string error = tolerance_error(o.tolerances, d.inputs, d.source);
+                !error.empty())
+                return error;
+        }
+    }
+    return "";
+}
+
+static int run(const CalcOptions &o, const std::vector<Source> &sources, Output &out) {
+    int status = EXIT_ALL_DONE;
+    if (o.format == CalcFormat::Csv)
+        out.write(csv_header());
+    if (o.format == CalcFormat::Json)
+        out.write(json_head());
+    bool first = true;
+    for (const Source &s : sources) {
+        if (out.failed)
+            break;
+        if (!s.read) {
+            std::fprintf(stderr, "elemtrix-calc: cannot read %s\n", s.path);
+            status = EXIT_FAILED;
             continue;
         }
-        const CalcDriver d = calculate_driver(path ? utf8(path) : COMMAND_LINE_SOURCE, lines);
+        const CalcDriver &d = s.driver;
         Uncertainties u{};
         if (o.tolerance)
             u = propagate_uncertainty(d.inputs, o.tolerances);
         SideFrequencies side = {NAN, NAN};
         const bool plotted = !o.plot_path.empty() && write_plot(o.plot_path, d, side);
         if (!o.plot_path.empty() && !plotted)
-            status = EXIT_UNREADABLE;
+            status = EXIT_FAILED;
         const std::string plot_name = utf8(o.plot_path.c_str());
         switch (o.format) {
-        case CalcFormat::Csv: write_out(csv_row(d)); break;
+        case CalcFormat::Csv: out.write(csv_row(d)); break;
         case CalcFormat::Json:
-            write_out((first ? "" : ",\n") +
+            out.write((first ? "" : ",\n") +
                       json_driver(d, {o.tolerance ? &u : nullptr, o.explain,
                                       plotted ? plot_name.c_str() : nullptr, side}));
             break;
         case CalcFormat::Text:
-            write_out((first ? "" : "\n") + text_output(o, d, u, plotted, side));
+            out.write((first ? "" : "\n") + text_output(o, d, u, plotted, side));
             break;
         }
         first = false;
     }
     if (o.format == CalcFormat::Json)
-        write_out(json_tail());
+        out.write(json_tail());
     return status;
+}
+
+static int usage_error(const std::string &error) {
+    std::fprintf(stderr, "elemtrix-calc: %s\n%s", error.c_str(), USAGE);
+    return EXIT_USAGE;
 }
 
 int main(int argc, char **argv) {
@@ -148,13 +213,19 @@ int main(int argc, char **argv) {
     _setmode(_fileno(stdout), _O_BINARY);
 #endif
     const CalcOptions options = parse_options(argc, argv);
-    if (!options.error.empty()) {
-        std::fprintf(stderr, "elemtrix-calc: %s\n%s", options.error.c_str(), USAGE);
-        return EXIT_USAGE;
+    if (!options.error.empty())
+        return usage_error(options.error);
+    Output out;
+    int status = EXIT_ALL_DONE;
+    if (options.help) {
+        out.write(HELP);
+    } else if (options.version) {
+        out.write("elemtrix-calc " ELEMTRIX_VERSION "\n");
+    } else {
+        std::vector<Source> sources;
+        if (std::string error = read_sources(options, sources); !error.empty())
+            return usage_error(error);
+        status = run(options, sources, out);
     }
-    if (options.help)
-        write_out(HELP);
-    else if (options.version)
-        write_out("elemtrix-calc " ELEMTRIX_VERSION "\n");
-    return options.help || options.version ? EXIT_ALL_READ : run(options);
+    return out.finish() ? status : EXIT_FAILED;
 }

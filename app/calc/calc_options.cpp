@@ -2,21 +2,56 @@
 
 #include "app/calc/calc_report.h"
 
+#include <cmath>
+#include <cstdio>
 #include <cstring>
+#include <iterator>
+
+#ifdef _WIN32
+#include <cstdlib>
+#else
+#include <sys/stat.h>
+#endif
 
 // Name= gives the driver name, the first line of a driver data file.
 static const char NAME_KEY[] = "Name";
 constexpr int NAME_LINE = 0;
 constexpr int NOT_A_NAME = -1;
+static const char PLOT_EXTENSION[] = ".svg";
+constexpr double PERCENT_LIMIT = 100; // a relative tolerance beyond it is no tolerance
+
+static char lower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// Equal but for the case of ASCII letters.
+static bool same_letters(const char *a, const char *b) {
+    for (; *a && *b; ++a, ++b)
+        if (lower(*a) != lower(*b))
+            return false;
+    return *a == *b;
+}
+
+static const char *line_key(int line) {
+    return line == NAME_LINE ? NAME_KEY : INPUT_DESCRIPTORS[line - 1].name;
+}
 
 // The line of a driver data file that a NAME= key fills, or NOT_A_NAME.
 static int value_line(const std::string &key) {
-    if (key == NAME_KEY)
-        return NAME_LINE;
-    for (int i = 0; i < INPUT_COUNT; ++i)
-        if (key == INPUT_DESCRIPTORS[i].name)
-            return i + 1;
+    for (int line = 0; line < DRIVER_FILE_LINES; ++line)
+        if (key == line_key(line))
+            return line;
     return NOT_A_NAME;
+}
+
+// "unknown value name fs; did you mean Fs?" when a name differs from one of the lines from
+// first_line on only in case.
+static std::string unknown_name(const char *what, const std::string &key, int first_line) {
+    std::string error = std::string("unknown ") + what + " name " + key;
+    for (int line = first_line; line < DRIVER_FILE_LINES; ++line)
+        if (same_letters(key.c_str(), line_key(line)))
+            return error + "; did you mean " + line_key(line) + "?";
+    return error;
 }
 
 // NAME=TEXT where NAME is a word; a path such as ./a=b.spk is a file.
@@ -30,6 +65,11 @@ static bool is_assignment(const char *arg, std::string &key, const char *&text) 
     key.assign(arg, equals);
     text = equals + 1;
     return true;
+}
+
+// "-" alone is a file name, as is everything after "--".
+static bool is_option(const char *arg) {
+    return arg[0] == '-' && arg[1] != '\0';
 }
 
 bool parse_tolerance(const char *text, InputTolerance &tolerance) {
@@ -46,121 +86,223 @@ bool parse_tolerance(const char *text, InputTolerance &tolerance) {
     return true;
 }
 
-static void set_value(CalcOptions &o, int line, const char *text) {
+namespace {
+
+// The options so far and what has been given, to refuse anything given twice.
+struct Parse {
+    CalcOptions o;
+    bool value_given[DRIVER_FILE_LINES] = {};
+    bool tolerance_given[INPUT_COUNT] = {};
+};
+
+} // namespace
+
+static std::string set_value(Parse &p, const std::string &key, const char *text) {
+    const int line = value_line(key);
+    if (line == NOT_A_NAME)
+        return unknown_name("value", key, NAME_LINE);
+    if (p.value_given[line])
+        return "value " + key + " given twice";
+    p.value_given[line] = true;
 #ifdef _WIN32
     const std::string cp1252 = text; // an ANSI command line
 #else
     const std::string cp1252 = utf8_to_cp1252(text);
 #endif
-    char *field = o.values.text[line];
+    char *field = p.o.values.text[line];
     const std::size_t limit = driver_file_line_limit(line);
     std::memset(field, 0, DRIVER_LINE_SIZE);
     std::memcpy(field, cp1252.data(), cp1252.size() < limit ? cp1252.size() : limit);
+    return "";
 }
 
-static bool add_tolerance(CalcOptions &o, const std::string &key, const char *text) {
+static std::string add_tolerance(Parse &p, const char *arg) {
+    std::string key;
+    const char *text;
+    if (!is_assignment(arg, key, text))
+        return std::string("bad tolerance ") + arg +
+               " (NAME=AMOUNT; files and values go before --tolerance)";
     const int line = value_line(key);
-    if (line == NOT_A_NAME || line == NAME_LINE) {
-        o.error = "unknown tolerance name " + key;
-        return false;
-    }
-    if (!parse_tolerance(text, o.tolerances.input[line - 1])) {
-        o.error = "bad tolerance " + key + "=" + text + " (a number, or a number and %)";
-        return false;
-    }
-    o.tolerance = true;
-    return true;
+    if (line == NOT_A_NAME || line == NAME_LINE)
+        return unknown_name("tolerance", key, NAME_LINE + 1);
+    if (p.tolerance_given[line - 1])
+        return "tolerance of " + key + " given twice";
+    p.tolerance_given[line - 1] = true;
+    InputTolerance &t = p.o.tolerances.input[line - 1];
+    if (!parse_tolerance(text, t))
+        return "bad tolerance " + key + "=" + text + " (a number, or a number and %)";
+    if (t.percent && t.amount > PERCENT_LIMIT)
+        return "bad tolerance " + key + "=" + text + " (over 100 %)";
+    return "";
 }
 
+// An option that takes arguments: they are counted already. Returns a usage error or "".
+using TakeOption = std::string (*)(Parse &p, char *const *args, int count);
+
+static std::string take_format(Parse &p, CalcFormat format) {
+    if (p.o.format != CalcFormat::Text)
+        return "--csv and --json exclude each other";
+    p.o.format = format;
+    return "";
+}
+
+static std::string take_csv(Parse &p, char *const *, int) {
+    return take_format(p, CalcFormat::Csv);
+}
+
+static std::string take_json(Parse &p, char *const *, int) {
+    return take_format(p, CalcFormat::Json);
+}
+
+static std::string take_plot(Parse &p, char *const *args, int) {
+    const std::size_t length = std::strlen(args[0]);
+    const std::size_t extension = sizeof PLOT_EXTENSION - 1;
+    if (length <= extension || !same_letters(args[0] + length - extension, PLOT_EXTENSION))
+        return std::string("--plot writes an SVG file: give a name ending in .svg, not ") + args[0];
+    p.o.plot_path = args[0];
+    return "";
+}
+
+static std::string take_tolerances(Parse &p, char *const *args, int count) {
+    for (int i = 0; i < count; ++i)
+        if (std::string error = add_tolerance(p, args[i]); !error.empty())
+            return error;
+    p.o.tolerance = true;
+    return "";
+}
+
+// Arguments up to the next option, at least one.
+constexpr int UP_TO_NEXT_OPTION = -1;
+
 static const struct {
-    const char *option;
-    bool CalcOptions::*flag;
-} FLAGS[] = {
-    {"--check", &CalcOptions::check},
-    {"--explain", &CalcOptions::explain},
-    {"--help", &CalcOptions::help},
-    {"--version", &CalcOptions::version},
+    const char *name;
+    const char *short_name;  // nullptr: none
+    int arguments;           // how many follow the option, or UP_TO_NEXT_OPTION
+    const char *takes;       // what they are, for the message when they are missing
+    bool CalcOptions::*flag; // a switch sets it; other options have
+    TakeOption take;         // this to take their arguments
+} OPTIONS[] = {
+    {"--csv", nullptr, 0, nullptr, nullptr, take_csv},
+    {"--json", nullptr, 0, nullptr, nullptr, take_json},
+    {"--check", nullptr, 0, nullptr, &CalcOptions::check, nullptr},
+    {"--explain", nullptr, 0, nullptr, &CalcOptions::explain, nullptr},
+    {"--help", "-h", 0, nullptr, &CalcOptions::help, nullptr},
+    {"--version", nullptr, 0, nullptr, &CalcOptions::version, nullptr},
+    {"--plot", nullptr, 1, "FILE.svg", nullptr, take_plot},
+    {"--tolerance", nullptr, UP_TO_NEXT_OPTION, "NAME=AMOUNT arguments", nullptr, take_tolerances},
 };
+constexpr int OPTION_COUNT = static_cast<int>(std::size(OPTIONS));
 
-static const struct {
-    const char *option;
-    CalcFormat format;
-} FORMATS[] = {{"--csv", CalcFormat::Csv}, {"--json", CalcFormat::Json}};
+// Takes the option at args[0] with the arguments it needs from the count - 1 after it; the
+// number of arguments taken, or -1 after a usage error.
+static int take_option(Parse &p, char *const *args, int count, bool (&seen)[OPTION_COUNT]) {
+    const char *arg = args[0];
+    for (int k = 0; k < OPTION_COUNT; ++k) {
+        const auto &rule = OPTIONS[k];
+        if (std::strcmp(arg, rule.name) != 0 &&
+            !(rule.short_name && std::strcmp(arg, rule.short_name) == 0))
+            continue;
+        if (seen[k]) {
+            p.o.error = std::string(rule.name) + " given twice";
+            return -1;
+        }
+        seen[k] = true;
+        int taken = rule.arguments;
+        if (taken == UP_TO_NEXT_OPTION)
+            for (taken = 0; taken + 1 < count && !is_option(args[taken + 1]);)
+                ++taken;
+        if (taken + 1 > count || (taken == 0 && rule.arguments != 0)) {
+            p.o.error = std::string(rule.name) + " needs " + rule.takes;
+            return -1;
+        }
+        if (rule.flag)
+            p.o.*rule.flag = true;
+        else
+            p.o.error = rule.take(p, args + 1, taken);
+        return p.o.error.empty() ? taken : -1;
+    }
+    p.o.error = std::string("unknown option ") + arg;
+    return -1;
+}
 
-// Parses one option at argv[i]; advances i over the arguments it takes. False on a usage error.
-static bool parse_option(CalcOptions &o, int argc, char **argv, int &i) {
-    const char *arg = argv[i];
-    for (const auto &f : FLAGS)
-        if (std::strcmp(arg, f.option) == 0) {
-            o.*f.flag = true;
-            return true;
-        }
-    for (const auto &f : FORMATS)
-        if (std::strcmp(arg, f.option) == 0) {
-            if (o.format != CalcFormat::Text && o.format != f.format) {
-                o.error = "--csv and --json exclude each other";
-                return false;
-            }
-            o.format = f.format;
-            return true;
-        }
-    if (std::strcmp(arg, "--plot") == 0) {
-        if (i + 1 == argc) {
-            o.error = "--plot needs a file name";
-            return false;
-        }
-        o.plot_path = argv[++i];
-        return true;
-    }
-    if (std::strcmp(arg, "--tolerance") == 0) {
-        std::string key;
-        const char *text;
-        bool any = false;
-        while (i + 1 < argc && is_assignment(argv[i + 1], key, text)) {
-            if (!add_tolerance(o, key, text))
-                return false;
-            any = true;
-            ++i;
-        }
-        if (!any)
-            o.error = "--tolerance needs NAME=AMOUNT arguments";
-        return any;
-    }
-    o.error = std::string("unknown option ") + arg;
-    return false;
+// Whether two paths name the same file: the same text, or one existing file reached two ways.
+static bool same_file(const char *a, const char *b) {
+#ifdef _WIN32
+    char full_a[_MAX_PATH], full_b[_MAX_PATH];
+    return same_letters(a, b) ||
+           (_fullpath(full_a, a, sizeof full_a) && _fullpath(full_b, b, sizeof full_b) &&
+            same_letters(full_a, full_b));
+#else
+    struct stat sa, sb;
+    return std::strcmp(a, b) == 0 || (stat(a, &sa) == 0 && stat(b, &sb) == 0 &&
+                                      sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino);
+#endif
+}
+
+// The checks between options, once all are known.
+static std::string combination_error(const CalcOptions &o) {
+    if (o.sources.empty())
+        return "no driver: give FILE.spk or NAME=TEXT values";
+    if (o.format == CalcFormat::Csv &&
+        (o.check || o.explain || o.tolerance || !o.plot_path.empty()))
+        return "--csv takes no --check, --explain, --tolerance or --plot";
+    if (o.plot_path.empty())
+        return "";
+    if (o.sources.size() != 1)
+        return "--plot draws one driver: give exactly one";
+    for (const char *source : o.sources)
+        if (source && same_file(source, o.plot_path.c_str()))
+            return "--plot " + o.plot_path + " would replace the driver data file " + source;
+    return "";
 }
 
 CalcOptions parse_options(int argc, char **argv) {
-    CalcOptions o;
+    Parse p;
+    bool seen[OPTION_COUNT] = {};
+    bool options_ended = false;
     bool has_values = false;
-    for (int i = 1; i < argc && o.error.empty(); ++i) {
+    for (int i = 1; i < argc && p.o.error.empty(); ++i) {
         std::string key;
         const char *text;
-        if (argv[i][0] == '-' && argv[i][1] == '-') {
-            parse_option(o, argc, argv, i);
+        if (!options_ended && std::strcmp(argv[i], "--") == 0) {
+            options_ended = true;
+        } else if (!options_ended && is_option(argv[i])) {
+            const int taken = take_option(p, argv + i, argc - i, seen);
+            if (taken > 0)
+                i += taken;
         } else if (is_assignment(argv[i], key, text)) {
-            const int line = value_line(key);
-            if (line == NOT_A_NAME) {
-                o.error = "unknown value name " + key;
-                break;
-            }
-            set_value(o, line, text);
+            p.o.error = set_value(p, key, text);
             if (!has_values)
-                o.sources.push_back(nullptr);
+                p.o.sources.push_back(nullptr);
             has_values = true;
         } else {
-            o.sources.push_back(argv[i]);
+            p.o.sources.push_back(argv[i]);
         }
     }
-    if (!o.error.empty() || o.help || o.version)
-        return o;
-    o.values.count = DRIVER_FILE_LINES;
-    if (o.sources.empty())
-        o.error = "no driver: give FILE.spk or NAME=TEXT values";
-    else if (o.format == CalcFormat::Csv &&
-             (o.check || o.explain || o.tolerance || !o.plot_path.empty()))
-        o.error = "--csv takes no --check, --explain, --tolerance or --plot";
-    else if (!o.plot_path.empty() && o.sources.size() != 1)
-        o.error = "--plot draws one driver: give exactly one";
-    return o;
+    p.o.values.count = DRIVER_FILE_LINES; // a value not given is an empty field
+    if (p.o.error.empty() && !p.o.help && !p.o.version)
+        p.o.error = combination_error(p.o);
+    return p.o;
+}
+
+std::string tolerance_error(const Tolerances &tolerances, const DriverInputs &inputs,
+                            const std::string &source) {
+    for (int i = 0; i < INPUT_COUNT; ++i) {
+        const InputTolerance &t = tolerances.input[i];
+        const double value = inputs.entry[i].value;
+        if (tolerance_fits(t, value))
+            continue;
+        const char *name = INPUT_DESCRIPTORS[i].name;
+        char text[160];
+        if (absolute_tolerance(t, value) > std::fabs(value))
+            std::snprintf(text, sizeof text,
+                          "the tolerance of %s (%g%s) is larger than %s itself (%g)", name,
+                          t.amount, t.percent ? " %" : "", name, value);
+        else
+            std::snprintf(text, sizeof text,
+                          "%s (%g) takes no tolerance: it must be finite and away from 0", name,
+                          value);
+        return text + (" in " + source);
+    }
+    return "";
 }

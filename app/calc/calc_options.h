@@ -1,4 +1,5 @@
-// elemtrix-calc's command line: options, driver data files and NAME=TEXT values.
+// elemtrix-calc's command line: options, driver data files and NAME=TEXT values. Every argument
+// is checked here, before any file is read or anything printed.
 #pragma once
 
 #include "engine/driver_file.h"
@@ -29,3 +30,8 @@ CalcOptions parse_options(int argc, char **argv);
 
 // A tolerance text: a non-negative decimal number, "%" after it for a relative one.
 bool parse_tolerance(const char *text, InputTolerance &tolerance);
+
+// The usage error for a tolerance that does not fit the driver's value (tolerance_fits), naming
+// the input and the source; empty when all fit.
+std::string tolerance_error(const Tolerances &tolerances, const DriverInputs &inputs,
+                            const std::string &source);

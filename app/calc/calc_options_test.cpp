@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <vector>
 
 namespace {
@@ -70,13 +71,69 @@ TEST(Options, UsageErrorsNameTheirCause) {
         {{"--csv", "--json", "a.spk"}, "--csv and --json exclude each other"},
         {{"--csv", "--explain", "a.spk"},
          "--csv takes no --check, --explain, --tolerance or --plot"},
-        {{"a.spk", "--plot"}, "--plot needs a file name"},
+        {{"a.spk", "--plot"}, "--plot needs FILE.svg"},
         {{"--plot", "p.svg", "a.spk", "b.spk"}, "--plot draws one driver: give exactly one"},
+        // The plot never replaces a driver data file.
+        {{"--plot", "a.spk", "b.spk"},
+         "--plot writes an SVG file: give a name ending in .svg, not a.spk"},
+        {{"--plot", ".svg", "b.spk"},
+         "--plot writes an SVG file: give a name ending in .svg, not .svg"},
+        {{"--plot", "d.svg", "d.svg"}, "--plot d.svg would replace the driver data file d.svg"},
+        // Found before anything is read: a tolerance that lacks its "=", anything given twice.
+        {{"a.spk", "--tolerance", "Fs=0.5", "Re"},
+         "bad tolerance Re (NAME=AMOUNT; files and values go before --tolerance)"},
+        {{"Fs=1", "Fs=2"}, "value Fs given twice"},
+        {{"a.spk", "--tolerance", "Fs=1", "Fs=2"}, "tolerance of Fs given twice"},
+        {{"--plot", "a.svg", "--plot", "b.svg", "a.spk"}, "--plot given twice"},
+        {{"-h", "--help"}, "--help given twice"},
+        {{"a.spk", "--tolerance", "Fs=100.1%"}, "bad tolerance Fs=100.1% (over 100 %)"},
+        // Names that differ only in case.
+        {{"fs=30"}, "unknown value name fs; did you mean Fs?"},
+        {{"NAME=x"}, "unknown value name NAME; did you mean Name?"},
+        {{"a.spk", "--tolerance", "fsadded=1"},
+         "unknown tolerance name fsadded; did you mean FsAdded?"},
+        {{"-x", "a.spk"}, "unknown option -x"},
     };
     for (const auto &c : cases)
         EXPECT_EQ(parse(c.args).error, c.error);
     EXPECT_TRUE(parse({"--help"}).error.empty());
-    EXPECT_TRUE(parse({"--json", "--plot", "p.svg", "Fs=3"}).error.empty());
+    EXPECT_TRUE(parse({"--json", "--plot", "p.SVG", "Fs=3"}).error.empty());
+    EXPECT_TRUE(parse({"a.spk", "--tolerance", "Fs=100%"}).error.empty());
+}
+
+TEST(Options, ShortHelpAndTheEndOfOptions) {
+    EXPECT_TRUE(parse({"-h"}).help);
+    const CalcOptions o = parse({"--check", "--", "--json", "-", "Fs=3"});
+    ASSERT_TRUE(o.error.empty()) << o.error;
+    EXPECT_EQ(o.format, CalcFormat::Text);
+    ASSERT_EQ(o.sources.size(), 3u);
+    EXPECT_STREQ(o.sources[0], "--json");
+    EXPECT_STREQ(o.sources[1], "-");
+    EXPECT_EQ(o.sources[2], nullptr);
+}
+
+// First-order propagation means nothing for a tolerance larger than the value.
+TEST(Options, TolerancesMustFitTheValues) {
+    DriverInputs in{};
+    in[InputId::Fs].value = 30;
+    in[InputId::Re].value = 6;
+    in[InputId::Vas].value = INFINITY;
+    Tolerances t;
+    t.input[static_cast<int>(InputId::Fs)] = {30, false};
+    t.input[static_cast<int>(InputId::Re)] = {100, true};
+    t.input[static_cast<int>(InputId::Sd)] = {5, true}; // of 0: no tolerance
+    EXPECT_EQ(tolerance_error(t, in, "w.spk"), "");
+    t.input[static_cast<int>(InputId::Fs)] = {1e23, false};
+    EXPECT_EQ(tolerance_error(t, in, "w.spk"),
+              "the tolerance of Fs (1e+23) is larger than Fs itself (30) in w.spk");
+    t = Tolerances{};
+    t.input[static_cast<int>(InputId::Zmax)] = {0.5, false};
+    EXPECT_EQ(tolerance_error(t, in, "w.spk"),
+              "the tolerance of Zmax (0.5) is larger than Zmax itself (0) in w.spk");
+    t = Tolerances{};
+    t.input[static_cast<int>(InputId::Vas)] = {1, true};
+    EXPECT_EQ(tolerance_error(t, in, "(kommandorad)"),
+              "Vas (inf) takes no tolerance: it must be finite and away from 0 in (kommandorad)");
 }
 
 } // namespace

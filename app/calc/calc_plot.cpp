@@ -17,6 +17,8 @@ static const char FS_COLOUR[] = "#c0392b";
 static const char LEVEL_COLOUR[] = "#2e8b57";
 static const char SIDE_COLOUR[] = "#d35400";
 
+static const char REPLACEMENT_UTF8[] = "\xEF\xBF\xBD"; // U+FFFD
+
 std::string xml_text(const std::string &utf8) {
     std::string out;
     for (char c : utf8) {
@@ -25,7 +27,14 @@ std::string xml_text(const std::string &utf8) {
         case '<': out += "&lt;"; break;
         case '>': out += "&gt;"; break;
         case '"': out += "&quot;"; break;
-        default: out += c;
+        case '\t':
+        case '\n':
+        case '\r': out += c; break;
+        default:
+            if (static_cast<unsigned char>(c) < ' ')
+                out += REPLACEMENT_UTF8;
+            else
+                out += c;
         }
     }
     return out;

@@ -10,6 +10,8 @@
 std::string impedance_svg(const std::string &title, const ImpedanceModel &model, double level,
                           const SideFrequencies &side);
 
+// Escaped for XML; the control characters XML 1.0 does not allow (all below U+0020 but tab, LF
+// and CR: the only ones a Windows-1252 text can hold) become U+FFFD.
 std::string xml_text(const std::string &utf8);
 
 // The smallest step of 1, 2 or 5 times a power of ten that divides the range into at most

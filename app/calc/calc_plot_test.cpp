@@ -33,6 +33,11 @@ TEST(Plot, MarksAndLabels) {
     EXPECT_EQ(count(svg, "<circle"), 3u);
 }
 
+TEST(Plot, TextsAreWellFormedXml) {
+    EXPECT_EQ(xml_text("a\x01\x1B\x1F\t\n\r\x7F \xC3\xA5"),
+              "a\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\t\n\r\x7F \xC3\xA5");
+}
+
 TEST(Plot, CrossingsOutsideTheSpanAreLeftOut) {
     const std::string svg = impedance_svg("x", {30, 6, 34, 3}, 50, {NAN, NAN});
     EXPECT_EQ(svg.find("F1 ="), std::string::npos);

@@ -24,6 +24,8 @@ CalcDriver calculate_driver(const std::string &source, const DriverFileLines &li
 std::string cp1252_to_utf8(const std::string &text);
 // Characters Windows-1252 lacks become "?"; bytes that are not UTF-8 are kept as they are.
 std::string utf8_to_cp1252(const std::string &text);
+// Bytes that are not UTF-8, such as a Latin-1 file name on Linux, become U+FFFD each.
+std::string valid_utf8(const std::string &bytes);
 
 // The name of a value-column row as in the code, the command line and the JSON output.
 const char *row_name(int row);
