@@ -3,10 +3,11 @@
 #include <cstring>
 
 std::vector<InputError> calculate(DriverInputs &inputs, DriverResults &results) {
-    std::vector<InputError> findings = check_input_texts(inputs);
+    const InputErrors text = check_input_texts(inputs);
+    std::vector<InputError> findings(text.item, text.item + text.count);
     convert_inputs(inputs);
-    const std::vector<InputError> no_input = check_input_values(inputs);
-    findings.insert(findings.end(), no_input.begin(), no_input.end());
+    const InputErrors value = check_input_values(inputs);
+    findings.insert(findings.end(), value.item, value.item + value.count);
     results = compute_results(inputs);
     return findings;
 }

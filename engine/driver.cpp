@@ -1,11 +1,15 @@
 #include "engine/driver.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
-#include <limits>
+
+#ifndef _WIN32
+#include <clocale>
+#include <locale.h>
+#endif
 
 const InputDescriptor INPUT_DESCRIPTORS[INPUT_COUNT] = {
     {"Fs", "Fs", "Fs", "Hz", 8},
@@ -67,48 +71,32 @@ static bool is_space(char c) {
     return c == ' ' || (c >= '\t' && c <= '\r');
 }
 
+#ifdef _WIN32
+// MinGW's strtod rounds correctly. It reads the C library's locale, which neither program ever
+// changes: their printf would then write decimal commas too.
+static double decimal_value(const char *text) {
+    return std::strtod(text, nullptr);
+}
+#else
+static double decimal_value(const char *text) {
+    static const locale_t classic = newlocale(LC_NUMERIC_MASK, "C", nullptr);
+    return strtod_l(text, nullptr, classic);
+}
+#endif
+
 double text_to_value(const char *text) {
     const char *p = text;
     while (is_space(*p))
         ++p;
-    bool negative = false;
+    const bool negative = *p == '-';
     if (*p == '+' || *p == '-')
-        negative = *p++ == '-';
-    const char *number = p; // from_chars takes no sign
-    int digits = 0;
-    int integer_digits = 0; // significant digits before the point, to tell overflow from underflow
-    bool leading_zero = true;
-    for (; is_digit(*p); ++p, ++digits) {
-        if (*p != '0')
-            leading_zero = false;
-        if (!leading_zero)
-            ++integer_digits;
-    }
-    if (*p == '.')
-        for (++p; is_digit(*p); ++p)
-            ++digits;
-    if (digits == 0)
+        ++p;
+    // Only decimal numbers count: strtod would also read "inf", "nan" and hexadecimal ones.
+    if (!is_digit(*p) && !(*p == '.' && is_digit(p[1])))
         return 0.0;
-    long exponent = 0;
-    if (*p == 'e' || *p == 'E') {
-        const char *e = p + 1;
-        bool exp_negative = false;
-        if (*e == '+' || *e == '-')
-            exp_negative = *e++ == '-';
-        if (is_digit(*e)) {
-            for (; is_digit(*e); ++e)
-                if (exponent < 100000)
-                    exponent = exponent * 10 + (*e - '0');
-            if (exp_negative)
-                exponent = -exponent;
-            p = e;
-        }
-    }
-    double value = 0.0;
-    std::from_chars_result r = std::from_chars(number, p, value, std::chars_format::general);
-    if (r.ec == std::errc::result_out_of_range)
-        value = integer_digits + exponent > 0 ? std::numeric_limits<double>::infinity() : 0.0;
-    return negative ? -value : value;
+    if (p[0] == '0' && (p[1] == 'x' || p[1] == 'X'))
+        return negative ? -0.0 : 0.0;
+    return decimal_value(text);
 }
 
 void convert_inputs(DriverInputs &inputs) {

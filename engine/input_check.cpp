@@ -22,7 +22,6 @@ const char *input_error_message(const InputError &error) {
     return MESSAGES[static_cast<int>(error.input)][static_cast<int>(error.kind)];
 }
 
-constexpr int CHECKED_POSITIONS = 6; // later characters are never examined
 constexpr unsigned char FIRST_NON_DIGIT = 58;
 constexpr unsigned char LAST_NON_DIGIT = 254;
 
@@ -38,8 +37,12 @@ static bool is_flagged(unsigned char c) {
     return c == ',' || (c >= FIRST_NON_DIGIT && c <= LAST_NON_DIGIT);
 }
 
-std::vector<InputError> check_input_texts(const DriverInputs &inputs) {
-    std::vector<InputError> errors;
+static void add(InputErrors &errors, int input, InputErrorKind kind) {
+    errors.item[errors.count++] = {static_cast<InputId>(input), kind};
+}
+
+InputErrors check_input_texts(const DriverInputs &inputs) {
+    InputErrors errors{};
     // One quick pass first: elemtrix-calc runs this for every driver it reads, and most texts
     // have nothing to report.
     int length[INPUT_COUNT];
@@ -54,22 +57,22 @@ std::vector<InputError> check_input_texts(const DriverInputs &inputs) {
     for (int p = 0; p < CHECKED_POSITIONS; ++p) {
         for (int i = 0; i < INPUT_COUNT; ++i)
             if (p < length[i] && inputs.entry[i].text[p] == ',')
-                errors.push_back({static_cast<InputId>(i), InputErrorKind::Comma});
+                add(errors, i, InputErrorKind::Comma);
         for (int i = 0; i < INPUT_COUNT; ++i) {
             if (p >= length[i])
                 continue;
             const unsigned char c = static_cast<unsigned char>(inputs.entry[i].text[p]);
             if (c >= FIRST_NON_DIGIT && c <= LAST_NON_DIGIT)
-                errors.push_back({static_cast<InputId>(i), InputErrorKind::NonDigit});
+                add(errors, i, InputErrorKind::NonDigit);
         }
     }
     return errors;
 }
 
-std::vector<InputError> check_input_values(const DriverInputs &inputs) {
-    std::vector<InputError> errors;
+InputErrors check_input_values(const DriverInputs &inputs) {
+    InputErrors errors{};
     for (int i = 0; i < INPUT_COUNT; ++i)
         if (inputs.entry[i].value < MIN_INPUT_VALUE)
-            errors.push_back({static_cast<InputId>(i), InputErrorKind::NoInput});
+            add(errors, i, InputErrorKind::NoInput);
     return errors;
 }

@@ -92,8 +92,13 @@ void fill_record(OPENFILENAMEA &record, HWND owner, const char *title, const cha
 // loaded makes the dialog fail, which counts as a cancel.
 using DialogFunction = BOOL(WINAPI *)(OPENFILENAMEA *);
 
+HMODULE dialog_library = nullptr;
+
 BOOL run_dialog(const char *function_name, OPENFILENAMEA &record) {
-    static const HMODULE library = LoadLibraryA("comdlg32.dll");
+    // Dialogs run on the one GUI thread only, so a plain check does.
+    if (!dialog_library)
+        dialog_library = LoadLibraryA("comdlg32.dll");
+    HMODULE library = dialog_library;
     if (!library)
         return FALSE;
     const auto dialog = reinterpret_cast<DialogFunction>(

@@ -1,6 +1,7 @@
 #include "window/calculator.h"
 
-#include "engine/calculate.h"
+#include "engine/driver_file.h"
+#include "engine/input_check.h"
 #include "toolkit/controls.h"
 #include "toolkit/message.h"
 #include "toolkit/number_text.h"
@@ -177,10 +178,10 @@ LRESULT on_paint(HWND window, WPARAM wparam, LPARAM lparam) {
     return DefWindowProcA(window, WM_PAINT, wparam, lparam);
 }
 
-void show_findings(HWND window, const std::vector<InputError> &findings) {
-    for (const InputError &e : findings) {
+void show_findings(HWND window, const InputErrors &findings) {
+    for (int i = 0; i < findings.count; ++i) {
         char text[128];
-        std::strcpy(text, input_error_message(e));
+        std::strcpy(text, input_error_message(findings.item[i]));
         wt_message_box(window, MESSAGE_CAPTION, text, "N");
     }
 }
