@@ -9,7 +9,7 @@ WIN64 := $(BUILD)/win64
 RELEASE := $(BUILD)/release
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps native san win32 win64 test run bench fuzz format clean
+.PHONY: all deps native san win32 win64 test run bench fuzz format clean dist
 
 all: native win32
 
@@ -44,6 +44,10 @@ test: native san win32 win64
 	ctest --test-dir $(NATIVE) --output-on-failure -j$(JOBS)
 	ctest --test-dir $(SAN) --output-on-failure -j$(JOBS)
 	scripts/wine-ctest.sh $(WIN32) --output-on-failure
+
+# The installer and the zip for Windows users, built twice to show that they are reproducible.
+dist: deps
+	scripts/dist.sh $(BUILD)
 
 run: win32
 	scripts/run.sh $(WIN32)
