@@ -58,8 +58,7 @@ bench: deps $(RELEASE)/CMakeCache.txt win32
 	scripts/bench-window.sh $(WIN32)
 
 fuzz: san
-	cd $(SAN)/engine && for f in driver_file_fuzz calculate_fuzz; do \
-	  ./$$f -max_total_time=$(FUZZ_SECONDS) -max_len=400 || exit 1; done
+	scripts/fuzz.sh $(SAN) $(FUZZ_SECONDS)
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
