@@ -5,6 +5,7 @@
 #include "app/calc/calc_plot.h"
 #include "app/calc/calc_report.h"
 #include "toolkit/number_text.h"
+#include "toolkit/text_file.h"
 
 #include <cerrno>
 #include <cmath>
@@ -116,13 +117,11 @@ static bool write_plot(const std::string &path, const CalcDriver &d, SideFrequen
     }
     side = side_frequencies(model, d.results.ZF1ZF2);
     const std::string svg = impedance_svg(cp1252_to_utf8(d.name), model, d.results.ZF1ZF2, side);
-    std::FILE *f = std::fopen(path.c_str(), "wb");
-    bool written = f && std::fwrite(svg.data(), 1, svg.size(), f) == svg.size();
-    if (f && std::fclose(f) != 0)
-        written = false;
-    if (!written)
-        std::fprintf(stderr, "elemtrix-calc: cannot write %s\n", path.c_str());
-    return written;
+    // As a driver data file is saved: a failed write leaves the earlier plot as it was.
+    if (wt_save_whole_file(path.c_str(), svg.data(), svg.size()))
+        return true;
+    std::fprintf(stderr, "elemtrix-calc: cannot write %s\n", path.c_str());
+    return false;
 }
 
 static std::string text_output(const CalcOptions &o, const CalcDriver &d, const Uncertainties &u,
