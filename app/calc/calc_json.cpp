@@ -22,12 +22,23 @@ std::string json_string(const std::string &utf8) {
     return out + "\"";
 }
 
-std::string json_number(double value) {
+constexpr int EVERY_BIT = 17;         // significant digits that give back the same double
+constexpr int UNCERTAINTY_DIGITS = 6; // beyond them, the noise of the central differences
+
+static std::string json_number(double value, int digits) {
     if (const char *spelled = wt_non_finite_text(value))
         return std::string("\"") + spelled + "\"";
     char text[32];
-    std::snprintf(text, sizeof text, "%.17g", value);
+    std::snprintf(text, sizeof text, "%.*g", digits, value);
     return text;
+}
+
+std::string json_number(double value) {
+    return json_number(value, EVERY_BIT);
+}
+
+std::string json_uncertainty(double value) {
+    return json_number(value, UNCERTAINTY_DIGITS);
 }
 
 static std::string text(const char *cp1252) {
@@ -60,7 +71,7 @@ std::string json_driver(const CalcDriver &d, const JsonExtras &extras) {
             ", \"value\": " + json_number(row.value);
         if (extras.uncertainties) {
             const RowUncertainty &u = extras.uncertainties->row[i];
-            item += ", \"uncertainty\": " + json_number(u.plus_minus) + ", \"largest\": " +
+            item += ", \"uncertainty\": " + json_uncertainty(u.plus_minus) + ", \"largest\": " +
                     (u.largest < 0 ? std::string("null")
                                    : json_string(INPUT_DESCRIPTORS[u.largest].name));
         }

@@ -18,6 +18,9 @@ struct JsonExtras {
 std::string json_string(const std::string &utf8);
 // A double that keeps every bit; infinities and NaN as the strings "inf", "-inf", "nan".
 std::string json_number(double value);
+// An uncertainty to six significant digits: its further digits are rounding noise of the
+// central differences, which differs between platforms' log10 and pow.
+std::string json_uncertainty(double value);
 
 std::string json_driver(const CalcDriver &driver, const JsonExtras &extras);
 

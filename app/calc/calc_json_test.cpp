@@ -18,6 +18,9 @@ TEST(Json, NumbersKeepEveryBitAndNameTheNonFinite) {
     EXPECT_EQ(json_number(INFINITY), "\"inf\"");
     EXPECT_EQ(json_number(-INFINITY), "\"-inf\"");
     EXPECT_EQ(json_number(NAN), "\"nan\"");
+    EXPECT_EQ(json_uncertainty(7.7457021584548533), "7.7457");
+    EXPECT_EQ(json_uncertainty(9.3590488091377025e-05), "9.35905e-05");
+    EXPECT_EQ(json_uncertainty(NAN), "\"nan\"");
 }
 
 TEST(Json, DriverHoldsWhatWasAskedFor) {
