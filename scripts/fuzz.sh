@@ -2,7 +2,8 @@
 # Runs every libFuzzer target of a fuzz tree (executables named *_fuzz) for SECONDS each and
 # prints each one's executions and final coverage. Each run starts afresh from the target's
 # corpus in fuzz/corpus/<target>/ (when there is one), so that the figures of two runs compare;
-# what it finds goes to <tree>/fuzz/<target>/, crashes beside it.
+# what it finds goes to <tree>/fuzz/<target>/, crashes beside it. Input lengths grow from the
+# corpus as libFuzzer sees fit, up to its default 4096 bytes.
 # usage: fuzz.sh TREE SECONDS
 set -eu
 tree=$(cd "$1" && pwd)
@@ -22,7 +23,7 @@ for fuzzer in $fuzzers; do
   [ -d "$corpus" ] || corpus=""
   log=$tree/fuzz/$name.log
   echo "== $name, $seconds s${corpus:+, from fuzz/corpus/$name}"
-  if ! "$fuzzer" -max_total_time="$seconds" -max_len=400 -print_final_stats=1 \
+  if ! "$fuzzer" -max_total_time="$seconds" -print_final_stats=1 \
       -artifact_prefix="$tree/fuzz/$name-" "$found" $corpus >"$log" 2>&1; then
     echo "$name found a fault: see $log"
     status=1
