@@ -1,0 +1,101 @@
+#include "measure/added_mass.h"
+
+#include <cmath>
+#include <vector>
+
+namespace {
+
+constexpr double TWO_PI = 2 * 3.14159265358979323846;
+constexpr double GRAMS_PER_KILOGRAM = 1000;
+constexpr double SQUARE_METRES_PER_SQUARE_CM = 1e-4;
+constexpr double LITRES_PER_CUBIC_METRE = 1000;
+
+bool fail(MeasureError &error, const char *name, const char *format, ...) MEASURE_PRINTF(3);
+
+bool fail(MeasureError &error, const char *name, const char *format, ...) {
+    std::va_list args;
+    va_start(args, format);
+    set_measure_error(error, name, 0, format, args);
+    va_end(args);
+    return false;
+}
+
+// 1/(2πf)² and its standard error from the frequency's.
+void inverse_square(Estimate f, double &y, double &error) {
+    y = 1 / ((TWO_PI * f.value) * (TWO_PI * f.value));
+    error = 2 * y * f.error / f.value;
+}
+
+} // namespace
+
+bool fit_added_mass(const char *free_name, Estimate free_fs, const MassResonance *added, int count,
+                    AddedMassResult &result, MeasureError &error) {
+    std::vector<double> mass{0}, y(1), y_error(1);
+    inverse_square(free_fs, y[0], y_error[0]);
+    result.mass = 0;
+    for (int i = 0; i < count; ++i) {
+        const MassResonance &a = added[i];
+        if (!(a.mass > 0) || !std::isfinite(a.mass))
+            return fail(error, a.name, "added mass %.6g g is not above 0", a.mass);
+        if (!(a.Fs.value < free_fs.value))
+            return fail(error, a.name,
+                        "resonance %.6g Hz with the added mass is not below the free resonance "
+                        "%.6g Hz of %s",
+                        a.Fs.value, free_fs.value, free_name);
+        mass.push_back(a.mass / GRAMS_PER_KILOGRAM);
+        y.emplace_back();
+        y_error.emplace_back();
+        inverse_square(a.Fs, y.back(), y_error.back());
+        if (a.mass > result.mass)
+            result.mass = a.mass;
+    }
+    // Least squares y = intercept + slope·m; both are linear in y: intercept = Σ wi·yi,
+    // slope = Σ vi·yi, which carries the resonances' errors through.
+    const std::size_t n = mass.size();
+    double mean_m = 0, mean_y = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        mean_m += mass[i] / n;
+        mean_y += y[i] / n;
+    }
+    double sxx = 0, sxy = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        sxx += (mass[i] - mean_m) * (mass[i] - mean_m);
+        sxy += (mass[i] - mean_m) * (y[i] - mean_y);
+    }
+    const double slope = sxy / sxx, intercept = mean_y - slope * mean_m;
+    if (!(slope > 0) || !(intercept > 0))
+        return fail(error, free_name,
+                    "the resonances with added mass give no positive moving mass and compliance "
+                    "(%.6g, %.6g)",
+                    intercept / slope * GRAMS_PER_KILOGRAM, slope);
+    const double largest = result.mass / GRAMS_PER_KILOGRAM;
+    const double y_largest = intercept + slope * largest;
+    // Variances of Mms = intercept/slope, Cms = slope and y at the largest mass.
+    double var_mms = 0, var_cms = 0, var_y = 0, residuals = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        const double v = (mass[i] - mean_m) / sxx;
+        const double w = 1.0 / n - mean_m * v;
+        const double d_mms = (w * slope - intercept * v) / (slope * slope);
+        const double d_y = w + largest * v;
+        const double e2 = y_error[i] * y_error[i];
+        var_mms += d_mms * d_mms * e2;
+        var_cms += v * v * e2;
+        var_y += d_y * d_y * e2;
+        const double r = (y[i] - intercept - slope * mass[i]) / y[i];
+        residuals += r * r;
+    }
+    result.Mms = {intercept / slope * GRAMS_PER_KILOGRAM, std::sqrt(var_mms) * GRAMS_PER_KILOGRAM};
+    result.Cms = {slope, std::sqrt(var_cms)};
+    const double fs_added = 1 / (TWO_PI * std::sqrt(y_largest));
+    result.FsAdded = {fs_added, fs_added / (2 * y_largest) * std::sqrt(var_y)};
+    result.rms_percent = 100 * std::sqrt(residuals / n);
+    result.masses = count;
+    return true;
+}
+
+Estimate vas_from_compliance(Estimate cms, double sd_cm2) {
+    const double sd = sd_cm2 * SQUARE_METRES_PER_SQUARE_CM;
+    const double factor =
+        AIR_DENSITY * SPEED_OF_SOUND * SPEED_OF_SOUND * sd * sd * LITRES_PER_CUBIC_METRE;
+    return {factor * cms.value, factor * cms.error};
+}

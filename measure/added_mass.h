@@ -1,0 +1,36 @@
+// Moving mass and compliance from the resonance with known masses added to the cone, and Vas
+// from the compliance.
+#pragma once
+
+#include "measure/sweep_file.h"
+#include "measure/sweep_fit.h"
+
+// Air at 20 °C and 101.325 kPa, for Vas = ρ·c²·Sd²·Cms.
+constexpr double AIR_DENSITY = 1.204;    // kg/m³
+constexpr double SPEED_OF_SOUND = 343.2; // m/s
+
+struct MassResonance {
+    const char *name; // the sweep's name, for messages
+    double mass;      // added mass, gram
+    Estimate Fs;      // fitted resonance with the mass on the cone, Hz
+};
+
+struct AddedMassResult {
+    Estimate Mms;       // gram
+    Estimate Cms;       // m/N
+    double mass;        // the largest added mass, gram
+    Estimate FsAdded;   // the resonance the line gives for that mass, Hz
+    double rms_percent; // the line's residual, root mean square in % of 1/(2πf)²
+    int masses;         // added-mass sweeps used
+};
+
+// 1/(2πf)² = Cms·(Mms + m) is a straight line in the added mass m. It is fitted by least
+// squares through the free resonance (m = 0) and each added mass: with one mass that is the
+// classic two-point formula, with more the line averages them. Standard errors come from the
+// resonances' own. False with error set when a mass is not above 0, a resonance is not below
+// the free one, or the line gives no positive Mms and Cms.
+bool fit_added_mass(const char *free_name, Estimate free_fs, const MassResonance *added, int count,
+                    AddedMassResult &result, MeasureError &error);
+
+// Litre, from the compliance in m/N and Sd in cm².
+Estimate vas_from_compliance(Estimate cms, double sd_cm2);

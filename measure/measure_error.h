@@ -1,0 +1,25 @@
+// How the measurement functions report what went wrong: one message, ready to be shown.
+#pragma once
+
+#include <cstdarg>
+#include <string>
+
+struct MeasureError {
+    std::string message; // "NAME:LINE: text", or "NAME: text" when no one line is to blame
+    long line = 0;       // 1-based; 0 when the message is about the whole file
+};
+
+// The messages are made by the C99 vsnprintf (MinGW's own in the Windows build), so %zu is fine.
+#if defined(__MINGW32__)
+#define MEASURE_PRINTF(format_index)                                                               \
+    __attribute__((format(gnu_printf, format_index, format_index + 1)))
+#elif defined(__GNUC__)
+#define MEASURE_PRINTF(format_index) __attribute__((format(printf, format_index, format_index + 1)))
+#else
+#define MEASURE_PRINTF(format_index)
+#endif
+
+// Sets the message from name, line (0 for none) and the text as vprintf makes it from format
+// and args: each module's own printf-like fail() passes its arguments on.
+void set_measure_error(MeasureError &error, const char *name, long line, const char *format,
+                       std::va_list args);

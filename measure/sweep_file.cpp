@@ -1,0 +1,342 @@
+#include "measure/sweep_file.h"
+
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+
+namespace {
+
+constexpr double RADIANS_PER_DEGREE = 3.14159265358979323846 / 180;
+constexpr std::size_t READ_CHUNK = 64 * 1024;
+constexpr int QUOTED_LIMIT = 24; // characters of a bad field repeated in its message
+constexpr int FIELDS_READ = 3;   // frequency, |Z|, phase; further columns are left alone
+
+bool is_blank(char c) {
+    return c == ' ' || c == '\t' || c == '\v' || c == '\f';
+}
+
+bool is_digit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+bool is_letter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+char lower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// Text files hold no control characters but white space and line ends.
+bool is_binary(unsigned char c) {
+    return (c < 0x20 && c != '\t' && c != '\v' && c != '\f') || c == 0x7F;
+}
+
+bool starts_with_word(const char *p, const char *end, const char *word) {
+    for (; *word; ++p, ++word)
+        if (p == end || lower(*p) != *word)
+            return false;
+    return true;
+}
+
+// "rad", "radian" or "radians" standing alone ("Z_rad", "Phase [rad]"), not inside another
+// word ("Grad", "radius").
+bool names_radians(const char *begin, const char *end) {
+    for (const char *p = begin; p + 3 <= end; ++p) {
+        if ((p > begin && is_letter(p[-1])) || !starts_with_word(p, end, "rad"))
+            continue;
+        const char *after = p + 3;
+        if (starts_with_word(after, end, "ian")) {
+            after += 3;
+            if (after != end && lower(*after) == 's')
+                ++after;
+        }
+        if (after == end || !is_letter(*after))
+            return true;
+    }
+    return false;
+}
+
+enum class Number { None, Finite, NotFinite };
+
+// Decimal numbers such as 10.199, +7.1179, 1.00000000e+01 or 55.24E-3, with a comma for the
+// point when the line uses one; "inf" and "nan" are numbers too, so that they are refused as
+// such rather than taken for a title.
+Number parse_number(const char *begin, const char *end, bool decimal_comma, double &value) {
+    const char *p = begin;
+    bool negative = false;
+    if (p != end && (*p == '+' || *p == '-'))
+        negative = *p++ == '-';
+    for (const char *word : {"infinity", "inf", "nan"})
+        if (static_cast<std::size_t>(end - p) == std::strlen(word) &&
+            starts_with_word(p, end, word)) {
+            value = word[0] == 'n' ? std::numeric_limits<double>::quiet_NaN()
+                                   : (negative ? -1 : 1) * std::numeric_limits<double>::infinity();
+            return Number::NotFinite;
+        }
+    const char point = decimal_comma ? ',' : '.';
+    std::string text(negative ? "-" : "");
+    int digits = 0;
+    for (; p != end && is_digit(*p); ++p, ++digits)
+        text += *p;
+    if (p != end && *p == point) {
+        text += '.';
+        for (++p; p != end && is_digit(*p); ++p, ++digits)
+            text += *p;
+    }
+    if (digits == 0)
+        return Number::None;
+    if (p != end && (*p == 'e' || *p == 'E')) {
+        text += *p++;
+        if (p != end && (*p == '+' || *p == '-'))
+            text += *p++;
+        if (p == end || !is_digit(*p))
+            return Number::None;
+        for (; p != end && is_digit(*p); ++p)
+            text += *p;
+    }
+    if (p != end)
+        return Number::None;
+    const std::from_chars_result read =
+        std::from_chars(text.data(), text.data() + text.size(), value);
+    if (read.ec == std::errc::result_out_of_range)
+        return Number::NotFinite;
+    return read.ec == std::errc() ? Number::Finite : Number::None;
+}
+
+// A comma is the decimal point when the fields are separated otherwise: by tabs or
+// semicolons, or by spaces in a line that has no point and whose every comma stands between
+// two digits ("10,5 7,1").
+bool uses_decimal_comma(const char *begin, const char *end) {
+    bool comma = false, tab_or_semicolon = false, space = false, point = false;
+    bool commas_inside_numbers = true;
+    for (const char *p = begin; p != end; ++p) {
+        tab_or_semicolon |= *p == '\t' || *p == ';';
+        space |= *p == ' ';
+        point |= *p == '.';
+        if (*p == ',') {
+            comma = true;
+            if (p == begin || p + 1 == end || !is_digit(p[-1]) || !is_digit(p[1]))
+                commas_inside_numbers = false;
+        }
+    }
+    return comma && (tab_or_semicolon || (space && !point && commas_inside_numbers));
+}
+
+struct Field {
+    const char *begin, *end;
+};
+
+class SweepReader {
+  public:
+    SweepReader(const char *name, Sweep &sweep, MeasureError &error)
+        : name_(name), sweep_(sweep), error_(error) {
+        sweep_.points.clear();
+        sweep_.has_phase = false;
+    }
+
+    // Reads the complete lines of the text and returns how many bytes they took; at the end of
+    // the input a last line without a line end counts as complete. CR LF, LF and CR end lines.
+    std::size_t feed(const char *data, std::size_t size, bool at_end) {
+        std::size_t pos = 0;
+        while (pos < size && !failed_) {
+            std::size_t stop = pos;
+            while (stop < size && data[stop] != '\n' && data[stop] != '\r')
+                ++stop;
+            std::size_t next = stop + 1;
+            if (stop == size) {
+                if (!at_end)
+                    break;
+                next = size;
+            } else if (data[stop] == '\r') {
+                if (stop + 1 == size && !at_end)
+                    break; // an LF may follow in the next piece
+                if (stop + 1 < size && data[stop + 1] == '\n')
+                    ++next;
+            }
+            take_line(data + pos, data + stop);
+            pos = next;
+        }
+        return pos;
+    }
+
+    bool finish() {
+        if (failed_)
+            return false;
+        const std::size_t count = sweep_.points.size();
+        if (count == 0)
+            return fail(0, "no numeric rows: not an impedance sweep");
+        if (count < SWEEP_MIN_POINTS)
+            return fail(0, "only %zu points; a sweep needs at least %zu", count, SWEEP_MIN_POINTS);
+        return true;
+    }
+
+    bool failed() const { return failed_; }
+
+    bool fail(long line, const char *format, ...) MEASURE_PRINTF(3) {
+        std::va_list args;
+        va_start(args, format);
+        set_measure_error(error_, name_, line, format, args);
+        va_end(args);
+        failed_ = true;
+        return false;
+    }
+
+  private:
+    void take_line(const char *begin, const char *end) {
+        ++line_;
+        for (const char *p = begin; p != end; ++p)
+            if (is_binary(static_cast<unsigned char>(*p))) {
+                fail(line_, "binary data (byte 0x%02X), not a text file",
+                     static_cast<unsigned char>(*p));
+                return;
+            }
+        if (line_ == 1 && end - begin >= 3 && std::memcmp(begin, "\xEF\xBB\xBF", 3) == 0)
+            begin += 3; // a UTF-8 byte-order mark
+        while (begin != end && is_blank(*begin))
+            ++begin;
+        if (begin == end)
+            return;
+        if (std::strchr("*%;#\"", *begin)) {
+            header_line(begin, end);
+            return;
+        }
+        const bool decimal_comma = uses_decimal_comma(begin, end);
+        Field field[FIELDS_READ];
+        int fields = 0;
+        for (const char *p = begin; p != end && fields < FIELDS_READ;) {
+            while (p != end && (is_blank(*p) || *p == ';' || (*p == ',' && !decimal_comma)))
+                ++p;
+            const char *start = p;
+            while (p != end && !is_blank(*p) && *p != ';' && (*p != ',' || decimal_comma))
+                ++p;
+            if (p != start)
+                field[fields++] = {start, p};
+        }
+        double value[FIELDS_READ] = {};
+        Number kind[FIELDS_READ] = {Number::None, Number::None, Number::None};
+        for (int i = 0; i < fields; ++i)
+            kind[i] = parse_number(field[i].begin, field[i].end, decimal_comma, value[i]);
+        if (kind[0] == Number::None) {
+            header_line(begin, end); // a title such as "Freq  Z_abs  Z_rad"
+            return;
+        }
+        if (fields < 2) {
+            fail(line_, "a frequency without |Z|");
+            return;
+        }
+        if (kind[1] == Number::None) {
+            fail(line_, "|Z| '%s' is not a number", quoted(field[1]).c_str());
+            return;
+        }
+        if (sweep_.points.empty())
+            sweep_.has_phase = fields > 2 && kind[2] != Number::None;
+        if (sweep_.has_phase && (fields < 3 || kind[2] == Number::None)) {
+            fail(line_, "no phase, which the first row of numbers has");
+            return;
+        }
+        add_point(field, value, kind);
+    }
+
+    void header_line(const char *begin, const char *end) {
+        // Only the lines before the numbers describe their columns.
+        if (sweep_.points.empty() && names_radians(begin, end))
+            phase_in_radians_ = true;
+    }
+
+    void add_point(const Field (&field)[FIELDS_READ], const double (&value)[FIELDS_READ],
+                   const Number (&kind)[FIELDS_READ]) {
+        static const char *const what[FIELDS_READ] = {"frequency", "|Z|", "phase"};
+        const int checked = sweep_.has_phase ? 3 : 2;
+        for (int i = 0; i < checked; ++i) {
+            if (kind[i] == Number::NotFinite) {
+                fail(line_, "%s '%s' is not a finite number", what[i], quoted(field[i]).c_str());
+                return;
+            }
+            if (i < 2 && value[i] < 0) {
+                fail(line_, "negative %s '%s'", what[i], quoted(field[i]).c_str());
+                return;
+            }
+        }
+        if (!sweep_.points.empty() && value[0] < sweep_.points.back().frequency) {
+            fail(line_, "frequencies not rising: %.10g Hz after %.10g Hz", value[0],
+                 sweep_.points.back().frequency);
+            return;
+        }
+        if (sweep_.points.size() == SWEEP_MAX_POINTS) {
+            fail(line_, "more than %zu points", SWEEP_MAX_POINTS);
+            return;
+        }
+        double phase = 0;
+        if (sweep_.has_phase)
+            phase = phase_in_radians_ ? value[2] : value[2] * RADIANS_PER_DEGREE;
+        sweep_.points.push_back({value[0], value[1], phase});
+    }
+
+    static std::string quoted(const Field &field) {
+        const std::size_t length = static_cast<std::size_t>(field.end - field.begin);
+        if (length <= QUOTED_LIMIT)
+            return std::string(field.begin, length);
+        return std::string(field.begin, QUOTED_LIMIT) + "...";
+    }
+
+    const char *name_;
+    Sweep &sweep_;
+    MeasureError &error_;
+    long line_ = 0;
+    bool phase_in_radians_ = false;
+    bool failed_ = false;
+};
+
+} // namespace
+
+bool read_sweep_text(const char *data, std::size_t size, const char *name, Sweep &sweep,
+                     MeasureError &error) {
+    SweepReader reader(name, sweep, error);
+    if (size > SWEEP_FILE_MAX_BYTES)
+        return reader.fail(0, "larger than %zu MB", SWEEP_FILE_MAX_BYTES >> 20);
+    reader.feed(data, size, true);
+    return reader.finish();
+}
+
+bool read_sweep_file(const char *path, Sweep &sweep, MeasureError &error) {
+    SweepReader reader(path, sweep, error);
+    std::FILE *file = std::fopen(path, "rb");
+    if (!file)
+        return reader.fail(0, "cannot open: %s", std::strerror(errno));
+    // A size the stream can tell is checked before anything is read; otherwise the count of
+    // bytes read stops it.
+    if (std::fseek(file, 0, SEEK_END) == 0) {
+        const long size = std::ftell(file);
+        if (size > 0 && static_cast<unsigned long>(size) > SWEEP_FILE_MAX_BYTES) {
+            std::fclose(file);
+            return reader.fail(0, "larger than %zu MB", SWEEP_FILE_MAX_BYTES >> 20);
+        }
+    }
+    std::rewind(file);
+    std::string pending; // the start of a line whose end is not read yet
+    std::vector<char> chunk(READ_CHUNK);
+    std::size_t total = 0;
+    bool at_end = false;
+    while (!at_end && !reader.failed()) {
+        const std::size_t got = std::fread(chunk.data(), 1, chunk.size(), file);
+        at_end = got < chunk.size();
+        if (at_end && std::ferror(file)) {
+            reader.fail(0, "cannot read: %s", std::strerror(errno));
+            break;
+        }
+        total += got;
+        if (total > SWEEP_FILE_MAX_BYTES) {
+            reader.fail(0, "larger than %zu MB", SWEEP_FILE_MAX_BYTES >> 20);
+            break;
+        }
+        pending.append(chunk.data(), got);
+        pending.erase(0, reader.feed(pending.data(), pending.size(), at_end));
+    }
+    std::fclose(file);
+    return reader.finish();
+}

@@ -1,0 +1,32 @@
+// Impedance sweeps as measurement programs export them: rows of frequency, |Z| and, when the
+// program writes it, the phase. Told apart by content, not by the file's extension.
+#pragma once
+
+#include "measure/measure_error.h"
+
+#include <cstddef>
+#include <vector>
+
+constexpr std::size_t SWEEP_FILE_MAX_BYTES = 64u * 1024 * 1024;
+constexpr std::size_t SWEEP_MAX_POINTS = 1000000;
+constexpr std::size_t SWEEP_MIN_POINTS = 20;
+
+struct SweepPoint {
+    double frequency; // Hz, never below the previous point's
+    double magnitude; // |Z| in ohm
+    double phase;     // radians; 0 when the sweep has none
+};
+
+struct Sweep {
+    std::vector<SweepPoint> points;
+    bool has_phase = false;
+};
+
+// The file's text is in memory; name is how messages call it. False with error set when the
+// text is not a usable sweep; nothing is thrown or printed.
+bool read_sweep_text(const char *data, std::size_t size, const char *name, Sweep &sweep,
+                     MeasureError &error);
+
+// The same from a file, read in pieces: a file over SWEEP_FILE_MAX_BYTES or
+// SWEEP_MAX_POINTS is refused as soon as reading reaches the limit.
+bool read_sweep_file(const char *path, Sweep &sweep, MeasureError &error);

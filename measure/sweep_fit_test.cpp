@@ -1,0 +1,139 @@
+#include "measure/sweep_fit.h"
+#include "measure/synthetic_sweeps.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Compared {
+    const char *name;
+    Estimate fit;
+    double truth;
+};
+
+std::vector<Compared> driver_values(const SweepFit &f, const SyntheticSweep &s) {
+    return {{"Re", f.Re, s.Re},    {"Fs", f.Fs, s.Fs},    {"Zmax", f.Zmax, s.Zmax()},
+            {"Qms", f.Qms, s.Qms}, {"Qes", f.Qes, s.Qes}, {"Qts", f.Qts, s.Qts()}};
+}
+
+double relative(double value, double truth) {
+    return std::abs(value / truth - 1);
+}
+
+std::vector<SyntheticSweep> sweeps(bool noisy) {
+    std::vector<SyntheticSweep> chosen;
+    for (const char *group : {"free", "added"})
+        for (const SyntheticSweep &s : synthetic_sweeps(group))
+            if (s.noisy == noisy)
+                chosen.push_back(s);
+    return chosen;
+}
+
+// Every value within 0.1 %. A true value of 0, Le of the plain coil without inductance, is met
+// below 1 µH: 0.1 % of the smallest Le in the set. A plain coil must come out plain.
+TEST(SweepFit, CleanSweepsWithinATenthOfAPercent) {
+    for (const SyntheticSweep &s : sweeps(false)) {
+        SCOPED_TRACE(s.file);
+        Sweep sweep;
+        MeasureError error;
+        ASSERT_TRUE(read_sweep_file(s.path().c_str(), sweep, error)) << error.message;
+        SweepFit f{};
+        ASSERT_TRUE(fit_sweep(sweep, s.file.c_str(), {}, f, error)) << error.message;
+        for (const Compared &c : driver_values(f, s))
+            EXPECT_LT(relative(c.fit.value, c.truth), 1e-3) << c.name;
+        EXPECT_EQ(f.lossy_coil, s.R2 > 0);
+        if (s.Le == 0) {
+            EXPECT_LT(std::abs(f.Le.value), 1e-6);
+        } else {
+            EXPECT_LT(relative(f.Le.value, s.Le), 1e-3);
+        }
+        if (s.R2 > 0) {
+            EXPECT_LT(relative(f.R2.value, s.R2), 1e-3);
+            EXPECT_LT(relative(f.L2.value, s.L2), 1e-3);
+        }
+        EXPECT_EQ(f.phase_used, s.phase);
+        // The curve drawn from the fit runs through the points it was fitted to.
+        for (const SweepPoint &p : sweep.points) {
+            if (p.frequency >= f.band_low && p.frequency <= f.band_high) {
+                EXPECT_LT(relative(std::abs(fitted_impedance(f, p.frequency)), p.magnitude), 1e-5);
+            }
+        }
+    }
+}
+
+// The driver's values within 2 % and within three standard errors. The coil's values are told
+// far less well by a band around the resonance: they are held to their standard errors, R2 as
+// its conductance, in which it is fitted. Loss terms that the noise hides leave a plain coil.
+TEST(SweepFit, NoisySweepsWithinTwoPercentAndThreeStandardErrors) {
+    for (const SyntheticSweep &s : sweeps(true)) {
+        SCOPED_TRACE(s.file);
+        const SweepFit f = fit_synthetic(s);
+        for (const Compared &c : driver_values(f, s)) {
+            EXPECT_LT(relative(c.fit.value, c.truth), 0.02) << c.name;
+            EXPECT_LE(std::abs(c.fit.value - c.truth), 3 * c.fit.error) << c.name;
+        }
+        if (s.R2 == 0) {
+            EXPECT_FALSE(f.lossy_coil);
+        }
+        if (f.lossy_coil == (s.R2 > 0)) {
+            EXPECT_LE(std::abs(f.Le.value - s.Le), 3 * f.Le.error);
+            if (f.lossy_coil) {
+                const double conductance_error = f.R2.error / (f.R2.value * f.R2.value);
+                EXPECT_LE(std::abs(1 / f.R2.value - 1 / s.R2), 3 * conductance_error);
+                EXPECT_LE(std::abs(f.L2.value - s.L2), 3 * f.L2.error);
+            }
+        }
+    }
+}
+
+// Low frequencies read from a coarse FFT: runs of one value over several frequencies.
+TEST(SweepFit, StairStepsWithinHalfAPercent) {
+    for (const SyntheticSweep &s : synthetic_sweeps("stairs")) {
+        SCOPED_TRACE(s.file);
+        const SweepFit f = fit_synthetic(s);
+        for (const Compared &c : driver_values(f, s))
+            EXPECT_LT(relative(c.fit.value, c.truth), 5e-3) << c.name;
+    }
+}
+
+// A voice coil whose impedance no fitted model takes (K·(jω)^n) stands for a real one: the
+// values must come within the tolerances real drivers are judged by, with Re from an ohmmeter,
+// which is then held, and without.
+TEST(SweepFit, CoilOutsideTheModelWithinRealDriverTolerances) {
+    for (const SyntheticSweep &s : synthetic_sweeps("semi")) {
+        for (const bool re_given : {true, false}) {
+            SCOPED_TRACE(s.file + (re_given ? ", Re given" : ""));
+            FitOptions options;
+            if (re_given)
+                options.Re = s.Re;
+            const SweepFit f = fit_synthetic(s, options);
+            EXPECT_EQ(f.re_given, re_given);
+            if (re_given) {
+                EXPECT_EQ(f.Re.value, s.Re);
+                EXPECT_EQ(f.Re.error, 0);
+            }
+            EXPECT_LT(relative(f.Fs.value, s.Fs), 0.02);
+            EXPECT_LT(relative(f.Qts.value, s.Qts()), 0.05);
+            EXPECT_LT(relative(f.Qes.value, s.Qes), 0.07);
+            EXPECT_LT(relative(f.Qms.value, s.Qms), 0.10);
+        }
+    }
+}
+
+TEST(SweepFit, RefusesASweepWithoutResonance) {
+    Sweep coil; // a voice coil alone: |Z| only rises
+    for (int i = 0; i < 40; ++i) {
+        const double f = 20 * std::pow(1.2, i);
+        coil.points.push_back({f, std::hypot(6.0, 2 * 3.14159265 * f * 1e-3), 0});
+    }
+    SweepFit fit;
+    MeasureError error;
+    EXPECT_FALSE(fit_sweep(coil, "coil.zma", {}, fit, error));
+    EXPECT_EQ(error.message, "coil.zma: no resonance peak inside the sweep (20 to 24496.2 Hz)");
+}
+
+} // namespace
