@@ -207,6 +207,7 @@ Solution solve(const std::vector<FitPoint> &points, bool phase, bool lossy, cons
 std::vector<FitPoint> merge_repeats(const Sweep &sweep) {
     std::vector<FitPoint> merged;
     const std::vector<SweepPoint> &in = sweep.points;
+    merged.reserve(in.size());
     for (std::size_t i = 0; i < in.size();) {
         std::size_t j = i + 1;
         while (j < in.size() && in[j].magnitude == in[i].magnitude && in[j].phase == in[i].phase)
@@ -265,17 +266,16 @@ class Fitter {
         const std::size_t n = points.size();
         if (n < SWEEP_MIN_POINTS)
             return fail("only %zu points with frequency and |Z| above 0", n);
-        std::vector<double> smooth(n), below(n), above(n);
+        std::vector<double> smooth(n), above(n);
         for (std::size_t i = 0; i < n; ++i)
             smooth[i] = median_around(points, i);
-        for (std::size_t i = 0; i < n; ++i)
-            below[i] = i == 0 ? smooth[0] : std::min(below[i - 1], smooth[i]);
         for (std::size_t i = n; i-- > 0;)
             above[i] = i == n - 1 ? smooth[i] : std::min(above[i + 1], smooth[i]);
         std::size_t peak = 0;
-        double best = 0;
+        double best = 0, below = smooth[0];
         for (std::size_t i = 1; i + 1 < n; ++i) {
-            const double ratio = smooth[i] / std::max(below[i], above[i]);
+            below = std::min(below, smooth[i]);
+            const double ratio = smooth[i] / std::max(below, above[i]);
             if (ratio > best) {
                 best = ratio;
                 peak = i;
