@@ -29,6 +29,31 @@ for b in json.load(open(sys.argv[1]))["benchmarks"]:
     print("%-36s %8.1f ns  %8.2f M/s%s" % (what, b["real_time"], rate / 1e6, verdict))
 PY
 
+echo "== measurement (Google Benchmark, $tree/measure/measure_bench)"
+"$tree/measure/measure_bench" --benchmark_format=json --benchmark_min_time=0.5 >"$json" 2>/dev/null
+python3 - "$json" <<'PY'
+import json, sys
+# benchmark name: (what, milliseconds allowed; 0 = no target)
+targets = {
+    "ReadAndFit344": ("read and fit, 344-point sweep", 5),
+    "ReadAndFit10000": ("read and fit, 10,000-point sweep", 50),
+    "Read10000": ("read alone, 10,000-point sweep", 0),
+}
+for b in json.load(open(sys.argv[1]))["benchmarks"]:
+    what, limit = targets[b["name"]]
+    ms = b["real_time"]
+    verdict = "" if limit == 0 else ("  target < %d ms: %s" % (limit, "met" if ms < limit else "MISSED"))
+    print("%-36s %8.2f ms%s" % (what, ms, verdict))
+PY
+# The largest file the reader accepts: 1,000,000 points in nearly 64 MB.
+"$(dirname "$0")/make-sweeps.py" --largest "$work/largest.txt"
+set -- $("$tree/measure/measure_memory" "$work/largest.txt")
+awk -v points="$1" -v seconds="$2" -v rss="$3" -v bytes="$(wc -c <"$work/largest.txt")" 'BEGIN {
+  printf "largest file, %d points, %.1f MB: read and fit %.2f s, peak memory %.1f MB  target < 100 MB: %s\n",
+    points, bytes / 1048576, seconds, rss, rss < 100 ? "met" : "MISSED"
+}'
+rm "$work/largest.txt"
+
 echo "== elemtrix-calc over $FILES small driver data files"
 mkdir "$work/spk"
 i=0
