@@ -39,7 +39,7 @@ const Format FORMATS[] = {
      true, 3, false},
     {"title line, tabs, phase in rad", "Freq\tZ_abs\tZ_rad\n", "%.9g", "\t", false, "\n", true, 3,
      true},
-    {"commas, CR LF, no last line end", "%% exported\n", "%.8f", ",", false, "\r\n", false, 3,
+    {"commas, CR LF, no last line end", "%% exported\n,,,\n", "%.8f", ",", false, "\r\n", false, 3,
      false},
     {"semicolons with decimal comma", "; f;|Z|;phase\n", "%.6f", ";", true, "\r\n", true, 3, false},
     {"tabs with decimal comma", "# Frequency [Hz]\n", "%.6f", "\t", true, "\n", true, 3, false},

@@ -403,7 +403,10 @@ bool fit_sweep(const Sweep &sweep, const char *name, const FitOptions &options, 
         return false;
 
     fit.re_given = !std::isnan(options.Re);
-    fit.phase_used = sweep.has_phase;
+    // A phase column of zeros is a program's filler, not a measurement.
+    fit.phase_used =
+        sweep.has_phase && std::any_of(sweep.points.begin(), sweep.points.end(),
+                                       [](const SweepPoint &p) { return p.phase != 0; });
     const std::vector<FitPoint> band = band_points(points, c.Fs / BAND_FACTOR, c.Fs * BAND_FACTOR);
     if (band.size() < MIN_FIT_POINTS)
         return fitter.fail("only %zu points from %.6g to %.6g Hz around the resonance; the fit "
@@ -413,7 +416,7 @@ bool fit_sweep(const Sweep &sweep, const char *name, const FitOptions &options, 
     fit.band_high = band.back().f;
     fit.points_used = static_cast<int>(band.size());
 
-    const bool phase = sweep.has_phase;
+    const bool phase = fit.phase_used;
     Solution plain{false, {}, 0, {}, {}};
     for (double le : le_starts(band.back(), c, phase)) {
         const Params start{c.Re, c.Fs, c.Qms, std::max(c.Zmax - c.Re, MIN_RES_START), le, 0, 0};

@@ -33,7 +33,7 @@ struct FitOptions {
 struct SweepFit {
     ClassicValues classic;
     bool re_given;
-    bool phase_used; // fitted on the complex impedance; otherwise on |Z|
+    bool phase_used; // fitted on the complex impedance; otherwise on |Z| (no phase, or all 0)
     bool lossy_coil; // R2 ∥ L2 kept; otherwise R2 and L2 are 0 with NaN errors
     Estimate Re, Fs, Zmax, Res, Qms, Qes, Qts; // Zmax = Re + Res, the model's peak without coil
     Estimate Le, R2, L2;                       // henry, ohm, henry

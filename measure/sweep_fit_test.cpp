@@ -124,6 +124,34 @@ TEST(SweepFit, CoilOutsideTheModelWithinRealDriverTolerances) {
     }
 }
 
+// |Z| alone does not tell on which side of the motional reactance the coil's lies: a large
+// inductance fitted from none ends in a minimum with Le below 0 and Fs 7 % low. A phase column
+// of zeros, which some programs write for want of a phase, counts as none.
+TEST(SweepFit, MagnitudeAloneFindsALargeInductance) {
+    SweepFit truth{};
+    truth.Re = {3.4, 0};
+    truth.Fs = {75, 0};
+    truth.Qms = {3.2, 0};
+    truth.Res = {3.4 * 3.2 / 0.62, 0};
+    truth.Le = {3e-3, 0};
+    Sweep sweep;
+    for (int i = 0; i < 344; ++i) {
+        const double f = 20000 * std::pow(2.0, (i - 343) / 24.0);
+        sweep.points.push_back({f, std::abs(fitted_impedance(truth, f)), 0});
+    }
+    for (const bool zero_phase : {false, true}) {
+        SCOPED_TRACE(zero_phase ? "phase column of zeros" : "no phase");
+        sweep.has_phase = zero_phase;
+        SweepFit f;
+        MeasureError error;
+        ASSERT_TRUE(fit_sweep(sweep, "coil.zma", {}, f, error)) << error.message;
+        EXPECT_FALSE(f.phase_used);
+        EXPECT_LT(relative(f.Fs.value, 75), 1e-3);
+        EXPECT_LT(relative(f.Qms.value, 3.2), 1e-3);
+        EXPECT_LT(relative(f.Le.value, 3e-3), 1e-3);
+    }
+}
+
 TEST(SweepFit, RefusesASweepWithoutResonance) {
     Sweep coil; // a voice coil alone: |Z| only rises
     for (int i = 0; i < 40; ++i) {
