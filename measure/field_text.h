@@ -31,6 +31,8 @@ DriverFields driver_fields(const SweepFit &free, const AddedMassResult *added, d
 // how many values had a text that could not be written.
 int set_field_texts(const DriverFields &fields, DriverInputs &inputs);
 
-// Each value's standard error as its absolute tolerance, for propagate_uncertainty. The fitted
-// values' correlations are not carried: the tolerances count as independent.
+// Each value's standard error as its absolute tolerance, for propagate_uncertainty. A NaN
+// error (one the sweep could not tell) stays NaN, and propagate_uncertainty leaves that input
+// out as it does one without a tolerance. The fitted values' correlations are not carried:
+// the tolerances count as independent.
 Tolerances field_tolerances(const DriverFields &fields);

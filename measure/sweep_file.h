@@ -27,6 +27,8 @@ struct Sweep {
 bool read_sweep_text(const char *data, std::size_t size, const char *name, Sweep &sweep,
                      MeasureError &error);
 
-// The same from a file, read in pieces: a file over SWEEP_FILE_MAX_BYTES or
-// SWEEP_MAX_POINTS is refused as soon as reading reaches the limit.
+// The same from a file, read in pieces, so that memory follows the points rather than the
+// bytes. A file over SWEEP_FILE_MAX_BYTES is refused before anything is read (as soon as
+// reading reaches the limit where the stream cannot tell its size); one over SWEEP_MAX_POINTS
+// when reading reaches the point after the last allowed.
 bool read_sweep_file(const char *path, Sweep &sweep, MeasureError &error);

@@ -155,6 +155,11 @@ class Residuals {
     std::vector<int> active_;
 };
 
+// Re is held when it was given; R2 ∥ L2 is there only in the lossy coil.
+bool is_fitted(int k, bool re_given, bool lossy) {
+    return !(k == RE && re_given) && (lossy || (k != G2 && k != L2));
+}
+
 struct Solution {
     bool ok;
     Params p;
@@ -167,7 +172,7 @@ Solution solve(const std::vector<FitPoint> &points, bool phase, bool lossy, cons
                bool re_given) {
     std::vector<int> active;
     for (int k = 0; k < PARAM_COUNT; ++k)
-        if (!(k == RE && re_given) && (lossy || (k != G2 && k != L2)))
+        if (is_fitted(k, re_given, lossy))
             active.push_back(k);
     Residuals residuals(points, phase, lossy, start, active);
     Eigen::VectorXd x = residuals.start(start);
@@ -460,8 +465,7 @@ bool fit_sweep(const Sweep &sweep, const char *name, const FitOptions &options, 
     Eigen::VectorXd slope[PARAM_COUNT];
     for (int k = 0, at = 0; k < PARAM_COUNT; ++k) {
         slope[k] = Eigen::VectorXd::Zero(n);
-        const bool fitted = !(k == RE && fit.re_given) && (fit.lossy_coil || (k != G2 && k != L2));
-        if (fitted)
+        if (is_fitted(k, fit.re_given, fit.lossy_coil))
             slope[k][at++] = FIT_UNIT[k] ? FIT_UNIT[k] : p[k];
     }
     auto estimate = [&](double value, const Eigen::VectorXd &gradient) {

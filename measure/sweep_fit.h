@@ -21,7 +21,8 @@ struct ClassicValues {
     double Re;     // the given one, or the lowest |Z| of the sweep (median of five neighbours)
     double Fs;     // frequency of the highest point of the resonance peak
     double Zmax;   // |Z| there
-    double F1, F2; // where |Z| crosses √(Re·Zmax) below and above Fs
+    double F1, F2; // where |Z| crosses √(Re·Zmax) below and above Fs; where the sweep ends
+                   // first, one is the other mirrored: F1·F2 = Fs²
     double Qms, Qes, Qts;
 };
 
