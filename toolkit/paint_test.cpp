@@ -130,65 +130,62 @@ TEST_F(Paint, DrawsOutsideTheUpdateRegionAndValidatesIt) {
     EXPECT_FALSE(GetUpdateRect(window, nullptr, FALSE));
 }
 
+COLORREF first_background = YELLOW;
+
 // A paint handler that, like the calculator's, paints label after label and leaves the rest to
 // no one: the first label validates, the later ones still draw.
 LRESULT CALLBACK two_label_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     if (message != WM_PAINT)
         return DefWindowProcA(window, message, wparam, lparam);
-    wt_paint_text(window, 20, 20, "HHHHH", RED, nullptr, YELLOW);
+    wt_paint_text(window, 20, 20, "HHHHH", RED, nullptr, first_background);
     wt_paint_text(window, 20, 60, "HHHHH", RED, nullptr, WHITE);
     return 0;
 }
 
-TEST(PaintHandler, LabelsAfterTheFirstDrawAndTheWindowEndsValid) {
-    wt_set_window_procedure(two_label_proc);
-    HWND window =
-        wt_create_window(GetModuleHandleA(nullptr), "paint handler", 0, 0, 300, 200, "NOLIST");
-    ASSERT_NE(window, nullptr);
+struct PaintHandler : ::testing::Test {
+    HWND window = nullptr;
+
+    void SetUp() override {
+        wt_set_window_procedure(two_label_proc);
+        window =
+            wt_create_window(GetModuleHandleA(nullptr), "paint handler", 0, 0, 300, 200, "NOLIST");
+        ASSERT_NE(window, nullptr);
+    }
+    void TearDown() override {
+        DestroyWindow(window);
+        UnregisterClassA("paint handler", GetModuleHandleA(nullptr));
+        wt_set_window_procedure(DefWindowProcA);
+        first_background = YELLOW;
+    }
+    COLORREF pixel(int x, int y) {
+        HDC dc = GetDC(window);
+        const COLORREF colour = GetPixel(dc, x, y);
+        ReleaseDC(window, dc);
+        return colour;
+    }
+};
+
+TEST_F(PaintHandler, LabelsAfterTheFirstDrawAndTheWindowEndsValid) {
     for (int round = 0; round < 2; ++round) {
         InvalidateRect(window, nullptr, TRUE);
         UpdateWindow(window);
-        HDC dc = GetDC(window);
-        EXPECT_EQ(GetPixel(dc, 20, 20), YELLOW);
-        EXPECT_EQ(GetPixel(dc, 20, 60), WHITE);
-        ReleaseDC(window, dc);
+        EXPECT_EQ(pixel(20, 20), YELLOW);
+        EXPECT_EQ(pixel(20, 60), WHITE);
         EXPECT_FALSE(GetUpdateRect(window, nullptr, FALSE));
     }
-    DestroyWindow(window);
-    wt_set_window_procedure(DefWindowProcA);
 }
 
-COLORREF handler_background = YELLOW;
-
-LRESULT CALLBACK one_label_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-    if (message != WM_PAINT)
-        return DefWindowProcA(window, message, wparam, lparam);
-    wt_paint_text(window, 20, 20, "HHHHH", RED, nullptr, handler_background);
-    return 0;
-}
-
-TEST(PaintHandler, DrawsOnlyWhereTheWindowIsBeingPainted) {
-    wt_set_window_procedure(one_label_proc);
-    HWND window =
-        wt_create_window(GetModuleHandleA(nullptr), "clipped handler", 0, 0, 300, 200, "NOLIST");
-    ASSERT_NE(window, nullptr);
+TEST_F(PaintHandler, DrawsOnlyWhereTheWindowIsBeingPainted) {
     UpdateWindow(window);
-    handler_background = WHITE;
+    first_background = WHITE;
     RECT left_part = {0, 0, 25, 200};
     InvalidateRect(window, &left_part, TRUE);
     UpdateWindow(window);
-    HDC dc = GetDC(window);
-    EXPECT_EQ(GetPixel(dc, 20, 20), WHITE);
-    EXPECT_EQ(GetPixel(dc, 30, 20), YELLOW); // left as the first paint drew it
-    ReleaseDC(window, dc);
+    EXPECT_EQ(pixel(20, 20), WHITE);
+    EXPECT_EQ(pixel(30, 20), YELLOW); // left as the first paint drew it
     // Asked to paint with nothing to paint, it draws nothing.
     SendMessageA(window, WM_PAINT, 0, 0);
-    dc = GetDC(window);
-    EXPECT_EQ(GetPixel(dc, 30, 20), YELLOW);
-    ReleaseDC(window, dc);
-    DestroyWindow(window);
-    wt_set_window_procedure(DefWindowProcA);
-    handler_background = YELLOW;
+    EXPECT_EQ(pixel(30, 20), YELLOW);
 }
 
 TEST_F(Paint, NumbersShowAsTheirFormattedText) {
