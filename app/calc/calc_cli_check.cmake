@@ -6,7 +6,7 @@
 #   OUT_LACKS  texts that stdout must not contain, separated by "|"
 #   GOLDEN     a file whose bytes stdout must equal
 #   FILE, FILE_GOLDEN  a file the run writes and the file whose bytes it must equal
-#   NO_FILE    a file the run must not write
+#   NO_FILE    files the run must not write, separated by "|"
 #   KEEPS, KEPT_FROM   a file made a copy of KEPT_FROM before the run, which must stay as it
 #              was, with nothing added beside it: give it a folder of its own
 #   STDOUT     a file that stdout goes to instead, such as /dev/full
@@ -15,9 +15,10 @@
 #   ERR_LINES  how many lines stderr must have
 string(REPLACE "|" ";" args "${ARGS}")
 string(REPLACE "|" ";" emulator "${EMULATOR}")
-if(NO_FILE)
-  file(REMOVE "${NO_FILE}")
-endif()
+string(REPLACE "|" ";" no_files "${NO_FILE}")
+foreach(no_file IN LISTS no_files)
+  file(REMOVE "${no_file}")
+endforeach()
 if(FILE)
   file(REMOVE "${FILE}")
 endif()
@@ -73,9 +74,11 @@ endif()
 if(FILE)
   expect_same("${FILE}" "${FILE_GOLDEN}")
 endif()
-if(NO_FILE AND EXISTS "${NO_FILE}")
-  message(FATAL_ERROR "${NO_FILE} was written")
-endif()
+foreach(no_file IN LISTS no_files)
+  if(EXISTS "${no_file}")
+    message(FATAL_ERROR "${no_file} was written")
+  endif()
+endforeach()
 if(KEEPS)
   expect_same("${KEEPS}" "${KEPT_FROM}")
   file(GLOB after "${keep_dir}/*")

@@ -24,6 +24,9 @@ std::string json_string(const std::string &utf8) {
 
 constexpr int EVERY_BIT = 17;         // significant digits that give back the same double
 constexpr int UNCERTAINTY_DIGITS = 6; // beyond them, the noise of the central differences
+// A fit ends where its steps stop gaining: beyond these digits its values differ between
+// platforms' maths libraries, and the measurement's noise is far larger anyway.
+constexpr int FITTED_DIGITS = 6;
 
 static std::string json_number(double value, int digits) {
     if (const char *spelled = wt_non_finite_text(value))
@@ -39,6 +42,10 @@ std::string json_number(double value) {
 
 std::string json_uncertainty(double value) {
     return json_number(value, UNCERTAINTY_DIGITS);
+}
+
+static std::string fitted_number(double value) {
+    return json_number(value, FITTED_DIGITS);
 }
 
 static std::string text(const char *cp1252) {
@@ -92,11 +99,96 @@ std::string json_driver(const CalcDriver &d, const JsonExtras &extras) {
             lines.push_back(json_string(line));
         out += ",\n      \"explain\": " + array(lines);
     }
+    if (extras.measurement)
+        out += ",\n      \"measurement\": " + std::string(extras.measurement);
     if (extras.plot_path)
         out += ",\n      \"plot\": {\"file\": " + json_string(extras.plot_path) +
                ", \"F1\": " + json_number(extras.side.F1) +
                ", \"F2\": " + json_number(extras.side.F2) + "}";
     return out + "\n    }";
+}
+
+static std::string member(const char *name, const std::string &value) {
+    return "\"" + std::string(name) + "\": " + value;
+}
+
+static std::string boolean(bool value) {
+    return value ? "true" : "false";
+}
+
+static std::string estimate(Estimate e) {
+    return "{" + member("value", fitted_number(e.value)) + ", " +
+           member("error", fitted_number(e.error)) + "}";
+}
+
+static std::string or_null(const char *utf8) {
+    return utf8 ? json_string(utf8) : "null";
+}
+
+static std::string sweep_object(const MeasuredSweep &s) {
+    const SweepFit &fit = s.fit;
+    const ClassicValues &c = fit.classic;
+    std::vector<std::string> fitted;
+    for (const FitValueRow &row : FIT_VALUE_ROWS) {
+        const Estimate e = fit.*row.member;
+        fitted.push_back("{" + member("name", json_string(row.name)) + ", " +
+                         member("unit", json_string(row.unit)) + ", " +
+                         member("value", fitted_number(e.value * row.scale)) + ", " +
+                         member("error", fitted_number(e.error * row.scale)) + "}");
+    }
+    std::string fitted_list;
+    for (std::size_t i = 0; i < fitted.size(); ++i)
+        fitted_list += (i ? ",\n            " : "") + fitted[i];
+    return "{" + member("file", json_string(s.shown)) + ", " +
+           member("added_mass", json_number(s.mass)) + ",\n          " +
+           member("re_given", boolean(fit.re_given)) + ", " +
+           member("phase_used", boolean(fit.phase_used)) + ", " +
+           member("lossy_coil", boolean(fit.lossy_coil)) + ", " +
+           member("points_used", std::to_string(fit.points_used)) + ", " +
+           member("band",
+                  "[" + json_number(fit.band_low) + ", " + json_number(fit.band_high) + "]") +
+           ", " + member("rms_percent", fitted_number(fit.rms_percent)) + ",\n          " +
+           member("classic",
+                  "{" + member("Re", json_number(c.Re)) + ", " + member("Fs", json_number(c.Fs)) +
+                      ", " + member("Zmax", json_number(c.Zmax)) + ", " +
+                      member("F1", json_number(c.F1)) + ", " + member("F2", json_number(c.F2)) +
+                      ", " + member("Qms", json_number(c.Qms)) + ", " +
+                      member("Qes", json_number(c.Qes)) + ", " + member("Qts", json_number(c.Qts)) +
+                      "}") +
+           ",\n          " + member("fitted", "[\n            " + fitted_list + "]") + "}";
+}
+
+std::string json_measurement(const Measurement &m, const char *plot_path, const char *save_path) {
+    std::string out = "{\n        \"sweeps\": [\n";
+    for (std::size_t i = 0; i < m.sweeps.size(); ++i)
+        out += "          " + sweep_object(m.sweeps[i]) + (i + 1 < m.sweeps.size() ? ",\n" : "\n");
+    out += "        ],\n        ";
+    const AddedMassResult &a = m.added;
+    out += member("added_mass", m.has_added_mass
+                                    ? "{" + member("masses", std::to_string(a.masses)) + ", " +
+                                          member("Mms", estimate(a.Mms)) + ", " +
+                                          member("Cms", estimate(a.Cms)) + ", " +
+                                          member("mass", json_number(a.mass)) + ", " +
+                                          member("FsAdded", estimate(a.FsAdded)) + ", " +
+                                          member("rms_percent", fitted_number(a.rms_percent)) + "}"
+                                    : "null");
+    const Estimate &vas = m.fields.input[static_cast<int>(InputId::Vas)];
+    out +=
+        ",\n        " + member("vas_from_compliance",
+                               m.fields.vas_from_compliance
+                                   ? "{" + member("value", fitted_number(vas.value)) + ", " +
+                                         member("error", fitted_number(vas.error)) + ", " +
+                                         member("air_density", json_number(AIR_DENSITY)) + ", " +
+                                         member("speed_of_sound", json_number(SPEED_OF_SOUND)) + "}"
+                                   : "null");
+    std::string left_out;
+    for (int i = 0; i < INPUT_COUNT; ++i)
+        if (m.left_out[i])
+            left_out += (left_out.empty() ? "" : ", ") + json_string(INPUT_DESCRIPTORS[i].name);
+    out += ",\n        " + member("left_out", "[" + left_out + "]") + ", " +
+           member("correlations_carried", "false") + ",\n        " +
+           member("plot", or_null(plot_path)) + ", " + member("saved", or_null(save_path));
+    return out + "\n      }";
 }
 
 std::string json_head() {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "app/calc/calc_report.h"
+#include "app/calc/calc_sweep.h"
 #include "engine/impedance.h"
 
 #include <string>
@@ -13,6 +14,7 @@ struct JsonExtras {
     bool explain;
     const char *plot_path; // UTF-8
     SideFrequencies side;
+    const char *measurement; // --sweep: a JSON object made by json_measurement
 };
 
 std::string json_string(const std::string &utf8);
@@ -21,6 +23,11 @@ std::string json_number(double value);
 // An uncertainty to six significant digits: its further digits are rounding noise of the
 // central differences, which differs between platforms' log10 and pow.
 std::string json_uncertainty(double value);
+
+// What --sweep adds to the driver: per sweep its classic and fitted values with their standard
+// errors, the added-mass line, Vas from the compliance with the air it assumes, the inputs left
+// out of the uncertainties, and the files written (plot_path, save_path: UTF-8, null: none).
+std::string json_measurement(const Measurement &m, const char *plot_path, const char *save_path);
 
 std::string json_driver(const CalcDriver &driver, const JsonExtras &extras);
 

@@ -4,6 +4,7 @@
 #include "app/calc/calc_options.h"
 #include "app/calc/calc_plot.h"
 #include "app/calc/calc_report.h"
+#include "app/calc/calc_sweep.h"
 #include "toolkit/number_text.h"
 #include "toolkit/text_file.h"
 
@@ -20,18 +21,23 @@
 #endif
 
 constexpr int EXIT_ALL_DONE = 0;
-constexpr int EXIT_FAILED =
-    1; // a file could not be read, the plot not made or the output not written
+// A file could not be read or fitted, the plot or the driver data file not written, or the output
+// not written.
+constexpr int EXIT_FAILED = 1;
 constexpr int EXIT_USAGE = 2;
 
-static const char USAGE[] = "usage: elemtrix-calc [OPTION...] FILE.spk... | NAME=TEXT...\n"
-                            "try elemtrix-calc --help\n";
+#define USAGE_LINES                                                                                \
+    "usage: elemtrix-calc [OPTION...] FILE.spk... | NAME=TEXT...\n"                                \
+    "       elemtrix-calc --sweep FREE.zma [--added-sweep GRAMS ADDED.zma]... Sd=CM2\n"            \
+    "                     [Re=OHM] [Vas=LITRE] [Name=TEXT] [OPTION...]\n"
 
-static const char HELP[] =
-    "usage: elemtrix-calc [OPTION...] FILE.spk... | NAME=TEXT...\n"
+static const char USAGE[] = USAGE_LINES "try elemtrix-calc --help\n";
+
+static const char HELP[] = USAGE_LINES
     "Computes loudspeaker drivers as Elemtrix's \"Kalkylera\" does, from driver data files\n"
     "or from the ten values given as NAME=TEXT (Fs Re Zmax Sd Vas Qms Qes Qts FsAdded\n"
-    "AddedMass, and Name for the driver name; a missing value is an empty text).\n"
+    "AddedMass, and Name for the driver name; a missing value is an empty text), or\n"
+    "fits the driver to impedance sweeps measured on it.\n"
     "\n"
     "  --csv                one CSV row per driver\n"
     "                         elemtrix-calc --csv *.spk\n"
@@ -48,15 +54,27 @@ static const char HELP[] =
     "  --explain            each formula, with the numbers put in, and its result\n"
     "                         elemtrix-calc --explain worked.spk\n"
     "  --plot FILE.svg      draw the modelled impedance curve of the one driver given\n"
+    "                       (with --sweep: the measured sweeps over the fitted curves)\n"
     "                         elemtrix-calc --plot worked.svg worked.spk\n"
+    "  --sweep FREE.zma     fit the driver to an impedance sweep measured in free air\n"
+    "                       (frequency, |Z| and phase, as measurement programs export\n"
+    "                       them): its values with their standard errors, the texts\n"
+    "                       for the fields and the value column with uncertainties;\n"
+    "                       Re is best measured with an ohmmeter and given\n"
+    "                         elemtrix-calc --sweep free.zma --added-sweep 20 added.zma Sd=132\n"
+    "  --added-sweep GRAMS ADDED.zma\n"
+    "                       the driver measured again with GRAMS added to the cone,\n"
+    "                       for FsAdded, Mms and Vas; may be given more than once\n"
+    "  --save FILE.spk      with --sweep: write the driver as a driver data file\n"
+    "                         elemtrix-calc --sweep free.zma Sd=132 Re=6 --save fitted.spk\n"
     "  -h, --help           this text\n"
     "  --version            the program's version\n"
     "  --                   the end of the options: what follows are files and values\n"
     "\n"
     "Example: elemtrix-calc Fs=30 Re=6 Zmax=40 Sd=500 Vas=50 Qms=3 Qes=0.45 Qts=0.39 "
     "FsAdded=25 AddedMass=20\n"
-    "Exit status: 0 all done, 1 a file not read, the plot not made or the output not\n"
-    "written, 2 usage.\n";
+    "Exit status: 0 all done, 1 a file not read or a sweep not usable, the plot or the\n"
+    "driver data file not made or the output not written, 2 usage.\n";
 
 static const char COMMAND_LINE_SOURCE[] = "(kommandorad)";
 
@@ -97,13 +115,13 @@ struct Source {
 
 } // namespace
 
-// On Linux a file name is bytes, shown as UTF-8 where they are.
-static std::string utf8(const char *native) {
-#ifdef _WIN32
-    return cp1252_to_utf8(native); // an ANSI command line
-#else
-    return valid_utf8(native);
-#endif
+// Writes the file as a driver data file is saved: a failed write leaves the earlier file as it
+// was. False, with a message on stderr, when it cannot.
+static bool save_text(const std::string &path, const std::string &text) {
+    if (wt_save_whole_file(path.c_str(), text.data(), text.size()))
+        return true;
+    std::fprintf(stderr, "elemtrix-calc: cannot write %s\n", path.c_str());
+    return false;
 }
 
 // Writes the impedance plot of the driver; false, with the reason on stderr, when it cannot.
@@ -116,12 +134,7 @@ static bool write_plot(const std::string &path, const CalcDriver &d, SideFrequen
         return false;
     }
     side = side_frequencies(model, d.results.ZF1ZF2);
-    const std::string svg = impedance_svg(cp1252_to_utf8(d.name), model, d.results.ZF1ZF2, side);
-    // As a driver data file is saved: a failed write leaves the earlier plot as it was.
-    if (wt_save_whole_file(path.c_str(), svg.data(), svg.size()))
-        return true;
-    std::fprintf(stderr, "elemtrix-calc: cannot write %s\n", path.c_str());
-    return false;
+    return save_text(path, impedance_svg(cp1252_to_utf8(d.name), model, d.results.ZF1ZF2, side));
 }
 
 static std::string text_output(const CalcOptions &o, const CalcDriver &d, const Uncertainties &u,
@@ -133,7 +146,7 @@ static std::string text_output(const CalcOptions &o, const CalcDriver &d, const 
         out += explain_report(d);
     if (plotted) {
         char f1[WT_NUMBER_TEXT_SIZE], f2[WT_NUMBER_TEXT_SIZE];
-        out += "Impedanskurva: " + utf8(o.plot_path.c_str()) +
+        out += "Impedanskurva: " + path_text(o.plot_path.c_str()) +
                "  F1 = " + wt_format_number(f1, side.F1, 2) +
                " Hz  F2 = " + wt_format_number(f2, side.F2, 2) + " Hz\n";
     }
@@ -149,7 +162,8 @@ static std::string read_sources(const CalcOptions &o, std::vector<Source> &sourc
         sources.push_back({path, read, {}});
         if (!read)
             continue;
-        sources.back().driver = calculate_driver(path ? utf8(path) : COMMAND_LINE_SOURCE, lines);
+        sources.back().driver =
+            calculate_driver(path ? path_text(path) : COMMAND_LINE_SOURCE, lines);
         if (o.tolerance) {
             const CalcDriver &d = sources.back().driver;
             if (std::string error = tolerance_error(o.tolerances, d.inputs, d.source);
@@ -183,13 +197,13 @@ static int run(const CalcOptions &o, const std::vector<Source> &sources, Output 
         const bool plotted = !o.plot_path.empty() && write_plot(o.plot_path, d, side);
         if (!o.plot_path.empty() && !plotted)
             status = EXIT_FAILED;
-        const std::string plot_name = utf8(o.plot_path.c_str());
+        const std::string plot_name = path_text(o.plot_path.c_str());
         switch (o.format) {
         case CalcFormat::Csv: out.write(csv_row(d)); break;
         case CalcFormat::Json:
             out.write((first ? "" : ",\n") +
                       json_driver(d, {o.tolerance ? &u : nullptr, o.explain,
-                                      plotted ? plot_name.c_str() : nullptr, side}));
+                                      plotted ? plot_name.c_str() : nullptr, side, nullptr}));
             break;
         case CalcFormat::Text:
             out.write((first ? "" : "\n") + text_output(o, d, u, plotted, side));
@@ -200,6 +214,58 @@ static int run(const CalcOptions &o, const std::vector<Source> &sources, Output 
     if (o.format == CalcFormat::Json)
         out.write(json_tail());
     return status;
+}
+
+// The measured points of every sweep over its fitted curve.
+static bool write_sweep_plot(const std::string &path, const Measurement &m) {
+    std::vector<SweepCurve> curves;
+    for (const MeasuredSweep &s : m.sweeps)
+        curves.push_back({sweep_label(s), &s.sweep, &s.fit});
+    const std::string name = cp1252_to_utf8(m.driver.name);
+    return save_text(path, sweep_svg(name.empty() ? m.sweeps.front().shown : name, curves));
+}
+
+static bool save_driver(const std::string &path, const Measurement &m) {
+    if (save_measured_driver(path.c_str(), m))
+        return true;
+    std::fprintf(stderr, "elemtrix-calc: cannot write %s\n", path.c_str());
+    return false;
+}
+
+// --sweep: every sweep is read and fitted, and the driver made, before anything is written.
+static int run_sweep(const CalcOptions &o, Output &out) {
+    Measurement m{};
+    MeasureError error;
+    if (!measure_driver(o, m, error)) {
+        std::fprintf(stderr, "elemtrix-calc: %s\n", error.message.c_str());
+        return EXIT_FAILED;
+    }
+    const bool save = !o.save_path.empty(), plot = !o.plot_path.empty();
+    const bool saved = save && save_driver(o.save_path, m);
+    const bool plotted = plot && write_sweep_plot(o.plot_path, m);
+    const std::string save_name = path_text(o.save_path.c_str());
+    const std::string plot_name = path_text(o.plot_path.c_str());
+    const CalcDriver &d = m.driver;
+    if (o.format == CalcFormat::Json) {
+        const std::string measurement = json_measurement(m, plotted ? plot_name.c_str() : nullptr,
+                                                         saved ? save_name.c_str() : nullptr);
+        out.write(json_head() +
+                  json_driver(
+                      d, {&m.uncertainties, o.explain, nullptr, {NAN, NAN}, measurement.c_str()}) +
+                  json_tail());
+    } else {
+        std::string text = measurement_report(m) + text_report(d, &m.uncertainties);
+        if (o.check)
+            text += check_report(d);
+        if (o.explain)
+            text += explain_report(d);
+        if (plotted)
+            text += "Impedanskurva: " + plot_name + "\n";
+        if (saved)
+            text += "Sparad: " + save_name + "\n";
+        out.write(text);
+    }
+    return saved == save && plotted == plot ? EXIT_ALL_DONE : EXIT_FAILED;
 }
 
 static int usage_error(const std::string &error) {
@@ -221,6 +287,8 @@ int main(int argc, char **argv) {
         out.write(HELP);
     } else if (options.version) {
         out.write("elemtrix-calc " ELEMTRIX_VERSION "\n");
+    } else if (options.sweep_path) {
+        status = run_sweep(options, out);
     } else {
         std::vector<Source> sources;
         if (std::string error = read_sources(options, sources); !error.empty())

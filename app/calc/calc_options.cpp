@@ -1,6 +1,7 @@
 #include "app/calc/calc_options.h"
 
 #include "app/calc/calc_report.h"
+#include "measure/field_text.h"
 
 #include <cmath>
 #include <cstdio>
@@ -18,6 +19,7 @@ static const char NAME_KEY[] = "Name";
 constexpr int NAME_LINE = 0;
 constexpr int NOT_A_NAME = -1;
 static const char PLOT_EXTENSION[] = ".svg";
+static const char DRIVER_FILE_EXTENSION[] = ".spk";
 constexpr double PERCENT_LIMIT = 100; // a relative tolerance beyond it is no tolerance
 
 static char lower(char c) {
@@ -72,6 +74,18 @@ static bool is_option(const char *arg) {
     return arg[0] == '-' && arg[1] != '\0';
 }
 
+bool measured_number(const char *text, int limit, double &value) {
+    int digits = 0, points = 0;
+    for (const char *p = text; *p; ++p) {
+        if (*p != '.' && (*p < '0' || *p > '9'))
+            return false;
+        (*p == '.' ? points : digits)++;
+    }
+    value = text_to_value(text);
+    char field[INPUT_TEXT_SIZE];
+    return digits > 0 && points <= 1 && field_text(value, limit, field) && text_to_value(field) > 0;
+}
+
 bool parse_tolerance(const char *text, InputTolerance &tolerance) {
     const char *p = text;
     int digits = 0, points = 0;
@@ -104,6 +118,7 @@ static std::string set_value(Parse &p, const std::string &key, const char *text)
     if (p.value_given[line])
         return "value " + key + " given twice";
     p.value_given[line] = true;
+    p.o.value_args[line] = text;
 #ifdef _WIN32
     const std::string cp1252 = text; // an ANSI command line
 #else
@@ -154,12 +169,39 @@ static std::string take_json(Parse &p, char *const *, int) {
     return take_format(p, CalcFormat::Json);
 }
 
+// A name of more than the extension that ends in it, in any case.
+static bool has_extension(const char *path, const char *extension) {
+    const std::size_t length = std::strlen(path), size = std::strlen(extension);
+    return length > size && same_letters(path + length - size, extension);
+}
+
 static std::string take_plot(Parse &p, char *const *args, int) {
-    const std::size_t length = std::strlen(args[0]);
-    const std::size_t extension = sizeof PLOT_EXTENSION - 1;
-    if (length <= extension || !same_letters(args[0] + length - extension, PLOT_EXTENSION))
+    if (!has_extension(args[0], PLOT_EXTENSION))
         return std::string("--plot writes an SVG file: give a name ending in .svg, not ") + args[0];
     p.o.plot_path = args[0];
+    return "";
+}
+
+static std::string take_save(Parse &p, char *const *args, int) {
+    if (!has_extension(args[0], DRIVER_FILE_EXTENSION))
+        return std::string("--save writes a driver data file: give a name ending in .spk, not ") +
+               args[0];
+    p.o.save_path = args[0];
+    return "";
+}
+
+static std::string take_sweep(Parse &p, char *const *args, int) {
+    p.o.sweep_path = args[0];
+    return "";
+}
+
+static std::string take_added_sweep(Parse &p, char *const *args, int) {
+    double grams;
+    const int limit = INPUT_DESCRIPTORS[static_cast<int>(InputId::AddedMass)].text_limit;
+    if (!measured_number(args[0], limit, grams))
+        return std::string("bad mass ") + args[0] +
+               " for --added-sweep GRAMS FILE (grams, a number above 0 such as 20 or 12.5)";
+    p.o.added_sweeps.push_back({grams, args[1]});
     return "";
 }
 
@@ -181,15 +223,20 @@ static const struct {
     const char *takes;       // what they are, for the message when they are missing
     bool CalcOptions::*flag; // a switch sets it; other options have
     TakeOption take;         // this to take their arguments
+    bool repeatable;         // may be given more than once
 } OPTIONS[] = {
-    {"--csv", nullptr, 0, nullptr, nullptr, take_csv},
-    {"--json", nullptr, 0, nullptr, nullptr, take_json},
-    {"--check", nullptr, 0, nullptr, &CalcOptions::check, nullptr},
-    {"--explain", nullptr, 0, nullptr, &CalcOptions::explain, nullptr},
-    {"--help", "-h", 0, nullptr, &CalcOptions::help, nullptr},
-    {"--version", nullptr, 0, nullptr, &CalcOptions::version, nullptr},
-    {"--plot", nullptr, 1, "FILE.svg", nullptr, take_plot},
-    {"--tolerance", nullptr, UP_TO_NEXT_OPTION, "NAME=AMOUNT arguments", nullptr, take_tolerances},
+    {"--csv", nullptr, 0, nullptr, nullptr, take_csv, false},
+    {"--json", nullptr, 0, nullptr, nullptr, take_json, false},
+    {"--check", nullptr, 0, nullptr, &CalcOptions::check, nullptr, false},
+    {"--explain", nullptr, 0, nullptr, &CalcOptions::explain, nullptr, false},
+    {"--help", "-h", 0, nullptr, &CalcOptions::help, nullptr, false},
+    {"--version", nullptr, 0, nullptr, &CalcOptions::version, nullptr, false},
+    {"--plot", nullptr, 1, "FILE.svg", nullptr, take_plot, false},
+    {"--tolerance", nullptr, UP_TO_NEXT_OPTION, "NAME=AMOUNT arguments", nullptr, take_tolerances,
+     false},
+    {"--sweep", nullptr, 1, "FREE.zma", nullptr, take_sweep, false},
+    {"--added-sweep", nullptr, 2, "GRAMS ADDED.zma", nullptr, take_added_sweep, true},
+    {"--save", nullptr, 1, "FILE.spk", nullptr, take_save, false},
 };
 constexpr int OPTION_COUNT = static_cast<int>(std::size(OPTIONS));
 
@@ -202,7 +249,7 @@ static int take_option(Parse &p, char *const *args, int count, bool (&seen)[OPTI
         if (std::strcmp(arg, rule.name) != 0 &&
             !(rule.short_name && std::strcmp(arg, rule.short_name) == 0))
             continue;
-        if (seen[k]) {
+        if (seen[k] && !rule.repeatable) {
             p.o.error = std::string(rule.name) + " given twice";
             return -1;
         }
@@ -239,21 +286,96 @@ static bool same_file(const char *a, const char *b) {
 #endif
 }
 
+namespace {
+
+// A file the command line names.
+struct NamedFile {
+    const char *what;
+    const char *path;
+};
+
+} // namespace
+
+// The files written must not replace any file named on the command line (their extensions keep
+// them apart from each other), and no sweep is given twice.
+static std::string file_error(const CalcOptions &o) {
+    std::vector<NamedFile> named;
+    for (const char *source : o.sources)
+        if (source)
+            named.push_back({"the driver data file", source});
+    if (o.sweep_path)
+        named.push_back({"the sweep", o.sweep_path});
+    for (const AddedSweepArg &a : o.added_sweeps)
+        named.push_back({"the sweep", a.path});
+    for (std::size_t i = 0; o.sweep_path && i < named.size(); ++i)
+        for (std::size_t k = 0; k < i; ++k)
+            if (same_file(named[i].path, named[k].path))
+                return std::string("the sweep ") + named[i].path + " is given twice";
+    const NamedFile written[] = {{"--plot", o.plot_path.c_str()}, {"--save", o.save_path.c_str()}};
+    for (const NamedFile &w : written) {
+        if (!*w.path)
+            continue;
+        for (const NamedFile &n : named)
+            if (same_file(n.path, w.path))
+                return std::string(w.what) + " " + w.path + " would replace " + n.what + " " +
+                       n.path;
+    }
+    return "";
+}
+
+// Values that the sweeps do not give, as --sweep takes them.
+static const InputId GIVEN_WITH_SWEEP[] = {InputId::Sd, InputId::Re, InputId::Vas};
+
+static bool given_with_sweep(int line) {
+    for (InputId id : GIVEN_WITH_SWEEP)
+        if (line == static_cast<int>(id) + 1)
+            return true;
+    return false;
+}
+
+static std::string sweep_error(const CalcOptions &o) {
+    for (const char *source : o.sources)
+        if (source)
+            return std::string("--sweep takes no driver data file (") + source +
+                   "); an added-mass sweep is given as --added-sweep GRAMS FILE";
+    if (o.format == CalcFormat::Csv || o.tolerance)
+        return "--sweep takes no --csv or --tolerance: its tolerances come from the fit";
+    for (int line = NAME_LINE + 1; line < DRIVER_FILE_LINES; ++line)
+        if (o.value_args[line] && !given_with_sweep(line))
+            return std::string(line_key(line)) +
+                   " comes from the sweeps: with --sweep give only Sd, Re, Vas and Name";
+    if (!o.value_args[static_cast<int>(InputId::Sd) + 1])
+        return "--sweep needs Sd=CM2, the cone area in cm2";
+    for (InputId id : GIVEN_WITH_SWEEP) {
+        const InputDescriptor &input = INPUT_DESCRIPTORS[static_cast<int>(id)];
+        const char *text = o.value_args[static_cast<int>(id) + 1];
+        double value;
+        if (text && !measured_number(text, input.text_limit, value))
+            return std::string("bad value ") + input.name + "=" + text +
+                   " for --sweep (a number above 0 that its field of " +
+                   std::to_string(input.text_limit) + " characters holds)";
+    }
+    return "";
+}
+
 // The checks between options, once all are known.
 static std::string combination_error(const CalcOptions &o) {
-    if (o.sources.empty())
-        return "no driver: give FILE.spk or NAME=TEXT values";
-    if (o.format == CalcFormat::Csv &&
-        (o.check || o.explain || o.tolerance || !o.plot_path.empty()))
-        return "--csv takes no --check, --explain, --tolerance or --plot";
-    if (o.plot_path.empty())
-        return "";
-    if (o.sources.size() != 1)
-        return "--plot draws one driver: give exactly one";
-    for (const char *source : o.sources)
-        if (source && same_file(source, o.plot_path.c_str()))
-            return "--plot " + o.plot_path + " would replace the driver data file " + source;
-    return "";
+    std::string error;
+    if (o.sweep_path) {
+        error = sweep_error(o);
+    } else if (!o.added_sweeps.empty()) {
+        error = "--added-sweep needs --sweep FREE.zma";
+    } else if (!o.save_path.empty()) {
+        error = "--save writes a driver fitted with --sweep: give --sweep FREE.zma";
+    } else if (o.sources.empty()) {
+        error = "no driver: give FILE.spk or NAME=TEXT values";
+    } else if (o.format == CalcFormat::Csv &&
+               (o.check || o.explain || o.tolerance || !o.plot_path.empty())) {
+        error = "--csv takes no --check, --explain, --tolerance or --plot";
+    } else if (!o.plot_path.empty() && o.sources.size() != 1) {
+        error = "--plot draws one driver: give exactly one";
+    }
+    return error.empty() ? file_error(o) : error;
 }
 
 CalcOptions parse_options(int argc, char **argv) {

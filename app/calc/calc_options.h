@@ -10,6 +10,12 @@
 
 enum class CalcFormat { Text, Csv, Json };
 
+// --added-sweep GRAMS FILE: a sweep measured with a known mass on the cone.
+struct AddedSweepArg {
+    double grams;
+    const char *path;
+};
+
 struct CalcOptions {
     CalcFormat format = CalcFormat::Text;
     bool check = false;
@@ -19,14 +25,25 @@ struct CalcOptions {
     bool tolerance = false;
     Tolerances tolerances;
     std::string plot_path; // empty: no plot
+    // --sweep: the driver is fitted to this free-air sweep (and the added-mass sweeps) instead
+    // of being read from files or values; NAME=TEXT then gives only Sd, Re, Vas and Name.
+    const char *sweep_path = nullptr;
+    std::vector<AddedSweepArg> added_sweeps; // in command-line order
+    std::string save_path;                   // --save: empty, none
     // The drivers in command-line order: a file path, or nullptr where the driver given by
     // NAME=TEXT values stands (at its first value).
     std::vector<const char *> sources;
     DriverFileLines values{}; // the name and ten texts of that driver, cut as the fields cut
-    std::string error;        // not empty: a usage error, the message to show
+    // Each NAME=TEXT as given, before any cut, in file-line order; nullptr where not given.
+    const char *value_args[DRIVER_FILE_LINES] = {};
+    std::string error; // not empty: a usage error, the message to show
 };
 
 CalcOptions parse_options(int argc, char **argv);
+
+// A number given with --sweep (GRAMS, Sd, Re, Vas): plain decimals, above 0 also as the field
+// of limit characters would hold it. False for anything else.
+bool measured_number(const char *text, int limit, double &value);
 
 // A tolerance text: a non-negative decimal number, "%" after it for a relative one.
 bool parse_tolerance(const char *text, InputTolerance &tolerance);

@@ -93,12 +93,69 @@ TEST(Options, UsageErrorsNameTheirCause) {
         {{"a.spk", "--tolerance", "fsadded=1"},
          "unknown tolerance name fsadded; did you mean FsAdded?"},
         {{"-x", "a.spk"}, "unknown option -x"},
+        // --sweep: the sweeps give the values, Sd is needed, nothing is written over a file named.
+        {{"--sweep", "f.zma"}, "--sweep needs Sd=CM2, the cone area in cm2"},
+        {{"--sweep", "f.zma", "Sd=132", "Fs=38"},
+         "Fs comes from the sweeps: with --sweep give only Sd, Re, Vas and Name"},
+        {{"--sweep", "f.zma", "Sd=132", "a.spk"},
+         "--sweep takes no driver data file (a.spk); an added-mass sweep is given as "
+         "--added-sweep GRAMS FILE"},
+        {{"--sweep", "f.zma", "Sd=132", "--csv"},
+         "--sweep takes no --csv or --tolerance: its tolerances come from the fit"},
+        {{"--sweep", "f.zma", "Sd=12345"},
+         "bad value Sd=12345 for --sweep (a number above 0 that its field of 4 characters "
+         "holds)"},
+        {{"--sweep", "f.zma", "Sd=132", "Re=6,2"},
+         "bad value Re=6,2 for --sweep (a number above 0 that its field of 8 characters holds)"},
+        {{"--sweep", "f.zma", "Sd=132", "--added-sweep", "0", "a.zma"},
+         "bad mass 0 for --added-sweep GRAMS FILE (grams, a number above 0 such as 20 or 12.5)"},
+        {{"--sweep", "f.zma", "Sd=132", "--added-sweep", "20"},
+         "--added-sweep needs GRAMS ADDED.zma"},
+        {{"--sweep", "f.zma", "Sd=132", "--added-sweep", "20", "f.zma"},
+         "the sweep f.zma is given twice"},
+        {{"--sweep", "f.zma", "Sd=132", "--sweep", "g.zma"}, "--sweep given twice"},
+        {{"--sweep", "f.zma", "Sd=132", "--save", "f.txt"},
+         "--save writes a driver data file: give a name ending in .spk, not f.txt"},
+        {{"--sweep", "f.spk", "Sd=132", "--save", "f.spk"},
+         "--save f.spk would replace the sweep f.spk"},
+        {{"--sweep", "f.svg", "Sd=132", "--plot", "f.svg"},
+         "--plot f.svg would replace the sweep f.svg"},
+        {{"--added-sweep", "20", "a.zma", "Sd=132"}, "--added-sweep needs --sweep FREE.zma"},
+        {{"--save", "a.spk", "Fs=38"},
+         "--save writes a driver fitted with --sweep: give --sweep FREE.zma"},
     };
     for (const auto &c : cases)
         EXPECT_EQ(parse(c.args).error, c.error);
     EXPECT_TRUE(parse({"--help"}).error.empty());
     EXPECT_TRUE(parse({"--json", "--plot", "p.SVG", "Fs=3"}).error.empty());
     EXPECT_TRUE(parse({"a.spk", "--tolerance", "Fs=100%"}).error.empty());
+}
+
+TEST(Options, SweepsTheirMassesAndTheValuesAsGiven) {
+    const CalcOptions o =
+        parse({"--sweep", "f.zma", "--added-sweep", "20", "a.zma", "Sd=132.75", "Name=Bas",
+               "--added-sweep", "12.5", "b.zma", "--save", "out.SPK", "--json", "Re=6.123456789"});
+    ASSERT_TRUE(o.error.empty()) << o.error;
+    EXPECT_STREQ(o.sweep_path, "f.zma");
+    ASSERT_EQ(o.added_sweeps.size(), 2u);
+    EXPECT_EQ(o.added_sweeps[0].grams, 20);
+    EXPECT_STREQ(o.added_sweeps[1].path, "b.zma");
+    EXPECT_EQ(o.added_sweeps[1].grams, 12.5);
+    EXPECT_EQ(o.save_path, "out.SPK");
+    EXPECT_STREQ(o.value_args[4], "132.75"); // uncut, unlike the field's text
+    EXPECT_STREQ(o.value_args[2], "6.123456789");
+    EXPECT_EQ(o.value_args[1], nullptr);
+}
+
+TEST(Options, MeasuredNumbers) {
+    double value;
+    for (const char *good : {"20", "12.5", ".5", "9999", "0.6"})
+        EXPECT_TRUE(measured_number(good, 4, value)) << good;
+    EXPECT_EQ(value, 0.6);
+    // No sign, exponent or comma; nothing that is 0 in the field or too large for it.
+    for (const char *bad :
+         {"", ".", "-1", "+1", "1e3", "1,5", "1.2.3", "0", "0.0001", "10000", "20g"})
+        EXPECT_FALSE(measured_number(bad, 4, value)) << bad;
 }
 
 TEST(Options, ShortHelpAndTheEndOfOptions) {

@@ -2,6 +2,7 @@
 
 #include "toolkit/number_text.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -121,13 +122,15 @@ static std::string impedance_grid(const Axes &a, double step) {
     return out;
 }
 
-std::string impedance_svg(const std::string &title, const ImpedanceModel &m, double level,
-                          const SideFrequencies &side) {
-    const double peak = impedance_magnitude(m, m.Fs);
-    const double step = axis_step(peak * HEADROOM, MAX_IMPEDANCE_STEPS);
-    const Axes a = {m.Fs / PLOT_SPAN, m.Fs * PLOT_SPAN, std::ceil(peak * HEADROOM / step) * step};
-    const double bottom = HEIGHT - BOTTOM;
+// Axes from low_f to high_f whose impedance scale holds the peak, and the scale's step.
+static Axes axes_for(double low_f, double high_f, double peak, double &step) {
+    step = axis_step(peak * HEADROOM, MAX_IMPEDANCE_STEPS);
+    return {low_f, high_f, std::ceil(peak * HEADROOM / step) * step};
+}
 
+// The document's head, the title, the grids, the frame and the axis captions.
+static std::string plot_head(const std::string &title, const Axes &a, double step) {
+    const double bottom = HEIGHT - BOTTOM;
     std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
                       "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" +
                       coordinate(WIDTH) + "\" height=\"" + coordinate(HEIGHT) + "\" " + FONT +
@@ -141,18 +144,39 @@ std::string impedance_svg(const std::string &title, const ImpedanceModel &m, dou
     out += label(
         22, TOP + (bottom - TOP) / 2, "middle", "|Z| (ohm)",
         ("transform=\"rotate(-90 22 " + coordinate(TOP + (bottom - TOP) / 2) + ")\"").c_str());
+    return out;
+}
 
+// The frequency of the curve's i-th point, evenly spaced in log f across the axis.
+static double curve_frequency(const Axes &a, int i) {
+    return a.low_f * std::pow(a.high_f / a.low_f, static_cast<double>(i) / CURVE_POINTS);
+}
+
+// |Z| from magnitude(f) at CURVE_POINTS + 1 frequencies across the axis, as one line.
+template <class Magnitude>
+static std::string curve(const Axes &a, Magnitude magnitude, const char *colour) {
     std::string points;
     for (int i = 0; i <= CURVE_POINTS; ++i) {
         // x straight from i: through pow and log10 it would land on either side of a rounding
         // edge depending on the runtime.
         const double share = static_cast<double>(i) / CURVE_POINTS;
-        const double f = a.low_f * std::pow(a.high_f / a.low_f, share);
         points += coordinate(LEFT + (WIDTH - LEFT - RIGHT) * share) + "," +
-                  coordinate(a.y(impedance_magnitude(m, f))) + " ";
+                  coordinate(a.y(magnitude(curve_frequency(a, i)))) + " ";
     }
-    out += "<polyline points=\"" + points + "\" fill=\"none\" stroke=\"" + CURVE_COLOUR +
+    return "<polyline points=\"" + points + "\" fill=\"none\" stroke=\"" + colour +
            "\" stroke-width=\"2.5\"/>\n";
+}
+
+std::string impedance_svg(const std::string &title, const ImpedanceModel &m, double level,
+                          const SideFrequencies &side) {
+    const double peak = impedance_magnitude(m, m.Fs);
+    double step;
+    const Axes a = axes_for(m.Fs / PLOT_SPAN, m.Fs * PLOT_SPAN, peak, step);
+    const double bottom = HEIGHT - BOTTOM;
+
+    std::string out = plot_head(title, a, step);
+    out += curve(
+        a, [&m](double f) { return impedance_magnitude(m, f); }, CURVE_COLOUR);
 
     const std::string level_style =
         std::string("stroke=\"") + LEVEL_COLOUR + "\" stroke-dasharray=\"8 4\"";
@@ -183,6 +207,79 @@ std::string impedance_svg(const std::string &title, const ImpedanceModel &m, dou
         out += label(a.x(s.f) + s.shift, a.y(level) + 22, s.anchor,
                      std::string(s.name) + " = " + number(s.f, 2) + " Hz",
                      ("fill=\"" + std::string(SIDE_COLOUR) + "\"").c_str());
+    }
+    return out + "</svg>\n";
+}
+
+// Colours of the sweeps in the order given; the first is the free-air sweep's.
+static const char *const SWEEP_COLOURS[] = {CURVE_COLOUR, FS_COLOUR, LEVEL_COLOUR,
+                                            SIDE_COLOUR,  "#7d3c98", "#5d6d7e"};
+constexpr int SWEEP_COLOUR_COUNT = static_cast<int>(sizeof SWEEP_COLOURS / sizeof *SWEEP_COLOURS);
+constexpr std::size_t MAX_SWEEP_MARKS = 400; // measured points drawn per sweep; more are thinned
+constexpr double LEGEND_WIDTH = 310, LEGEND_LINE = 20, LEGEND_GAP = 8;
+constexpr double MAX_LEGEND_SHARE = 0.5;
+
+static double fitted_magnitude(const SweepFit &fit, double f) {
+    return std::abs(fitted_impedance(fit, f));
+}
+
+std::string sweep_svg(const std::string &title, const std::vector<SweepCurve> &curves) {
+    double low = INFINITY, high = 0, peak = 0;
+    for (const SweepCurve &c : curves) {
+        low = std::fmin(low, c.fit->band_low);
+        high = std::fmax(high, c.fit->band_high);
+    }
+    const Axes span = {low, high, 1};
+    for (const SweepCurve &c : curves) {
+        for (const SweepPoint &p : c.sweep->points)
+            if (p.frequency >= low && p.frequency <= high)
+                peak = std::fmax(peak, p.magnitude);
+        for (int i = 0; i <= CURVE_POINTS; ++i)
+            peak = std::fmax(peak, fitted_magnitude(*c.fit, curve_frequency(span, i)));
+    }
+    // The scale leaves room for the legend above the highest point, up to half the height;
+    // where more sweeps need more, the legend stands on white over the curves.
+    const double bottom = HEIGHT - BOTTOM;
+    const double legend_height = LEGEND_LINE * (curves.size() + 1) + LEGEND_GAP;
+    const double legend_share = std::fmin(MAX_LEGEND_SHARE, legend_height / (bottom - TOP));
+    double step;
+    const Axes a = axes_for(low, high, peak / (1 - legend_share), step);
+    const double legend_x = WIDTH - RIGHT - LEGEND_WIDTH;
+
+    std::string out = plot_head(title, a, step);
+    out += "<rect x=\"" + coordinate(legend_x - LEGEND_GAP) + "\" y=\"" + coordinate(TOP + 1) +
+           "\" width=\"" + coordinate(LEGEND_WIDTH) + "\" height=\"" +
+           coordinate(legend_height - 2) + "\" fill=\"white\" fill-opacity=\"0.85\"/>\n";
+    out += label(legend_x, TOP + LEGEND_LINE, "start",
+                 "ringar: m\xC3\xA4tning, linjer: anpassad modell");
+    for (std::size_t k = 0; k < curves.size(); ++k) {
+        const SweepCurve &c = curves[k];
+        const char *colour = SWEEP_COLOURS[k % SWEEP_COLOUR_COUNT];
+        std::size_t inside = 0;
+        for (const SweepPoint &p : c.sweep->points)
+            inside += p.frequency >= low && p.frequency <= high;
+        const std::size_t stride =
+            std::max<std::size_t>(1, (inside + MAX_SWEEP_MARKS - 1) / MAX_SWEEP_MARKS);
+        std::size_t seen = 0;
+        for (const SweepPoint &p : c.sweep->points) {
+            if (p.frequency < low || p.frequency > high || seen++ % stride != 0)
+                continue;
+            out += "<circle cx=\"" + coordinate(a.x(p.frequency)) + "\" cy=\"" +
+                   coordinate(a.y(p.magnitude)) + "\" r=\"3\" fill=\"none\" stroke=\"" + colour +
+                   "\"/>\n";
+        }
+        const SweepFit &fit = *c.fit;
+        out += curve(
+            a, [&fit](double f) { return fitted_magnitude(fit, f); }, colour);
+        const double fs = fit.Fs.value;
+        out += line(a.x(fs), TOP, a.x(fs), bottom,
+                    std::string("stroke=\"") + colour + "\" stroke-dasharray=\"4 4\"");
+        out += dot(a.x(fs), a.y(fitted_magnitude(fit, fs)), colour);
+        const double y = TOP + LEGEND_LINE * (k + 2);
+        out += line(legend_x, y - 5, legend_x + 24, y - 5,
+                    std::string("stroke=\"") + colour + "\" stroke-width=\"2.5\"");
+        out += label(legend_x + 32, y, "start", c.label + ": Fs = " + number(fs, 2) + " Hz",
+                     ("fill=\"" + std::string(colour) + "\"").c_str());
     }
     return out + "</svg>\n";
 }

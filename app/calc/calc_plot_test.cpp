@@ -44,4 +44,46 @@ TEST(Plot, CrossingsOutsideTheSpanAreLeftOut) {
     EXPECT_EQ(count(svg, "<circle"), 1u);
 }
 
+// A fit with a plain coil, and its model sampled as a sweep from 1 Hz to 20 kHz.
+struct Fitted {
+    SweepFit fit{};
+    Sweep sweep;
+
+    Fitted(double fs, int points_per_octave) {
+        fit.Re = {6, 0};
+        fit.Fs = {fs, 0.01};
+        fit.Qms = {4, 0.01};
+        fit.Res = {58, 0.1};
+        fit.Le = {0.5e-3, 1e-5};
+        fit.band_low = fs / 6;
+        fit.band_high = fs * 6;
+        for (double f = 1; f < 20000; f *= std::pow(2.0, 1.0 / points_per_octave))
+            sweep.points.push_back({f, std::abs(fitted_impedance(fit, f)), 0});
+    }
+};
+
+TEST(Plot, SweepsOverTheirFittedCurves) {
+    const Fitted free(38, 24), loaded(27.5, 24);
+    const std::string svg =
+        sweep_svg("Bas & co", {{"Fri luft", &free.sweep, &free.fit},
+                               {"Adderad massa 20 g", &loaded.sweep, &loaded.fit}});
+    for (const char *part : {"Impedans: Bas &amp; co", "Fri luft: Fs = 38.00 Hz",
+                             "Adderad massa 20 g: Fs = 27.50 Hz", "</svg>\n"})
+        EXPECT_NE(svg.find(part), std::string::npos) << part;
+    EXPECT_EQ(count(svg, "<polyline"), 2u);
+    // Every point inside the axis, from the lower band's bottom to the upper band's top, and
+    // a mark at each resonance.
+    std::size_t inside = 0;
+    for (const Fitted *s : {&free, &loaded})
+        for (const SweepPoint &p : s->sweep.points)
+            inside += p.frequency >= 27.5 / 6 && p.frequency <= 38 * 6;
+    EXPECT_EQ(count(svg, "<circle"), inside + 2);
+
+    // A long sweep is thinned to a few hundred marks.
+    const Fitted dense(38, 2000);
+    const std::string thinned = sweep_svg("x", {{"Fri luft", &dense.sweep, &dense.fit}});
+    EXPECT_LE(count(thinned, "<circle"), 401u);
+    EXPECT_GE(count(thinned, "<circle"), 300u);
+}
+
 } // namespace

@@ -100,6 +100,14 @@ std::string valid_utf8(const std::string &bytes) {
     return out;
 }
 
+std::string path_text(const char *native) {
+#ifdef _WIN32
+    return cp1252_to_utf8(native);
+#else
+    return valid_utf8(native);
+#endif
+}
+
 static char to_cp1252(char32_t u) {
     if (u < 0x80 || (u >= 0xA0 && u < 0x100))
         return static_cast<char>(u);
@@ -146,14 +154,14 @@ constexpr std::size_t SPREAD_WIDTH = 10;
 static const char PLUS_MINUS[] = " \xC2\xB1"; // UTF-8, after conversion
 static const char MOST_FROM[] = "  (mest fr\xC3\xA5n ";
 
-static std::string pad_right(const std::string &cp1252, std::size_t width) {
+std::string pad_right(const std::string &cp1252, std::size_t width) {
     std::string s = cp1252;
     if (s.size() < width)
         s.append(width - s.size(), ' ');
     return s;
 }
 
-static std::string pad_left(const std::string &s, std::size_t width) {
+std::string pad_left(const std::string &s, std::size_t width) {
     return s.size() < width ? std::string(width - s.size(), ' ') + s : s;
 }
 

@@ -26,12 +26,19 @@ std::string cp1252_to_utf8(const std::string &text);
 std::string utf8_to_cp1252(const std::string &text);
 // Bytes that are not UTF-8, such as a Latin-1 file name on Linux, become U+FFFD each.
 std::string valid_utf8(const std::string &bytes);
+// A file name from the command line as UTF-8: on Linux its bytes through valid_utf8, on Windows
+// the ANSI command line's Windows-1252.
+std::string path_text(const char *native);
 
 // The name of a value-column row as in the code, the command line and the JSON output.
 const char *row_name(int row);
 
 // The value as the window's value column shows it, whatever font is installed.
 std::string value_text(const ValueRow &row);
+
+// Blanks after or before a text up to the width in bytes: one Windows-1252 byte is one character.
+std::string pad_right(const std::string &cp1252, std::size_t width);
+std::string pad_left(const std::string &s, std::size_t width);
 
 // With uncertainties, each row adds its ± figure and the input that contributes most.
 std::string text_report(const CalcDriver &driver, const Uncertainties *uncertainties = nullptr);

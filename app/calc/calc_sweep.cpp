@@ -1,0 +1,246 @@
+#include "app/calc/calc_sweep.h"
+
+#include "toolkit/number_text.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+
+namespace {
+
+constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
+constexpr int VALUE_DIGITS = 5;    // significant digits of a fitted value in the report
+constexpr int RESIDUAL_DIGITS = 3; // of an RMS residual
+constexpr std::size_t NAME_WIDTH = 6, CLASSIC_WIDTH = 12, FITTED_WIDTH = 14, ERROR_WIDTH = 10;
+constexpr std::size_t FIELD_NAME_WIDTH = 22; // "Fs med adderad massa" and two blanks
+
+// UTF-8, written as bytes: the compiler would turn the characters into Windows-1252.
+const char PLUS_MINUS[] = "\xC2\xB1";
+const char INVERSE_SQUARE[] = "1/(2\xCF\x80"
+                              "f)\xC2\xB2";
+const char PARALLEL[] = "\xE2\x88\xA5";
+
+// The classic reading of the peak, where the fitted values have one.
+const struct {
+    const char *name;
+    double ClassicValues::*member;
+} CLASSIC_ROWS[] = {
+    {"Re", &ClassicValues::Re},   {"Fs", &ClassicValues::Fs},   {"Zmax", &ClassicValues::Zmax},
+    {"Qms", &ClassicValues::Qms}, {"Qes", &ClassicValues::Qes}, {"Qts", &ClassicValues::Qts},
+};
+
+int index(InputId id) {
+    return static_cast<int>(id);
+}
+
+// The number given as NAME=TEXT for an input; NaN when not given.
+double given_value(const CalcOptions &o, InputId id) {
+    const char *text = o.value_args[index(id) + 1];
+    return text ? text_to_value(text) : NaN;
+}
+
+bool read_and_fit(const char *path, double mass, const FitOptions &options, Measurement &m,
+                  MeasureError &error) {
+    MeasuredSweep s{path, path_text(path), mass, {}, {}};
+    if (!read_sweep_file(path, s.sweep, error) || !fit_sweep(s.sweep, path, options, s.fit, error))
+        return false;
+    m.sweeps.push_back(std::move(s));
+    return true;
+}
+
+// Decimals that show the value with that many significant digits.
+int decimals_for(double value, int digits) {
+    if (!std::isfinite(value) || value == 0)
+        return digits - 1;
+    const int whole = static_cast<int>(std::floor(std::log10(std::fabs(value))));
+    return std::clamp(digits - 1 - whole, 0, WT_MAX_PRECISION);
+}
+
+std::string number(double value, int decimals) {
+    char text[WT_NUMBER_TEXT_SIZE];
+    return wt_format_number(text, value, decimals);
+}
+
+std::string shown(double value, int digits = VALUE_DIGITS) {
+    return number(value, decimals_for(value, digits));
+}
+
+// "20", "12.5": a mass as its field holds it.
+std::string mass_text(double grams) {
+    char text[INPUT_TEXT_SIZE];
+    field_text(grams, INPUT_DESCRIPTORS[index(InputId::AddedMass)].text_limit, text);
+    return text;
+}
+
+// A row of value, standard error ("angivet" for a given value) and unit, after the classic value
+// when there is one.
+std::string estimate_row(const char *name, Estimate e, const char *unit, double classic = NaN) {
+    const int decimals = decimals_for(e.value, VALUE_DIGITS);
+    std::string out =
+        pad_right(name, NAME_WIDTH) +
+        pad_left(std::isnan(classic) ? "" : number(classic, decimals), CLASSIC_WIDTH) +
+        pad_left(number(e.value, decimals), FITTED_WIDTH);
+    out += e.error == 0 ? "   " + pad_left("angivet", ERROR_WIDTH)
+                        : std::string(" ") + PLUS_MINUS + " " +
+                              pad_left(number(e.error, decimals), ERROR_WIDTH);
+    return out + (*unit ? std::string("  ") + unit : "") + "\n";
+}
+
+std::string sweep_report(const MeasuredSweep &s) {
+    const SweepFit &fit = s.fit;
+    std::string out = sweep_label(s) + ": " + s.shown + "\n";
+    out += pad_left("klassiskt", NAME_WIDTH + CLASSIC_WIDTH) + pad_left("anpassat", FITTED_WIDTH) +
+           pad_left("medelfel", ERROR_WIDTH + 3) + "\n";
+    for (const FitValueRow &row : FIT_VALUE_ROWS) {
+        const Estimate e = fit.*row.member;
+        if (e.value == 0 && std::isnan(e.error)) // R2 and L2 of a coil without losses
+            continue;
+        double classic = NaN;
+        for (const auto &c : CLASSIC_ROWS)
+            if (std::strcmp(c.name, row.name) == 0)
+                classic = fit.classic.*c.member * row.scale;
+        out +=
+            estimate_row(row.name, {e.value * row.scale, e.error * row.scale}, row.unit, classic);
+    }
+    const ClassicValues &c = fit.classic;
+    out +=
+        "F1 och F2 (klassiskt): " + shown(c.F1) + " och " + shown(c.F2) +
+        " Hz, d\xC3\xA4r |Z| = \xE2\x88\x9A(Re\xC2\xB7Zmax) = " + shown(std::sqrt(c.Re * c.Zmax)) +
+        " ohm\n";
+    out += "Anpassning: " + std::to_string(fit.points_used) + " punkter fr\xC3\xA5n " +
+           shown(fit.band_low) + " till " + shown(fit.band_high) + " Hz, " +
+           (fit.phase_used ? "komplex impedans (|Z| och fas)" : "|Z| utan fas") + ", talspole " +
+           (fit.lossy_coil ? std::string("Le + R2 ") + PARALLEL + " L2"
+                           : std::string("Le utan f\xC3\xB6rluster")) +
+           ", RMS-avvikelse " + shown(fit.rms_percent, RESIDUAL_DIGITS) + " % av |Z|\n";
+    return out;
+}
+
+std::string added_mass_report(const Measurement &m) {
+    const AddedMassResult &a = m.added;
+    std::string out = std::string("Adderad massa: r\xC3\xA4t linje ") + INVERSE_SQUARE +
+                      " = Cms\xC2\xB7(Mms + m) genom " + std::to_string(a.masses + 1) +
+                      " resonanser, RMS-avvikelse " + shown(a.rms_percent, RESIDUAL_DIGITS) +
+                      " % av " + INVERSE_SQUARE + "\n";
+    out += estimate_row("Mms", a.Mms, "Gram") + estimate_row("Cms", a.Cms, "m/N");
+    out += "Fs med " + mass_text(a.mass) + " g enligt linjen: " + shown(a.FsAdded.value) + " " +
+           PLUS_MINUS + " " + number(a.FsAdded.error, decimals_for(a.FsAdded.value, VALUE_DIGITS)) +
+           " Hz\n";
+    return out;
+}
+
+std::string vas_report(const Estimate &vas) {
+    char air[160];
+    std::snprintf(air, sizeof air,
+                  " Liter (luftens densitet %g kg/m\xC2\xB3, ljudets hastighet %g m/s)\n",
+                  AIR_DENSITY, SPEED_OF_SOUND);
+    return "Vas fr\xC3\xA5n Cms och Sd: " + shown(vas.value) + " " + PLUS_MINUS + " " +
+           number(vas.error, decimals_for(vas.value, VALUE_DIGITS)) + air;
+}
+
+} // namespace
+
+std::string sweep_label(const MeasuredSweep &s) {
+    return s.mass > 0 ? "Adderad massa " + mass_text(s.mass) + " g" : "Fri luft";
+}
+
+bool measure_driver(const CalcOptions &o, Measurement &m, MeasureError &error) {
+    FitOptions options;
+    options.Re = given_value(o, InputId::Re);
+    if (!read_and_fit(o.sweep_path, 0, options, m, error))
+        return false;
+    for (const AddedSweepArg &a : o.added_sweeps)
+        if (!read_and_fit(a.path, a.grams, options, m, error))
+            return false;
+    const MeasuredSweep &free = m.sweeps.front();
+    std::vector<MassResonance> resonances;
+    for (std::size_t i = 1; i < m.sweeps.size(); ++i)
+        resonances.push_back({m.sweeps[i].path, m.sweeps[i].mass, m.sweeps[i].fit.Fs});
+    m.has_added_mass = !resonances.empty();
+    if (m.has_added_mass && !fit_added_mass(free.path, free.fit.Fs, resonances.data(),
+                                            static_cast<int>(resonances.size()), m.added, error))
+        return false;
+    m.fields = driver_fields(free.fit, m.has_added_mass ? &m.added : nullptr,
+                             given_value(o, InputId::Sd), given_value(o, InputId::Vas));
+
+    DriverInputs texts{};
+    set_field_texts(m.fields, texts);
+    DriverFileLines lines = o.values; // the name
+    for (int i = 0; i < INPUT_COUNT; ++i) {
+        const double value = m.fields.input[i].value;
+        if (!texts.entry[i].text[0] && !std::isnan(value)) {
+            char text[160];
+            std::snprintf(text, sizeof text, "%s: %s %.6g does not fit its field of %d characters",
+                          free.path, INPUT_DESCRIPTORS[i].name, value,
+                          INPUT_DESCRIPTORS[i].text_limit);
+            error = {text, 0};
+            return false;
+        }
+        std::memcpy(lines.text[i + 1], texts.entry[i].text, INPUT_TEXT_SIZE);
+    }
+    m.driver = calculate_driver(free.shown, lines);
+
+    // propagate_uncertainty takes no tolerance beyond its value, and leaves out one it is not
+    // given; both are named, so that no ± looks surer than it is.
+    Tolerances tolerances = field_tolerances(m.fields);
+    for (int i = 0; i < INPUT_COUNT; ++i) {
+        InputTolerance &t = tolerances.input[i];
+        const bool fits = tolerance_fits(t, m.driver.inputs.entry[i].value);
+        m.left_out[i] = !fits && !std::isnan(m.fields.input[i].value);
+        if (!fits)
+            t.amount = 0;
+    }
+    m.uncertainties = propagate_uncertainty(m.driver.inputs, tolerances);
+    return true;
+}
+
+DriverFileLines measured_lines(const Measurement &m) {
+    DriverFileLines lines{};
+    lines.count = DRIVER_FILE_LINES;
+    std::memcpy(lines.text[0], m.driver.name, DRIVER_LINE_SIZE);
+    for (int i = 0; i < INPUT_COUNT; ++i)
+        std::memcpy(lines.text[i + 1], m.driver.inputs.entry[i].text, INPUT_TEXT_SIZE);
+    return lines;
+}
+
+bool save_measured_driver(const char *path, const Measurement &m) {
+    const DriverFileLines lines = measured_lines(m);
+    const char *texts[DRIVER_FILE_LINES];
+    for (int i = 0; i < DRIVER_FILE_LINES; ++i)
+        texts[i] = lines.text[i];
+    return write_driver_file(path, texts);
+}
+
+std::string measurement_report(const Measurement &m) {
+    std::string out;
+    for (const MeasuredSweep &s : m.sweeps)
+        out += sweep_report(s) + "\n";
+    if (m.has_added_mass)
+        out += added_mass_report(m);
+    if (m.fields.vas_from_compliance)
+        out += vas_report(m.fields.input[index(InputId::Vas)]);
+    if (!m.sweeps.front().fit.re_given)
+        out += "OBS: Re \xC3\xA4r anpassat, inte m\xC3\xA4tt. Re m\xC3\xA4tt med en ohmmeter "
+               "(likstr\xC3\xB6m) \xC3\xA4r s\xC3\xA4krare: ange det som Re=OHM.\n";
+
+    const DriverFileLines lines = measured_lines(m);
+    out += "\nF\xC3\xA4lten:\n" + pad_right("Namn", FIELD_NAME_WIDTH) +
+           cp1252_to_utf8(lines.text[0]) + "\n";
+    for (int i = 0; i < INPUT_COUNT; ++i)
+        out += cp1252_to_utf8(pad_right(INPUT_DESCRIPTORS[i].message_name, FIELD_NAME_WIDTH)) +
+               lines.text[i + 1] + "\n";
+
+    out += std::string("\nV\xC3\xA4rdekolumnen, med ") + PLUS_MINUS +
+           " fr\xC3\xA5n de anpassade v\xC3\xA4rdenas medelfel; deras korrelationer f\xC3\xB6rs "
+           "inte vidare.\n";
+    std::string left_out;
+    for (int i = 0; i < INPUT_COUNT; ++i)
+        if (m.left_out[i])
+            left_out += std::string(left_out.empty() ? "" : ", ") + INPUT_DESCRIPTORS[i].name;
+    if (!left_out.empty())
+        out += "Utan " + std::string(PLUS_MINUS) + " fr\xC3\xA5n " + left_out +
+               ": medelfelet \xC3\xA4r ok\xC3\xA4nt eller st\xC3\xB6rre \xC3\xA4n v\xC3\xA4rdet.\n";
+    return out;
+}
