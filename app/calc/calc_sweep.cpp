@@ -67,6 +67,12 @@ std::string shown(double value, int digits = VALUE_DIGITS) {
     return number(value, decimals_for(value, digits));
 }
 
+// "27.490 ± 0.008"
+std::string with_error(Estimate e) {
+    const int decimals = decimals_for(e.value, VALUE_DIGITS);
+    return number(e.value, decimals) + " " + PLUS_MINUS + " " + number(e.error, decimals);
+}
+
 // "20", "12.5": a mass as its field holds it.
 std::string mass_text(double grams) {
     char text[INPUT_TEXT_SIZE];
@@ -125,9 +131,7 @@ std::string added_mass_report(const Measurement &m) {
                       " resonanser, RMS-avvikelse " + shown(a.rms_percent, RESIDUAL_DIGITS) +
                       " % av " + INVERSE_SQUARE + "\n";
     out += estimate_row("Mms", a.Mms, "Gram") + estimate_row("Cms", a.Cms, "m/N");
-    out += "Fs med " + mass_text(a.mass) + " g enligt linjen: " + shown(a.FsAdded.value) + " " +
-           PLUS_MINUS + " " + number(a.FsAdded.error, decimals_for(a.FsAdded.value, VALUE_DIGITS)) +
-           " Hz\n";
+    out += "Fs med " + mass_text(a.mass) + " g enligt linjen: " + with_error(a.FsAdded) + " Hz\n";
     return out;
 }
 
@@ -136,8 +140,7 @@ std::string vas_report(const Estimate &vas) {
     std::snprintf(air, sizeof air,
                   " Liter (luftens densitet %g kg/m\xC2\xB3, ljudets hastighet %g m/s)\n",
                   AIR_DENSITY, SPEED_OF_SOUND);
-    return "Vas fr\xC3\xA5n Cms och Sd: " + shown(vas.value) + " " + PLUS_MINUS + " " +
-           number(vas.error, decimals_for(vas.value, VALUE_DIGITS)) + air;
+    return "Vas fr\xC3\xA5n Cms och Sd: " + with_error(vas) + air;
 }
 
 } // namespace
