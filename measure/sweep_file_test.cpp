@@ -1,5 +1,7 @@
 #include "measure/sweep_file.h"
 
+#include "toolkit/test_support/file_bytes.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -175,10 +177,7 @@ TEST(SweepFile, CountsLinesAcrossPiecesOfAFile) {
     }
     text += "000001 6\r\n";
     const char *path = "sweep_file_test_pieces.zma";
-    std::FILE *f = std::fopen(path, "wb");
-    ASSERT_TRUE(f);
-    std::fwrite(text.data(), 1, text.size(), f);
-    std::fclose(f);
+    put_bytes(path, text);
     Sweep sweep;
     MeasureError error;
     EXPECT_FALSE(read_sweep_file(path, sweep, error));
@@ -209,11 +208,7 @@ TEST(SweepFile, RefusesOver64MegabytesBeforeReading) {
 
 TEST(SweepFile, ReadsFromAPath) {
     const char *path = "sweep_file_test.zma";
-    const std::string text = sweep_text(FORMATS[2]);
-    std::FILE *f = std::fopen(path, "wb");
-    ASSERT_TRUE(f);
-    std::fwrite(text.data(), 1, text.size(), f);
-    std::fclose(f);
+    put_bytes(path, sweep_text(FORMATS[2]));
     Sweep sweep;
     MeasureError error;
     EXPECT_TRUE(read_sweep_file(path, sweep, error)) << error.message;
