@@ -5,7 +5,6 @@
 #include "app/calc/calc_plot.h"
 #include "app/calc/calc_report.h"
 #include "app/calc/calc_sweep.h"
-#include "toolkit/number_text.h"
 #include "toolkit/text_file.h"
 
 #include <cerrno>
@@ -145,10 +144,9 @@ static std::string text_output(const CalcOptions &o, const CalcDriver &d, const 
     if (o.explain)
         out += explain_report(d);
     if (plotted) {
-        char f1[WT_NUMBER_TEXT_SIZE], f2[WT_NUMBER_TEXT_SIZE];
         out += "Impedanskurva: " + path_text(o.plot_path.c_str()) +
-               "  F1 = " + wt_format_number(f1, side.F1, 2) +
-               " Hz  F2 = " + wt_format_number(f2, side.F2, 2) + " Hz\n";
+               "  F1 = " + decimal_text(side.F1, 2) + " Hz  F2 = " + decimal_text(side.F2, 2) +
+               " Hz\n";
     }
     return out;
 }

@@ -1,6 +1,6 @@
 #include "app/calc/calc_plot.h"
 
-#include "toolkit/number_text.h"
+#include "app/calc/calc_report.h"
 
 #include <algorithm>
 #include <cmath>
@@ -54,11 +54,6 @@ static std::string coordinate(double v) {
     char text[32];
     std::snprintf(text, sizeof text, "%.2f", v);
     return text;
-}
-
-static std::string number(double v, int decimals) {
-    char text[WT_NUMBER_TEXT_SIZE];
-    return wt_format_number(text, v, decimals);
 }
 
 static std::string tick_label(double v) {
@@ -181,7 +176,8 @@ std::string impedance_svg(const std::string &title, const ImpedanceModel &m, dou
     const std::string level_style =
         std::string("stroke=\"") + LEVEL_COLOUR + "\" stroke-dasharray=\"8 4\"";
     out += line(LEFT, a.y(level), WIDTH - RIGHT, a.y(level), level_style);
-    out += label(WIDTH - RIGHT - 6, a.y(level) - 8, "end", "ZF1/ZF2 = " + number(level, 2) + " ohm",
+    out += label(WIDTH - RIGHT - 6, a.y(level) - 8, "end",
+                 "ZF1/ZF2 = " + decimal_text(level, 2) + " ohm",
                  ("fill=\"" + std::string(LEVEL_COLOUR) + "\"").c_str());
 
     const std::string fs_style =
@@ -189,7 +185,7 @@ std::string impedance_svg(const std::string &title, const ImpedanceModel &m, dou
     out += line(a.x(m.Fs), TOP, a.x(m.Fs), bottom, fs_style);
     out += dot(a.x(m.Fs), a.y(peak), FS_COLOUR);
     out += label(a.x(m.Fs) + 10, a.y(peak) + 4, "start",
-                 "Fs = " + number(m.Fs, 2) + " Hz, Zmax = " + number(peak, 2) + " ohm",
+                 "Fs = " + decimal_text(m.Fs, 2) + " Hz, Zmax = " + decimal_text(peak, 2) + " ohm",
                  ("fill=\"" + std::string(FS_COLOUR) + "\"").c_str());
 
     const struct {
@@ -205,7 +201,7 @@ std::string impedance_svg(const std::string &title, const ImpedanceModel &m, dou
                     std::string("stroke=\"") + SIDE_COLOUR + "\" stroke-dasharray=\"2 3\"");
         out += dot(a.x(s.f), a.y(level), SIDE_COLOUR);
         out += label(a.x(s.f) + s.shift, a.y(level) + 22, s.anchor,
-                     std::string(s.name) + " = " + number(s.f, 2) + " Hz",
+                     std::string(s.name) + " = " + decimal_text(s.f, 2) + " Hz",
                      ("fill=\"" + std::string(SIDE_COLOUR) + "\"").c_str());
     }
     return out + "</svg>\n";
@@ -278,7 +274,7 @@ std::string sweep_svg(const std::string &title, const std::vector<SweepCurve> &c
         const double y = TOP + LEGEND_LINE * (k + 2);
         out += line(legend_x, y - 5, legend_x + 24, y - 5,
                     std::string("stroke=\"") + colour + "\" stroke-width=\"2.5\"");
-        out += label(legend_x + 32, y, "start", c.label + ": Fs = " + number(fs, 2) + " Hz",
+        out += label(legend_x + 32, y, "start", c.label + ": Fs = " + decimal_text(fs, 2) + " Hz",
                      ("fill=\"" + std::string(colour) + "\"").c_str());
     }
     return out + "</svg>\n";

@@ -142,16 +142,16 @@ std::string value_text(const ValueRow &row) {
     return value_column_text(text, row.value, row.decimals);
 }
 
-// A ± figure is no value of the column: it keeps every digit of the row's decimals.
-static std::string spread_text(double spread, int decimals) {
+std::string decimal_text(double value, int decimals) {
     char text[WT_NUMBER_TEXT_SIZE];
-    return wt_format_number(text, spread, decimals);
+    return wt_format_number(text, value, decimals);
 }
+
+const char PLUS_MINUS[] = "\xC2\xB1";
 
 constexpr std::size_t CAPTION_WIDTH = 16; // "Känslighet Watt" and a blank
 constexpr std::size_t VALUE_WIDTH = 12;
 constexpr std::size_t SPREAD_WIDTH = 10;
-static const char PLUS_MINUS[] = " \xC2\xB1"; // UTF-8, after conversion
 static const char MOST_FROM[] = "  (mest fr\xC3\xA5n ";
 
 std::string pad_right(const std::string &cp1252, std::size_t width) {
@@ -176,8 +176,9 @@ std::string text_report(const CalcDriver &d, const Uncertainties *u) {
         out += cp1252_to_utf8(pad_right(row.caption, CAPTION_WIDTH)) +
                pad_left(value_text(row), VALUE_WIDTH);
         if (u) {
-            out += PLUS_MINUS +
-                   pad_left(spread_text(u->row[i].plus_minus, row.decimals), SPREAD_WIDTH);
+            // A ± figure is no value of the column: it keeps every digit of the row's decimals.
+            out += std::string(" ") + PLUS_MINUS +
+                   pad_left(decimal_text(u->row[i].plus_minus, row.decimals), SPREAD_WIDTH);
         }
         out += "  " + cp1252_to_utf8(row.unit);
         if (u && u->row[i].largest >= 0)

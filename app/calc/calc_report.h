@@ -35,6 +35,10 @@ const char *row_name(int row);
 
 // The value as the window's value column shows it, whatever font is installed.
 std::string value_text(const ValueRow &row);
+// The value with that many decimals, as a number label writes it but never cut to the column.
+std::string decimal_text(double value, int decimals);
+
+extern const char PLUS_MINUS[]; // UTF-8
 
 // Blanks after or before a text up to the width in bytes: one Windows-1252 byte is one character.
 std::string pad_right(const std::string &cp1252, std::size_t width);

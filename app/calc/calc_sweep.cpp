@@ -17,7 +17,6 @@ constexpr std::size_t NAME_WIDTH = 6, CLASSIC_WIDTH = 12, FITTED_WIDTH = 14, ERR
 constexpr std::size_t FIELD_NAME_WIDTH = 22; // "Fs med adderad massa" and two blanks
 
 // UTF-8, written as bytes: the compiler would turn the characters into Windows-1252.
-const char PLUS_MINUS[] = "\xC2\xB1";
 const char INVERSE_SQUARE[] = "1/(2\xCF\x80"
                               "f)\xC2\xB2";
 const char PARALLEL[] = "\xE2\x88\xA5";
@@ -58,19 +57,15 @@ int decimals_for(double value, int digits) {
     return std::clamp(digits - 1 - whole, 0, WT_MAX_PRECISION);
 }
 
-std::string number(double value, int decimals) {
-    char text[WT_NUMBER_TEXT_SIZE];
-    return wt_format_number(text, value, decimals);
-}
-
 std::string shown(double value, int digits = VALUE_DIGITS) {
-    return number(value, decimals_for(value, digits));
+    return decimal_text(value, decimals_for(value, digits));
 }
 
 // "27.490 ± 0.008"
 std::string with_error(Estimate e) {
     const int decimals = decimals_for(e.value, VALUE_DIGITS);
-    return number(e.value, decimals) + " " + PLUS_MINUS + " " + number(e.error, decimals);
+    return decimal_text(e.value, decimals) + " " + PLUS_MINUS + " " +
+           decimal_text(e.error, decimals);
 }
 
 // "20", "12.5": a mass as its field holds it.
@@ -86,11 +81,11 @@ std::string estimate_row(const char *name, Estimate e, const char *unit, double 
     const int decimals = decimals_for(e.value, VALUE_DIGITS);
     std::string out =
         pad_right(name, NAME_WIDTH) +
-        pad_left(std::isnan(classic) ? "" : number(classic, decimals), CLASSIC_WIDTH) +
-        pad_left(number(e.value, decimals), FITTED_WIDTH);
+        pad_left(std::isnan(classic) ? "" : decimal_text(classic, decimals), CLASSIC_WIDTH) +
+        pad_left(decimal_text(e.value, decimals), FITTED_WIDTH);
     out += e.error == 0 ? "   " + pad_left("angivet", ERROR_WIDTH)
                         : std::string(" ") + PLUS_MINUS + " " +
-                              pad_left(number(e.error, decimals), ERROR_WIDTH);
+                              pad_left(decimal_text(e.error, decimals), ERROR_WIDTH);
     return out + (*unit ? std::string("  ") + unit : "") + "\n";
 }
 
