@@ -32,8 +32,12 @@ Started start(const std::string &arguments) {
                         &s.process))
         return s;
     WaitForInputIdle(s.process.hProcess, 10000);
-    for (int tries = 0; tries < 1000 && !s.window; ++tries, Sleep(10))
+    // FindWindow sees the window from its creation on, before it is shown: wait for both.
+    for (int tries = 0; tries < 1000; ++tries, Sleep(10)) {
         s.window = FindWindowA(TITLE, TITLE);
+        if (s.window && IsWindowVisible(s.window))
+            break;
+    }
     return s;
 }
 
