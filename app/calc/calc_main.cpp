@@ -136,18 +136,18 @@ static bool write_plot(const std::string &path, const CalcDriver &d, SideFrequen
     return save_text(path, impedance_svg(cp1252_to_utf8(d.name), model, d.results.ZF1ZF2, side));
 }
 
+// The warnings and the formulas that --check and --explain ask for.
+static std::string checks_and_formulas(const CalcOptions &o, const CalcDriver &d) {
+    return (o.check ? check_report(d) : "") + (o.explain ? explain_report(d) : "");
+}
+
+// plot_name is empty when no plot was drawn.
 static std::string text_output(const CalcOptions &o, const CalcDriver &d, const Uncertainties &u,
-                               bool plotted, const SideFrequencies &side) {
-    std::string out = text_report(d, o.tolerance ? &u : nullptr);
-    if (o.check)
-        out += check_report(d);
-    if (o.explain)
-        out += explain_report(d);
-    if (plotted) {
-        out += "Impedanskurva: " + path_text(o.plot_path.c_str()) +
-               "  F1 = " + decimal_text(side.F1, 2) + " Hz  F2 = " + decimal_text(side.F2, 2) +
-               " Hz\n";
-    }
+                               const std::string &plot_name, const SideFrequencies &side) {
+    std::string out = text_report(d, o.tolerance ? &u : nullptr) + checks_and_formulas(o, d);
+    if (!plot_name.empty())
+        out += "Impedanskurva: " + plot_name + "  F1 = " + decimal_text(side.F1, 2) +
+               " Hz  F2 = " + decimal_text(side.F2, 2) + " Hz\n";
     return out;
 }
 
@@ -178,6 +178,7 @@ static int run(const CalcOptions &o, const std::vector<Source> &sources, Output 
         out.write(csv_header());
     if (o.format == CalcFormat::Json)
         out.write(json_head());
+    const std::string plot_name = path_text(o.plot_path.c_str());
     bool first = true;
     for (const Source &s : sources) {
         if (out.failed)
@@ -195,7 +196,6 @@ static int run(const CalcOptions &o, const std::vector<Source> &sources, Output 
         const bool plotted = !o.plot_path.empty() && write_plot(o.plot_path, d, side);
         if (!o.plot_path.empty() && !plotted)
             status = EXIT_FAILED;
-        const std::string plot_name = path_text(o.plot_path.c_str());
         switch (o.format) {
         case CalcFormat::Csv: out.write(csv_row(d)); break;
         case CalcFormat::Json:
@@ -204,7 +204,8 @@ static int run(const CalcOptions &o, const std::vector<Source> &sources, Output 
                                       plotted ? plot_name.c_str() : nullptr, side, nullptr}));
             break;
         case CalcFormat::Text:
-            out.write((first ? "" : "\n") + text_output(o, d, u, plotted, side));
+            out.write((first ? "" : "\n") +
+                      text_output(o, d, u, plotted ? plot_name : std::string(), side));
             break;
         }
         first = false;
@@ -252,11 +253,8 @@ static int run_sweep(const CalcOptions &o, Output &out) {
                       d, {&m.uncertainties, o.explain, nullptr, {NAN, NAN}, measurement.c_str()}) +
                   json_tail());
     } else {
-        std::string text = measurement_report(m) + text_report(d, &m.uncertainties);
-        if (o.check)
-            text += check_report(d);
-        if (o.explain)
-            text += explain_report(d);
+        std::string text =
+            measurement_report(m) + text_report(d, &m.uncertainties) + checks_and_formulas(o, d);
         if (plotted)
             text += "Impedanskurva: " + plot_name + "\n";
         if (saved)
