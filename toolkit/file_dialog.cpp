@@ -1,6 +1,5 @@
 #include "toolkit/file_dialog.h"
 
-#include <cstddef>
 #include <cstring>
 
 char wt_open_path[WT_PATH_SIZE];
@@ -10,9 +9,9 @@ char wt_save_name[WT_NAME_SIZE];
 
 namespace {
 
-// The record's oldest explorer-style form, ending at lpTemplateName: 76 bytes in a 32-bit program.
-// The fields that later system versions added stay unused.
-constexpr DWORD RECORD_SIZE = offsetof(OPENFILENAMEA, lpTemplateName) + sizeof(LPCSTR);
+// The record's oldest explorer-style form, ending at lpTemplateName: 76 bytes in a 32-bit program,
+// 136 in a 64-bit one. The fields that later system versions added stay unused.
+const DWORD RECORD_SIZE = OPENFILENAME_SIZE_VERSION_400A;
 constexpr DWORD OPEN_FLAGS =
     OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_ALLOWMULTISELECT | OFN_HIDEREADONLY;
 constexpr DWORD SAVE_FLAGS = OFN_EXPLORER | OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY;

@@ -173,7 +173,8 @@ TEST(Record, HoldsTheSettingsOfEachDialog) {
         EXPECT_EQ(dialog.run(owner(), title, nullptr, "TXT_FILTER", nullptr), 1);
         ASSERT_EQ(driver.file_dialogs().size(), 2u);
         EXPECT_EQ(driver.file_dialogs()[1].title, title);
-        EXPECT_EQ(record.lStructSize, 76u);
+        // 76 bytes in the shipped 32-bit program, the same form's 136 in a 64-bit build.
+        EXPECT_EQ(record.lStructSize, OPENFILENAME_SIZE_VERSION_400A);
         EXPECT_EQ(record.hwndOwner, owner());
         EXPECT_EQ(record.hInstance, nullptr);
         EXPECT_EQ(record.lpstrCustomFilter, nullptr);

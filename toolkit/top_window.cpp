@@ -1,5 +1,7 @@
 #include "toolkit/top_window.h"
 
+#include <cstdio>
+
 #include <commctrl.h>
 
 namespace {
@@ -76,7 +78,9 @@ HWND wt_create_window(HINSTANCE instance, const char *title, int x, int y, int w
     // The precision keeps a long title from running past the buffer; the caption stays whole.
     char class_name[CLASS_NAME_SIZE];
     if (title[0] == '\0')
-        wsprintfA(class_name, "Class%li", static_cast<long>(reinterpret_cast<LONG_PTR>(instance)));
+        // The handle whole, also where it is wider than a long, as on 64-bit Windows.
+        std::snprintf(class_name, sizeof class_name, "Class%lld",
+                      static_cast<long long>(reinterpret_cast<LONG_PTR>(instance)));
     else
         wsprintfA(class_name, "%.249s", title);
 

@@ -88,8 +88,8 @@ TEST(Window, EmptyTitleNamesTheClassAfterTheInstance) {
     HWND window = wt_create_window(instance, "", 0, 0, 200, 100, "CLO");
     ASSERT_NE(window, nullptr);
     char expected[64], name[64];
-    std::snprintf(expected, sizeof expected, "Class%ld",
-                  static_cast<long>(reinterpret_cast<LONG_PTR>(instance)));
+    std::snprintf(expected, sizeof expected, "Class%lld",
+                  static_cast<long long>(reinterpret_cast<LONG_PTR>(instance)));
     GetClassNameA(window, name, sizeof name);
     EXPECT_STREQ(name, expected);
     EXPECT_EQ(GetWindowTextLengthA(window), 0);
