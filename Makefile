@@ -25,7 +25,7 @@ $(WIN32)/CMakeCache.txt:
 	cmake -S . -B $(WIN32) -DCMAKE_BUILD_TYPE=Release \
 	  -DCMAKE_TOOLCHAIN_FILE=$(SRC)/cmake/mingw-i686.cmake >/dev/null
 $(WIN64)/CMakeCache.txt:
-	cmake -S . -B $(WIN64) -DCMAKE_BUILD_TYPE=Release -DELEMTRIX_TESTS=OFF \
+	cmake -S . -B $(WIN64) -DCMAKE_BUILD_TYPE=Release \
 	  -DCMAKE_TOOLCHAIN_FILE=$(SRC)/cmake/mingw-x86_64.cmake >/dev/null
 $(RELEASE)/CMakeCache.txt:
 	cmake -S . -B $(RELEASE) -DCMAKE_BUILD_TYPE=Release -DELEMTRIX_TESTS=OFF \
@@ -43,19 +43,22 @@ win64: deps $(WIN64)/CMakeCache.txt
 test: native san win32 win64
 	ctest --test-dir $(NATIVE) --output-on-failure -j$(JOBS)
 	ctest --test-dir $(SAN) --output-on-failure -j$(JOBS)
-	scripts/wine-ctest.sh $(WIN32) --output-on-failure
+	scripts/windows-tests.sh $(BUILD) --output-on-failure
 
 # The installer and the zip for Windows users, built twice to show that they are reproducible.
 dist: deps
 	scripts/dist.sh $(BUILD)
 
-run: win32
-	scripts/run.sh $(WIN32)
+# The i686 build where this machine runs it, the x86_64 build otherwise (scripts/windows-builds.sh).
+run: deps
+	@tree=$$(scripts/windows-builds.sh run) && $(MAKE) --no-print-directory $$tree && \
+	  scripts/run.sh $(BUILD)/$$tree
 
-bench: deps $(RELEASE)/CMakeCache.txt win32
+bench: deps $(RELEASE)/CMakeCache.txt
 	cmake --build $(RELEASE) -j$(JOBS)
 	scripts/bench.sh $(RELEASE)
-	scripts/bench-window.sh $(WIN32)
+	@tree=$$(scripts/windows-builds.sh bench) && $(MAKE) --no-print-directory $$tree && \
+	  scripts/bench-window.sh $(BUILD)/$$tree
 
 fuzz: san
 	scripts/fuzz.sh $(SAN) $(FUZZ_SECONDS)

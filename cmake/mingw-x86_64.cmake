@@ -9,3 +9,5 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 # Static runtime: the .exe needs only Windows' own DLLs.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
+# Wine's 64-bit loader, also where Debian's `wine` would take the 32-bit one.
+set(CMAKE_CROSSCOMPILING_EMULATOR /usr/bin/env;WINEDEBUG=-all;${CMAKE_CURRENT_LIST_DIR}/../scripts/wine64/wine)

@@ -6,19 +6,34 @@ if(ELEMTRIX_TESTS)
   set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
   add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
   include(GoogleTest)
+endif()
 
-  if(WIN32)
-    set(ELEMTRIX_WINEPREFIX ${CMAKE_BINARY_DIR}/wine)
-    set(ELEMTRIX_WINE_ENV WINEPREFIX=${ELEMTRIX_WINEPREFIX} WINEDEBUG=-all)
-    add_test(NAME wine_prefix COMMAND ${PROJECT_SOURCE_DIR}/scripts/wine-prefix.sh ${ELEMTRIX_WINEPREFIX})
-    set_tests_properties(wine_prefix PROPERTIES FIXTURES_SETUP wine_prefix)
-    # A persistent server with Wine's own services started away from CTest's pipe: otherwise
-    # they inherit it from the first test and CTest waits for them.
-    add_test(NAME wine_server
-             COMMAND sh -c "wineserver -p 60 </dev/null >/dev/null 2>&1; wine wineboot </dev/null >/dev/null 2>&1")
-    set_tests_properties(wine_server PROPERTIES FIXTURES_SETUP wine FIXTURES_REQUIRED wine_prefix
-                         ENVIRONMENT "${ELEMTRIX_WINE_ENV}")
+if(WIN32)
+  # Each build has a prefix of its own: win32 for the i686 build, win64 for the x86_64 one, which
+  # runs under Wine's 64-bit loader through the wrappers in scripts/wine64.
+  set(ELEMTRIX_WINEPREFIX ${CMAKE_BINARY_DIR}/wine)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(ELEMTRIX_WINE_ENV WINEARCH=win64 "PATH=${PROJECT_SOURCE_DIR}/scripts/wine64:$ENV{PATH}")
+  else()
+    set(ELEMTRIX_WINE_ENV WINEARCH=win32)
   endif()
+  list(APPEND ELEMTRIX_WINE_ENV WINEPREFIX=${ELEMTRIX_WINEPREFIX} WINEDEBUG=-all)
+  # The same settings for the scripts that run this tree's programs outside CTest.
+  list(TRANSFORM ELEMTRIX_WINE_ENV REPLACE "^([A-Z]+)=(.*)$" "export \\1='\\2'" OUTPUT_VARIABLE lines)
+  list(JOIN lines "\n" lines)
+  file(WRITE ${CMAKE_BINARY_DIR}/wine-env.sh "${lines}\n")
+endif()
+
+if(ELEMTRIX_TESTS AND WIN32)
+  add_test(NAME wine_prefix COMMAND ${PROJECT_SOURCE_DIR}/scripts/wine-prefix.sh ${ELEMTRIX_WINEPREFIX})
+  # A persistent server with Wine's own services started away from CTest's pipe: otherwise
+  # they inherit it from the first test and CTest waits for them.
+  add_test(NAME wine_server
+           COMMAND sh -c "wineserver -p 60 </dev/null >/dev/null 2>&1; wine wineboot </dev/null >/dev/null 2>&1")
+  set_tests_properties(wine_prefix PROPERTIES FIXTURES_SETUP wine_prefix
+                       ENVIRONMENT "${ELEMTRIX_WINE_ENV}")
+  set_tests_properties(wine_server PROPERTIES FIXTURES_SETUP wine FIXTURES_REQUIRED wine_prefix
+                       ENVIRONMENT "${ELEMTRIX_WINE_ENV}")
 endif()
 
 function(elemtrix_add_test name)

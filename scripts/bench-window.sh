@@ -3,7 +3,7 @@
 # the .exe's size and peak memory.
 set -eu
 win=$(cd "$1" && pwd)
-export WINEPREFIX="$win/wine" WINEDEBUG=-all
+. "$win/wine-env.sh"
 "$(dirname "$0")/wine-prefix.sh" "$WINEPREFIX"
 runs=${RUNS:-7}
 out=$(mktemp)

@@ -3,7 +3,7 @@
 # types the worked example, presses "Kalkylera", saves a screenshot and ends the program.
 set -eu
 win=$(cd "$1" && pwd)
-export WINEPREFIX="$win/wine" WINEDEBUG=-all
+. "$win/wine-env.sh"
 "$(dirname "$0")/wine-prefix.sh" "$WINEPREFIX"
 exe="$win/app/elemtrix.exe"
 drive="$win/app/drive/elemtrix-drive.exe"
