@@ -2,6 +2,7 @@
 // benchmark:
 //   elemtrix-drive fill              types the worked example and presses "Kalkylera"
 //   elemtrix-drive close             closes the window
+//   elemtrix-drive shot FILE.bmp     saves the window's client area as a 24-bit bitmap
 //   elemtrix-drive startup EXE [TITLE]
 //                                    starts EXE, prints the milliseconds until its window (by
 //                                    default Elemtrix's) is painted and its peak memory, closes
@@ -61,6 +62,51 @@ int close() {
     return window && PostMessageA(window, WM_CLOSE, 0, 0) ? 0 : 1;
 }
 
+// The client area as the screen shows it, in a file that two builds' runs can be compared by.
+int shot(const char *path) {
+    HWND window = wait_for_window(TITLE, WAIT_LIMIT_MS);
+    RECT client;
+    if (!window || !GetClientRect(window, &client))
+        return 1;
+    const int width = client.right, height = client.bottom;
+    const DWORD row_bytes = (width * 3 + 3) & ~3u; // rows of a bitmap file end on 4 bytes
+    BITMAPINFOHEADER info{};
+    info.biSize = sizeof info;
+    info.biWidth = width;
+    info.biHeight = height; // bottom-up, as bitmap files usually are
+    info.biPlanes = 1;
+    info.biBitCount = 24;
+    info.biCompression = BI_RGB;
+    info.biSizeImage = row_bytes * height;
+    std::vector<unsigned char> pixels(info.biSizeImage);
+
+    HDC screen = GetDC(window);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    const bool copied = BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
+    SelectObject(memory, old);
+    const bool read = GetDIBits(memory, bitmap, 0, height, pixels.data(),
+                                reinterpret_cast<BITMAPINFO *>(&info), DIB_RGB_COLORS) == height;
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(window, screen);
+    if (!copied || !read)
+        return 1;
+
+    BITMAPFILEHEADER file{};
+    file.bfType = 0x4D42; // "BM"
+    file.bfOffBits = sizeof file + sizeof info;
+    file.bfSize = file.bfOffBits + info.biSizeImage;
+    FILE *out = std::fopen(path, "wb");
+    if (!out)
+        return 1;
+    const bool written = std::fwrite(&file, sizeof file, 1, out) == 1 &&
+                         std::fwrite(&info, sizeof info, 1, out) == 1 &&
+                         std::fwrite(pixels.data(), pixels.size(), 1, out) == 1;
+    return std::fclose(out) == 0 && written ? 0 : 1;
+}
+
 int startup(const char *exe, const char *title) {
     STARTUPINFOA si{};
     si.cb = sizeof si;
@@ -97,9 +143,12 @@ int main(int argc, char **argv) {
         return fill();
     if (argc == 2 && std::strcmp(argv[1], "close") == 0)
         return close();
+    if (argc == 3 && std::strcmp(argv[1], "shot") == 0)
+        return shot(argv[2]);
     // The title's own letters may not survive a POSIX command line, so it is the default.
     if ((argc == 3 || argc == 4) && std::strcmp(argv[1], "startup") == 0)
         return startup(argv[2], argc == 4 ? argv[3] : TITLE);
-    std::fputs("usage: elemtrix-drive fill | close | startup EXE [TITLE]\n", stderr);
+    std::fputs("usage: elemtrix-drive fill | close | shot FILE.bmp | startup EXE [TITLE]\n",
+               stderr);
     return 2;
 }
