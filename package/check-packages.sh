@@ -3,9 +3,10 @@
 # files; the installer installs silently into a fresh folder of a fresh Wine prefix, with its
 # shortcut and its entry among the installed programs; the installed programs run; the silent
 # uninstall leaves nothing of Elemtrix behind.
-# usage: check-packages.sh VERSION SETUP ZIP STAGE ELEMTRIX-DRIVE WORK
+# usage: check-packages.sh VERSION SETUP ZIP STAGE ELEMTRIX-DRIVE WORK WHICH
+# WHICH names the installer in the last line; WINEARCH and PATH say which Wine runs it.
 set -eu
-version=$1 setup=$2 zip=$3 stage=$4 drive=$5 work=$6
+version=$1 setup=$2 zip=$3 stage=$4 drive=$5 work=$6 which=$7
 here=$(cd "$(dirname "$0")" && pwd)
 shipped="elemtrix.exe elemtrix-calc.exe Lasmig.txt examples/worked.spk"
 fail() { echo "FAIL: $*" >&2; exit 1; }
@@ -78,4 +79,4 @@ done
 run uninstall.txt "$folder\\avinstallera.exe" /S || fail "the uninstaller failed"
 snapshot >"$work/after.txt"
 diff "$work/before.txt" "$work/after.txt" >&2 || fail "the uninstaller left the lines above"
-echo "installed, ran and uninstalled Elemtrix $version"
+echo "installed, ran and uninstalled Elemtrix $version: $which"

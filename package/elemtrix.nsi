@@ -1,7 +1,11 @@
 ; The Elemtrix installer, in Swedish. makensis is given VERSION (the project version), STAGE (the
 ; folder stage.py laid out) and OUTFILE. /S installs silently and /D= sets the folder, as in
-; every NSIS installer.
+; every NSIS installer. With AMD64 defined it is the same installer for 64-bit Windows, which
+; the tests use where 32-bit programs cannot run.
 Unicode true
+!ifdef AMD64
+  Target amd64-unicode
+!endif
 SetCompressor /SOLID lzma
 
 !include MUI2.nsh
@@ -14,7 +18,11 @@ SetCompressor /SOLID lzma
 
 Name "Elemtrix ${VERSION}"
 OutFile "${OUTFILE}"
-InstallDir "$PROGRAMFILES\Elemtrix"
+!ifdef AMD64
+  InstallDir "$PROGRAMFILES64\Elemtrix"
+!else
+  InstallDir "$PROGRAMFILES\Elemtrix"
+!endif
 ; Installing again, for instance a newer version, goes to the folder chosen the first time.
 InstallDirRegKey HKLM "${UNINSTALL_KEY}" "InstallLocation"
 RequestExecutionLevel admin
