@@ -143,11 +143,11 @@ static std::string sweep_object(const MeasuredSweep &s) {
            member("added_mass", json_number(s.mass)) + ",\n          " +
            member("re_given", boolean(fit.re_given)) + ", " +
            member("phase_used", boolean(fit.phase_used)) + ", " +
-           member("lossy_coil", boolean(fit.lossy_coil)) + ", " +
+           member("lossy_coil", boolean(fit.solution.model.lossy)) + ", " +
            member("points_used", std::to_string(fit.points_used)) + ", " +
            member("band",
                   "[" + json_number(fit.band_low) + ", " + json_number(fit.band_high) + "]") +
-           ", " + member("rms_percent", fitted_number(fit.rms_percent)) + ",\n          " +
+           ", " + member("rms_percent", fitted_number(fit.quality.rms_percent)) + ",\n          " +
            member("classic",
                   "{" + member("Re", json_number(c.Re)) + ", " + member("Fs", json_number(c.Fs)) +
                       ", " + member("Zmax", json_number(c.Zmax)) + ", " +

@@ -113,9 +113,9 @@ std::string sweep_report(const MeasuredSweep &s) {
     out += "Anpassning: " + std::to_string(fit.points_used) + " punkter fr\xC3\xA5n " +
            shown(fit.band_low) + " till " + shown(fit.band_high) + " Hz, " +
            (fit.phase_used ? "komplex impedans (|Z| och fas)" : "|Z| utan fas") + ", talspole " +
-           (fit.lossy_coil ? std::string("Le + R2 ") + PARALLEL + " L2"
-                           : std::string("Le utan f\xC3\xB6rluster")) +
-           ", RMS-avvikelse " + shown(fit.rms_percent, RESIDUAL_DIGITS) + " % av |Z|\n";
+           (fit.solution.model.lossy ? std::string("Le + R2 ") + PARALLEL + " L2"
+                                     : std::string("Le utan f\xC3\xB6rluster")) +
+           ", RMS-avvikelse " + shown(fit.quality.rms_percent, RESIDUAL_DIGITS) + " % av |Z|\n";
     return out;
 }
 
