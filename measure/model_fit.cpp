@@ -218,8 +218,8 @@ bool is_physical(const FitSetup &setup, const DriverModel &model, const double *
     return ok;
 }
 
-ModelFit levenberg_marquardt(const FitSetup &setup, const DriverModel &model,
-                             const double (&start)[PARAM_COUNT]) {
+ModelFit fit_from_start(const FitSetup &setup, const DriverModel &model,
+                        const double (&start)[PARAM_COUNT]) {
     const Active active = active_params(setup, model);
     ModelFit fit{false, model, {}, 0, residual_count(setup), active.n, 0};
     for (int k = 0; k < PARAM_COUNT; ++k)
@@ -294,6 +294,11 @@ std::complex<double> model_impedance(const DriverModel &model, const double (&p)
     return impedance(model, p, omega0, span, mass, f, nullptr);
 }
 
+ModelFit fit_from(const FitSetup &setup, const DriverModel &model,
+                  const double (&start)[PARAM_COUNT]) {
+    return fit_from_start(setup, model, start);
+}
+
 void textbook_params(double re, double fs, double qms, double res, double (&p)[PARAM_COUNT]) {
     const double ws = TWO_PI * fs;
     for (double &v : p)
@@ -327,7 +332,7 @@ ModelFit fit_model(const FitSetup &setup, const DriverModel &model,
                 start[L2] = std::fmax(std::fabs(le_starts[i]) / 2, MIN_L2_START);
                 start[G2] = 1 / (TWO_PI * LOSS_CORNERS[c] * top * start[L2]);
             }
-            const ModelFit fit = levenberg_marquardt(setup, model, start);
+            const ModelFit fit = fit_from_start(setup, model, start);
             if (fit.ok && (!best.ok || fit.ssr < best.ssr))
                 best = fit;
         }

@@ -86,10 +86,14 @@ void textbook_params(double re, double fs, double qms, double res, double (&p)[P
 std::complex<double> model_impedance(const DriverModel &model, const double (&p)[PARAM_COUNT],
                                      double omega0, int span, double mass, double f);
 
+// Levenberg–Marquardt from start alone: ok false when it ends where a term is not physical
+// (R2, L2, K and β above 0, the corner of R2 ∥ L2 near the sweep, the resonance inside it).
+ModelFit fit_from(const FitSetup &setup, const DriverModel &model,
+                  const double (&start)[PARAM_COUNT]);
+
 // Levenberg–Marquardt from each start the model needs, beginning at base: each reading of Le,
 // and with R2 ∥ L2 each corner of it, given by le_starts and the sweep's top frequency. The
-// best solution whose terms are physical (R2, L2, K and β above 0, the corner of R2 ∥ L2 near
-// the sweep, the resonance inside it) is returned; ok false when none is.
+// best physical solution is returned; ok false when none is.
 ModelFit fit_model(const FitSetup &setup, const DriverModel &model,
                    const double (&base)[PARAM_COUNT], const double *le_starts, int le_count);
 
