@@ -1,5 +1,6 @@
 #include "measure/added_mass.h"
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -90,6 +91,47 @@ bool fit_added_mass(const char *free_name, Estimate free_fs, const MassResonance
     result.FsAdded = {fs_added, fs_added / (2 * y_largest) * std::sqrt(var_y)};
     result.rms_percent = 100 * std::sqrt(residuals / n);
     result.masses = count;
+    return true;
+}
+
+bool fit_masses_jointly(const char *free_name, const SweepFit *const *fits, const double *masses,
+                        int count, double start_mms, JointMassFit &joint, MeasureError &error) {
+    const SweepFit &free = *fits[0];
+    SweepSpan spans[MAX_FIT_SWEEPS];
+    FitSetup setup{spans, std::min(count, MAX_FIT_SWEEPS), true, free.re_given, free.omega0};
+    double start[PARAM_COUNT];
+    for (int k = 0; k < PARAM_COUNT; ++k)
+        start[k] = free.solution.p[k];
+    joint.mass = 0;
+    for (int i = 0; i < setup.span_count; ++i) {
+        const SweepFit &f = *fits[i];
+        spans[i] = {f.band.data(), f.points_used, masses[i] / GRAMS_PER_KILOGRAM};
+        // |Z| alone where one sweep has no phase.
+        setup.phase = setup.phase && f.phase_used;
+        start[RE + i] = f.solution.p[RE];
+        joint.mass = std::max(joint.mass, masses[i]);
+    }
+    start[BL2] = start_mms / GRAMS_PER_KILOGRAM / start[CMES];
+    const ModelFit fit = fit_from(setup, free.solution.model, start);
+    if (!fit.ok)
+        return fail(error, free_name, "the joint fit of the %d sweeps ends at no physical driver",
+                    setup.span_count);
+    Estimate v[VALUE_COUNT];
+    driver_estimates(setup, fit, 0, v);
+    joint.model = fit.model;
+    joint.sweeps = setup.span_count;
+    joint.Mms = {v[V_MMS].value * GRAMS_PER_KILOGRAM, v[V_MMS].error * GRAMS_PER_KILOGRAM};
+    joint.Cms = v[V_CMS];
+    joint.Bl = v[V_BL];
+    joint.Fs = v[V_FS];
+    joint.Beta = fit.model.creep ? v[V_BETA] : Estimate{0, std::nan("")};
+    joint.quality = fit_quality(setup, fit);
+    // FsAdded = Fs/√(1 + m/Mms); the errors of Fs and Mms taken as independent.
+    const double ratio = joint.mass / joint.Mms.value;
+    const double fs_added = free.Fs.value / std::sqrt(1 + ratio);
+    const double by_mms = fs_added * ratio / (2 * (1 + ratio)) / joint.Mms.value;
+    joint.FsAdded = {fs_added,
+                     std::hypot(free.Fs.error / std::sqrt(1 + ratio), by_mms * joint.Mms.error)};
     return true;
 }
 

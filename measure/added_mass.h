@@ -32,5 +32,29 @@ struct AddedMassResult {
 bool fit_added_mass(const char *free_name, Estimate free_fs, const MassResonance *added, int count,
                     AddedMassResult &result, MeasureError &error);
 
+// One fit of the free-air sweep and every added-mass sweep together, in the model chosen for
+// the free-air sweep: Bl, the suspension and the coil shared, each sweep's moving mass Mms plus
+// its added mass, Re per sweep (held when given). A straight line of 1/(2πf)² against the mass
+// cannot reach Mms of a creeping suspension, whose compliance rises as the mass lowers the
+// resonance; the joint fit can.
+struct JointMassFit {
+    DriverModel model;
+    int sweeps;         // fitted together: the free-air sweep and up to MAX_FIT_SWEEPS − 1 more
+    Estimate Mms;       // gram
+    Estimate Cms;       // m/N, 1/((2π·Fs)²·Mms) at the free resonance
+    Estimate Bl;        // T·m
+    Estimate Fs;        // of the free-air sweep, Hz
+    Estimate Beta;      // NaN error and 0 without creep
+    double mass;        // the largest added mass fitted, gram
+    Estimate FsAdded;   // Fs/√(1 + mass/Mms) from the free sweep's own Fs: the resonance that
+                        // the engine's added-mass formula needs to give this Mms
+    FitQuality quality; // over all the sweeps
+};
+
+// fits[0] is the free-air sweep, masses[i] gram (masses[0] = 0); start_mms, gram, starts the
+// moving mass (the line's). False with error set when the fit ends nowhere physical.
+bool fit_masses_jointly(const char *free_name, const SweepFit *const *fits, const double *masses,
+                        int count, double start_mms, JointMassFit &joint, MeasureError &error);
+
 // Litre, from the compliance in m/N and Sd in cm².
 Estimate vas_from_compliance(Estimate cms, double sd_cm2);

@@ -86,6 +86,44 @@ TEST(AddedMass, NoisyMovingMassWithinThreeStandardErrors) {
     }
 }
 
+// On a creeping suspension the straight line misses Mms, as the compliance rises while the mass
+// lowers the resonance; the joint fit of all the sweeps finds it.
+TEST(AddedMass, JointFitReachesTheMovingMassOfACreepingDriver) {
+    std::vector<SweepFit> fits;
+    std::vector<double> masses;
+    std::vector<MassResonance> added;
+    FitOptions options;
+    const std::vector<SyntheticSweep> sweeps = synthetic_sweeps("creep");
+    options.Re = sweeps.front().Re;
+    for (const SyntheticSweep &s : sweeps) {
+        fits.push_back(fit_synthetic(s, options));
+        masses.push_back(s.mass);
+    }
+    for (std::size_t i = 1; i < sweeps.size(); ++i)
+        added.push_back({sweeps[i].file.c_str(), masses[i], fits[i].Fs});
+    AddedMassResult line;
+    MeasureError error;
+    ASSERT_TRUE(fit_added_mass("free", fits[0].Fs, added.data(), static_cast<int>(added.size()),
+                               line, error))
+        << error.message;
+    std::vector<const SweepFit *> pointers;
+    for (const SweepFit &f : fits)
+        pointers.push_back(&f);
+    JointMassFit joint;
+    ASSERT_TRUE(fit_masses_jointly("free", pointers.data(), masses.data(),
+                                   static_cast<int>(fits.size()), line.Mms.value, joint, error))
+        << error.message;
+    const double mms = sweeps.front().Mms;
+    EXPECT_LT(line.Mms.value, 0.98 * mms);
+    EXPECT_NEAR(joint.Mms.value, mms, 0.01 * mms);
+    EXPECT_LE(std::abs(joint.Mms.value - mms), 3 * joint.Mms.error);
+    EXPECT_EQ(joint.sweeps, 3);
+    EXPECT_EQ(joint.mass, 16);
+    // The engine's formula gives the joint Mms back from Fs and FsAdded.
+    const double ratio = fits[0].Fs.value / joint.FsAdded.value;
+    EXPECT_NEAR(joint.mass / (ratio * ratio - 1), joint.Mms.value, 1e-9 * mms);
+}
+
 TEST(AddedMass, RefusesMassesAndResonancesThatCannotBe) {
     const Estimate free{40, 0.1};
     struct Case {

@@ -40,7 +40,7 @@ bool field_text(double value, int limit, char (&text)[INPUT_TEXT_SIZE]) {
     return false;
 }
 
-DriverFields driver_fields(const SweepFit &free, const AddedMassResult *added, double sd_cm2,
+DriverFields driver_fields(const SweepFit &free, const JointMassFit *added, double sd_cm2,
                            double vas_litre) {
     DriverFields f;
     auto set = [&f](InputId id, Estimate e) { f.input[static_cast<int>(id)] = e; };

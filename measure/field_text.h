@@ -22,9 +22,9 @@ struct DriverFields {
 };
 
 // Re (given or fitted), Fs, Zmax, Qms, Qes and Qts from the free sweep; FsAdded and AddedMass
-// from the added-mass fit (null: none); Sd and Vas as given (NaN: not given). Vas not given
-// comes from the compliance and Sd when both are there.
-DriverFields driver_fields(const SweepFit &free, const AddedMassResult *added, double sd_cm2,
+// from the joint fit of the added-mass sweeps (null: none); Sd and Vas as given (NaN: not given).
+// Vas not given comes from the compliance and Sd when both are there.
+DriverFields driver_fields(const SweepFit &free, const JointMassFit *added, double sd_cm2,
                            double vas_litre);
 
 // Fills the ten texts; a value without a text (see field_text) leaves its field empty. Returns

@@ -60,7 +60,7 @@ SweepFit fitted() {
 }
 
 TEST(FieldText, FieldsFromTheFits) {
-    AddedMassResult added{};
+    JointMassFit added{};
     added.Cms = {1e-3, 1e-5};
     added.FsAdded = {31.5, 0.06};
     added.mass = 20;

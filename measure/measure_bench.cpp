@@ -14,14 +14,12 @@ namespace {
 // A mid-size driver with a lossy voice coil, with 1 % noise on |Z| and 0.5° on the phase.
 std::string sweep_text(int points, double (*frequency)(int)) {
     SweepFit driver{};
-    driver.Re = {6, 0};
-    driver.Fs = {38, 0};
-    driver.Qms = {4.1, 0};
-    driver.Res = {6 * 4.1 / 0.42, 0};
-    driver.Le = {0.5e-3, 0};
-    driver.R2 = {10, 0};
-    driver.L2 = {2e-3, 0};
-    driver.lossy_coil = true;
+    textbook_params(6, 38, 4.1, 6 * 4.1 / 0.42, driver.solution.p);
+    driver.solution.p[LE] = 0.5e-3;
+    driver.solution.p[G2] = 1 / 10.0;
+    driver.solution.p[L2] = 2e-3;
+    driver.solution.model.lossy = true;
+    driver.omega0 = 1;
     std::mt19937 random(1101);
     std::normal_distribution<double> noise(0, 1);
     std::string text = "* Freq(Hz) |Z|(ohm) Phase(deg)\n";

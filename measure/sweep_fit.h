@@ -1,20 +1,15 @@
-// The driver's values fitted to an impedance sweep:
-//   Z(f) = Re + j·2πf·Le + (R2 ∥ j·2πf·L2) + Res / (1 + j·Qms·(f/Fs − Fs/f))
-// by Levenberg–Marquardt least squares over a band around the resonance, on the complex
-// impedance when the sweep has the phase and on |Z| otherwise. R2 ∥ L2 stands for the eddy-
-// current losses that make a real voice coil's inductance lossy; when it does not fit the
-// sweep better than a plain coil, the plain coil is kept.
+// The driver's values fitted to an impedance sweep with the models of measure/model_fit.h:
+// every model is fitted over the whole sweep from several starts, on the complex impedance
+// when the sweep has the phase and on |Z| otherwise, and the one with the lowest Bayesian
+// information criterion kept whose own terms the sweep tells.
 #pragma once
 
+#include "measure/model_fit.h"
 #include "measure/sweep_file.h"
 
 #include <complex>
 #include <limits>
-
-struct Estimate {
-    double value;
-    double error; // standard error; 0 for a value that was given, NaN when the sweep cannot tell
-};
+#include <vector>
 
 // The textbook reading of the curve, which also starts the fit.
 struct ClassicValues {
@@ -35,12 +30,18 @@ struct SweepFit {
     ClassicValues classic;
     bool re_given;
     bool phase_used; // fitted on the complex impedance; otherwise on |Z| (no phase, or all 0)
-    bool lossy_coil; // R2 ∥ L2 kept; otherwise R2 and L2 are 0 with NaN errors
-    Estimate Re, Fs, Zmax, Res, Qms, Qes, Qts; // Zmax = Re + Res, the model's peak without coil
-    Estimate Le, R2, L2;                       // henry, ohm, henry
-    double rms_percent;         // root mean square of |Zfit − Z| / |Z| over the points used, in %
+    ModelFit solution;
+    double omega0; // the creep's reference: 2π times the classic Fs
+    // Fs where the motional impedance is real, Qms and Qes from it (see driver_values); Zmax
+    // = Re + Res, Res the motional resistance at Fs.
+    Estimate Re, Fs, Zmax, Res, Qms, Qes, Qts;
+    // Henry, semi-henry (ohm·s^½), ohm, henry and β referred to Fs; a term the model lacks
+    // is 0 with a NaN error.
+    Estimate Le, K, R2, L2, Beta;
+    FitQuality quality;
     int points_used;            // after repeated values were merged, inside the band
     double band_low, band_high; // Hz
+    std::vector<ImpedancePoint> band;
 };
 
 // The fitted values in the order they are reported, for printing them in a loop.
@@ -51,7 +52,7 @@ struct FitValueRow {
     Estimate SweepFit::*member;
 };
 
-constexpr int FIT_VALUE_ROW_COUNT = 10;
+constexpr int FIT_VALUE_ROW_COUNT = 12;
 extern const FitValueRow FIT_VALUE_ROWS[FIT_VALUE_ROW_COUNT];
 
 // False with error set ("NAME: text") when the sweep has no usable resonance peak or the fit

@@ -45,7 +45,7 @@ TEST(SweepFit, CleanSweepsWithinATenthOfAPercent) {
         ASSERT_TRUE(fit_sweep(sweep, s.file.c_str(), {}, f, error)) << error.message;
         for (const Compared &c : driver_values(f, s))
             EXPECT_LT(relative(c.fit.value, c.truth), 1e-3) << c.name;
-        EXPECT_EQ(f.lossy_coil, s.R2 > 0);
+        EXPECT_EQ(f.solution.model.lossy, s.R2 > 0);
         if (s.Le == 0) {
             EXPECT_LT(std::abs(f.Le.value), 1e-6);
         } else {
@@ -77,11 +77,11 @@ TEST(SweepFit, NoisySweepsWithinTwoPercentAndThreeStandardErrors) {
             EXPECT_LE(std::abs(c.fit.value - c.truth), 3 * c.fit.error) << c.name;
         }
         if (s.R2 == 0) {
-            EXPECT_FALSE(f.lossy_coil);
+            EXPECT_FALSE(f.solution.model.lossy);
         }
-        if (f.lossy_coil == (s.R2 > 0)) {
+        if (f.solution.model.lossy == (s.R2 > 0)) {
             EXPECT_LE(std::abs(f.Le.value - s.Le), 3 * f.Le.error);
-            if (f.lossy_coil) {
+            if (f.solution.model.lossy) {
                 const double conductance_error = f.R2.error / (f.R2.value * f.R2.value);
                 EXPECT_LE(std::abs(1 / f.R2.value - 1 / s.R2), 3 * conductance_error);
                 EXPECT_LE(std::abs(f.L2.value - s.L2), 3 * f.L2.error);
@@ -129,11 +129,9 @@ TEST(SweepFit, CoilOutsideTheModelWithinRealDriverTolerances) {
 // of zeros, which some programs write for want of a phase, counts as none.
 TEST(SweepFit, MagnitudeAloneFindsALargeInductance) {
     SweepFit truth{};
-    truth.Re = {3.4, 0};
-    truth.Fs = {75, 0};
-    truth.Qms = {3.2, 0};
-    truth.Res = {3.4 * 3.2 / 0.62, 0};
-    truth.Le = {3e-3, 0};
+    textbook_params(3.4, 75, 3.2, 3.4 * 3.2 / 0.62, truth.solution.p);
+    truth.solution.p[LE] = 3e-3;
+    truth.omega0 = 1;
     Sweep sweep;
     for (int i = 0; i < 344; ++i) {
         const double f = 20000 * std::pow(2.0, (i - 343) / 24.0);
@@ -149,6 +147,31 @@ TEST(SweepFit, MagnitudeAloneFindsALargeInductance) {
         EXPECT_LT(relative(f.Fs.value, 75), 1e-3);
         EXPECT_LT(relative(f.Qms.value, 3.2), 1e-3);
         EXPECT_LT(relative(f.Le.value, 3e-3), 1e-3);
+    }
+}
+
+// A creeping suspension, a semi-inductance coil, stair steps, a break-up bump and 0.2 % noise:
+// the creep and the semi-inductance must be chosen, and Fs, Qms, Qes and Qts, as defined for a
+// compliance that is not constant, come within half a percent. The unmodelled bump makes the
+// misfit outweigh the scatter, and the standard errors must say so by covering the truth.
+TEST(SweepFit, CreepingDriverWithinHalfAPercent) {
+    for (const SyntheticSweep &s : synthetic_sweeps("creep")) {
+        if (s.mass > 0)
+            continue;
+        FitOptions options;
+        options.Re = s.Re;
+        const SweepFit f = fit_synthetic(s, options);
+        EXPECT_TRUE(f.solution.model.creep);
+        EXPECT_TRUE(f.solution.model.semi);
+        EXPECT_GT(f.quality.error_scale, 1);
+        for (const Compared &c : driver_values(f, s)) {
+            if (std::string(c.name) == "Zmax")
+                continue;
+            EXPECT_LT(relative(c.fit.value, c.truth), 5e-3) << c.name;
+            EXPECT_LE(std::abs(c.fit.value - c.truth), 3 * c.fit.error) << c.name;
+        }
+        EXPECT_LE(std::abs(f.Beta.value - s.beta), 3 * f.Beta.error);
+        EXPECT_LT(relative(f.K.value, s.K), 0.1);
     }
 }
 

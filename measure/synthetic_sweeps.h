@@ -14,7 +14,7 @@
 struct SyntheticSweep {
     std::string file, group, driver, coil, grid;
     bool phase, noisy;
-    double Re, Fs, Qms, Qes, Le, R2, L2, mass, Mms;
+    double Re, Fs, Qms, Qes, Le, R2, L2, mass, Mms, K, beta;
 
     double Zmax() const { return Re * (1 + Qms / Qes); }
     double Qts() const { return Qms * Qes / (Qms + Qes); }
@@ -30,7 +30,7 @@ inline std::vector<SyntheticSweep> synthetic_sweeps(const std::string &group) {
         std::istringstream fields(line);
         SyntheticSweep s;
         fields >> s.file >> s.group >> s.driver >> s.coil >> s.grid >> s.phase >> s.noisy >> s.Re >>
-            s.Fs >> s.Qms >> s.Qes >> s.Le >> s.R2 >> s.L2 >> s.mass >> s.Mms;
+            s.Fs >> s.Qms >> s.Qes >> s.Le >> s.R2 >> s.L2 >> s.mass >> s.Mms >> s.K >> s.beta;
         if (fields && s.group == group)
             rows.push_back(s);
     }

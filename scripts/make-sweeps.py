@@ -9,6 +9,12 @@ The model is the one the fit uses:
 with Z_coil = j*w*Le + (R2 || j*w*L2). One more coil, K*(j*w)^n in series with Le, is a shape
 the fit's model cannot take, so its sweep shows how the fit copes with a real voice coil.
 
+The creeping driver is a real one's double: its compliance follows the logarithm of the complex
+frequency, Cms(s) = Cms0*(1 - beta*log10(s/w0)), its coil has a semi-inductance K*sqrt(s), and
+its sweeps have 0.2 % noise, stair steps at low frequencies and a cone break-up bump. Its
+manifest values are Fs where the motional impedance is real, Qms = ws*Cmes*Rmot(Fs),
+Qes = ws*Cmes*Re, and beta referred to Fs.
+
 Added mass changes only the moving mass: Fs falls by sqrt(Mms/(Mms+M)), Qms and Qes rise by
 sqrt((Mms+M)/Mms), Re, Res and the coil stay.
 """
@@ -37,6 +43,13 @@ SEMI_LE, SEMI_K, SEMI_N = 0.1e-3, 0.012, 0.68
 # as programs export a measurement: runs of equal values at low frequencies.
 STAIR_GRID_PER_OCTAVE = 48
 STAIR_LINE_SPACING = 48000.0 / 32768
+
+# The creeping driver: Re (ohm), Fs0 at w0 (Hz), Qms0, Mms (g), Bl (T*m), beta at w0, Le (H),
+# K (ohm*s^0.5), added masses (g); a break-up bump of BUMP_OHM, Q BUMP_Q at BUMP_HZ.
+CREEP = dict(re=5.72, fs0=45.0, qms0=2.0, mms=14.9, bl=7.0, beta=0.10, le=0.3e-3, k=0.04,
+             masses=(8.0, 16.0))
+BUMP_OHM, BUMP_Q, BUMP_HZ = 1.5, 3.0, 5000.0
+CREEP_NOISE = 0.002  # relative, on the real and imaginary parts
 
 NOISE_MAGNITUDE = 0.01  # relative standard deviation of |Z|
 NOISE_PHASE = 0.5  # standard deviation of the phase, degrees
@@ -84,6 +97,42 @@ def loaded(driver, mass):
     return re, fs / r, qms * r, qes * r
 
 
+def creep_admittance(w, mass):
+    """The creeping motional admittance, its real and imaginary part at w, rad/s."""
+    c = CREEP
+    bl2, mms = c['bl'] ** 2, c['mms'] / 1000
+    w0 = 2 * math.pi * c['fs0']
+    cms0 = 1 / (w0 * w0 * mms)
+    rms = w0 * mms / c['qms0']
+    s = 1j * w
+    lces = bl2 * cms0 * (1 - c['beta'] * cmath.log(s / w0) / math.log(10))
+    return s * (mms + mass / 1000) / bl2 + rms / bl2 + 1 / (s * lces)
+
+
+def creep_impedance(f, mass):
+    c = CREEP
+    s = 2j * math.pi * f
+    bump = BUMP_OHM / (1 + 1j * BUMP_Q * (f / BUMP_HZ - BUMP_HZ / f))
+    return c['re'] + s * c['le'] + c['k'] * cmath.sqrt(s) + 1 / creep_admittance(2 * math.pi * f, mass) + bump
+
+
+def creep_truth(mass):
+    """Fs, Qms, Qes and beta referred to Fs, as the fit defines them."""
+    c = CREEP
+    low, high = 2 * math.pi * 5, 2 * math.pi * 500
+    for _ in range(200):
+        mid = (low + high) / 2
+        if creep_admittance(mid, mass).imag < 0:
+            low = mid
+        else:
+            high = mid
+    ws = (low + high) / 2
+    cmes = (c['mms'] + mass) / 1000 / c['bl'] ** 2
+    rmot = 1 / creep_admittance(ws, mass).real
+    beta = c['beta'] / (1 - c['beta'] * math.log10(ws / (2 * math.pi * c['fs0'])))
+    return ws / (2 * math.pi), ws * cmes * rmot, ws * cmes * c['re'], beta
+
+
 def write_sweep(path, freqs, values, rng, with_phase, noisy, title):
     with open(path, 'w', newline='') as out:
         out.write('* %s\n' % title)
@@ -119,7 +168,7 @@ def make_set(outdir):
         write_sweep(os.path.join(outdir, name), freqs, values, rng, with_phase, noisy,
                     'synthetic %s driver, %s coil, %s, added mass %g g' % (driver, coil_name, grid, mass))
         rows.append((name, group, driver, coil_name, grid, int(with_phase), int(noisy),
-                     re, fs, qms, qes, le, r2, l2, mass, DRIVERS[driver][4]))
+                     re, fs, qms, qes, le, r2, l2, mass, DRIVERS[driver][4], 0.0, 0.0))
 
     # Every driver with every coil; the grids rotate so that each grid meets each driver and
     # each coil once. Each of these with and without phase, clean and noisy.
@@ -148,8 +197,28 @@ def make_set(outdir):
         add('%s-semi-log24-phase-noisy.txt' % driver, 'semi', driver, 'semi', 'log24', True, True)
         add('%s-semi-log24-mag-noisy.txt' % driver, 'semi', driver, 'semi', 'log24', False, True)
 
+    # The creeping driver, free and with each mass: 1/24 octave read from a coarse FFT below
+    # 100 Hz, with the phase, 0.2 % noise.
+    for mass in (0.0,) + CREEP['masses']:
+        name = 'creep-added%g.txt' % mass
+        freqs = [f for f in log_grid(24) if f >= 10]
+        read_at = [max(1, round(f / STAIR_LINE_SPACING)) * STAIR_LINE_SPACING if f < 100 else f
+                   for f in freqs]
+        with open(os.path.join(outdir, name), 'w', newline='') as out:
+            out.write('* synthetic creeping driver, added mass %g g\n' % mass)
+            read = {}  # one noisy reading per FFT line, repeated over its stair step
+            for f, at in zip(freqs, read_at):
+                if at not in read:
+                    read[at] = creep_impedance(at, mass) * complex(1 + rng.gauss(0, CREEP_NOISE),
+                                                                   rng.gauss(0, CREEP_NOISE))
+                z = read[at]
+                out.write('%.9g %.9g %.9g\n' % (f, abs(z), math.degrees(cmath.phase(z))))
+        fs, qms, qes, beta = creep_truth(mass)
+        rows.append((name, 'creep', 'creep', 'semi', 'log24', 1, 1, CREEP['re'], fs, qms, qes,
+                     CREEP['le'], 0.0, 0.0, mass, CREEP['mms'], CREEP['k'], beta))
+
     with open(os.path.join(outdir, 'manifest.tsv'), 'w', newline='') as out:
-        out.write('file\tgroup\tdriver\tcoil\tgrid\tphase\tnoisy\tRe\tFs\tQms\tQes\tLe\tR2\tL2\tmass\tMms\n')
+        out.write('file\tgroup\tdriver\tcoil\tgrid\tphase\tnoisy\tRe\tFs\tQms\tQes\tLe\tR2\tL2\tmass\tMms\tK\tbeta\n')
         for row in rows:
             out.write('\t'.join(x if isinstance(x, str) else '%.17g' % x for x in row) + '\n')
 

@@ -125,6 +125,18 @@ static std::string or_null(const char *utf8) {
     return utf8 ? json_string(utf8) : "null";
 }
 
+static std::string model_object(const DriverModel &model) {
+    return "{" + member("creep", boolean(model.creep)) + ", " +
+           member("semi_inductance", boolean(model.semi)) + ", " +
+           member("lossy_coil", boolean(model.lossy)) + "}";
+}
+
+static std::string quality_object(const FitQuality &q) {
+    return "{" + member("rms_percent", fitted_number(q.rms_percent)) + ", " +
+           member("scatter_percent", fitted_number(q.scatter_percent)) + ", " +
+           member("error_scale", fitted_number(q.error_scale)) + "}";
+}
+
 static std::string sweep_object(const MeasuredSweep &s) {
     const SweepFit &fit = s.fit;
     const ClassicValues &c = fit.classic;
@@ -143,11 +155,13 @@ static std::string sweep_object(const MeasuredSweep &s) {
            member("added_mass", json_number(s.mass)) + ",\n          " +
            member("re_given", boolean(fit.re_given)) + ", " +
            member("phase_used", boolean(fit.phase_used)) + ", " +
-           member("lossy_coil", boolean(fit.lossy_coil)) + ", " +
+           member("lossy_coil", boolean(fit.solution.model.lossy)) + ", " +
+           member("model", model_object(fit.solution.model)) + ", " +
+           member("quality", quality_object(fit.quality)) + ", " +
            member("points_used", std::to_string(fit.points_used)) + ", " +
            member("band",
                   "[" + json_number(fit.band_low) + ", " + json_number(fit.band_high) + "]") +
-           ", " + member("rms_percent", fitted_number(fit.rms_percent)) + ",\n          " +
+           ", " + member("rms_percent", fitted_number(fit.quality.rms_percent)) + ",\n          " +
            member("classic",
                   "{" + member("Re", json_number(c.Re)) + ", " + member("Fs", json_number(c.Fs)) +
                       ", " + member("Zmax", json_number(c.Zmax)) + ", " +
@@ -172,6 +186,19 @@ std::string json_measurement(const Measurement &m, const char *plot_path, const 
                                           member("FsAdded", estimate(a.FsAdded)) + ", " +
                                           member("rms_percent", fitted_number(a.rms_percent)) + "}"
                                     : "null");
+    const JointMassFit &j = m.joint;
+    out += ",\n        " +
+           member("joint",
+                  m.has_added_mass
+                      ? "{" + member("sweeps", std::to_string(j.sweeps)) + ", " +
+                            member("model", model_object(j.model)) + ", " +
+                            member("Mms", estimate(j.Mms)) + ", " + member("Cms", estimate(j.Cms)) +
+                            ", " + member("Bl", estimate(j.Bl)) + ", " +
+                            member("Fs", estimate(j.Fs)) + ", " + member("beta", estimate(j.Beta)) +
+                            ", " + member("mass", json_number(j.mass)) + ", " +
+                            member("FsAdded", estimate(j.FsAdded)) + ", " +
+                            member("quality", quality_object(j.quality)) + "}"
+                      : "null");
     const Estimate &vas = m.fields.input[static_cast<int>(InputId::Vas)];
     out +=
         ",\n        " + member("vas_from_compliance",

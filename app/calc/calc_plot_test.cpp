@@ -50,11 +50,10 @@ struct Fitted {
     Sweep sweep;
 
     Fitted(double fs, int points_per_octave) {
-        fit.Re = {6, 0};
+        textbook_params(6, fs, 4, 58, fit.solution.p);
+        fit.solution.p[LE] = 0.5e-3;
+        fit.omega0 = 1;
         fit.Fs = {fs, 0.01};
-        fit.Qms = {4, 0.01};
-        fit.Res = {58, 0.1};
-        fit.Le = {0.5e-3, 1e-5};
         fit.band_low = fs / 6;
         fit.band_high = fs * 6;
         for (double f = 1; f < 20000; f *= std::pow(2.0, 1.0 / points_per_octave))

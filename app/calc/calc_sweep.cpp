@@ -89,6 +89,35 @@ std::string estimate_row(const char *name, Estimate e, const char *unit, double 
     return out + (*unit ? std::string("  ") + unit : "") + "\n";
 }
 
+// "upphängning med krypning (LOG), talspole Le + K·√(jω) + R2 ∥ L2"
+std::string model_text(const DriverModel &model) {
+    std::string coil = "talspole Le";
+    if (model.semi)
+        coil += " + K\xC2\xB7\xE2\x88\x9A(j\xCF\x89)";
+    if (model.lossy)
+        coil += std::string(" + R2 ") + PARALLEL + " L2";
+    if (!model.semi && !model.lossy)
+        coil += " utan f\xC3\xB6rluster";
+    return std::string(model.creep ? "upph\xC3\xA4ngning med krypning (LOG, \xCE\xB2)"
+                                   : "upph\xC3\xA4ngning utan krypning") +
+           ", " + coil;
+}
+
+// The residual beside the sweep's own scatter, and the rule when the misfit dominates.
+std::string quality_text(const FitQuality &q) {
+    std::string out = "RMS-avvikelse " + shown(q.rms_percent, RESIDUAL_DIGITS) +
+                      " % av |Z|, punktspridning " + shown(q.scatter_percent, RESIDUAL_DIGITS) +
+                      " %\n";
+    if (q.error_scale > 1)
+        out += "OBS: modellens avvikelse \xC3\xB6verstiger m\xC3\xA4tningens spridning "
+               "mer \xC3\xA4n " +
+               shown(MISFIT_RATIO, 1) +
+               " g\xC3\xA5nger; medelfelen \xC3\xA4r "
+               "multiplicerade med RMS/spridning = " +
+               shown(q.error_scale, RESIDUAL_DIGITS) + "\n";
+    return out;
+}
+
 std::string sweep_report(const MeasuredSweep &s) {
     const SweepFit &fit = s.fit;
     std::string out = sweep_label(s) + ": " + s.shown + "\n";
@@ -112,10 +141,34 @@ std::string sweep_report(const MeasuredSweep &s) {
         " ohm\n";
     out += "Anpassning: " + std::to_string(fit.points_used) + " punkter fr\xC3\xA5n " +
            shown(fit.band_low) + " till " + shown(fit.band_high) + " Hz, " +
-           (fit.phase_used ? "komplex impedans (|Z| och fas)" : "|Z| utan fas") + ", talspole " +
-           (fit.lossy_coil ? std::string("Le + R2 ") + PARALLEL + " L2"
-                           : std::string("Le utan f\xC3\xB6rluster")) +
-           ", RMS-avvikelse " + shown(fit.rms_percent, RESIDUAL_DIGITS) + " % av |Z|\n";
+           (fit.phase_used ? "komplex impedans (|Z| och fas)" : "|Z| utan fas") + ", " +
+           model_text(fit.solution.model) + ", " + quality_text(fit.quality);
+    if (fit.solution.model.creep)
+        out += "Med krypning \xC3\xA4r Fs d\xC3\xA4r den motoriska impedansen \xC3\xA4r reell, "
+               "Qms = \xCF\x89s\xC2\xB7"
+               "Cmes\xC2\xB7Rmot(Fs) och Qes = "
+               "\xCF\x89s\xC2\xB7"
+               "Cmes\xC2\xB7Re; |Z| n\xC3\xA5r sin topp n\xC3\xA5got "
+               "ovanf\xC3\xB6r Fs\n";
+    return out;
+}
+
+std::string joint_report(const Measurement &m) {
+    const JointMassFit &j = m.joint;
+    const AddedMassResult &a = m.added;
+    std::string out = "Adderad massa, gemensam anpassning av " + std::to_string(j.sweeps) +
+                      " svep (Bl, upph\xC3\xA4ngning och talspole gemensamma, massan Mms + m), " +
+                      quality_text(j.quality);
+    out += estimate_row("Mms", j.Mms, "Gram") + estimate_row("Cms", j.Cms, "m/N") +
+           estimate_row("Bl", j.Bl, "Tm");
+    if (j.model.creep)
+        out += estimate_row("beta", j.Beta, "");
+    char difference[40];
+    std::snprintf(difference, sizeof difference, "%+.1f", 100 * (a.Mms.value / j.Mms.value - 1));
+    out += "Den r\xC3\xA4ta linjens Mms " + with_error(a.Mms) + " g avviker " + difference +
+           " % fr\xC3\xA5n den gemensamma anpassningens\n";
+    out += "Fs med " + mass_text(j.mass) +
+           " g = Fs/\xE2\x88\x9A(1 + m/Mms): " + with_error(j.FsAdded) + " Hz\n";
     return out;
 }
 
@@ -126,7 +179,7 @@ std::string added_mass_report(const Measurement &m) {
                       " resonanser, RMS-avvikelse " + shown(a.rms_percent, RESIDUAL_DIGITS) +
                       " % av " + INVERSE_SQUARE + "\n";
     out += estimate_row("Mms", a.Mms, "Gram") + estimate_row("Cms", a.Cms, "m/N");
-    out += "Fs med " + mass_text(a.mass) + " g enligt linjen: " + with_error(a.FsAdded) + " Hz\n";
+    out += "Fs med " + mass_text(a.mass) + " g enligt linjen: " + with_error(a.FsAdded) + " Hz\n\n";
     return out;
 }
 
@@ -160,7 +213,18 @@ bool measure_driver(const CalcOptions &o, Measurement &m, MeasureError &error) {
     if (m.has_added_mass && !fit_added_mass(free.path, free.fit.Fs, resonances.data(),
                                             static_cast<int>(resonances.size()), m.added, error))
         return false;
-    m.fields = driver_fields(free.fit, m.has_added_mass ? &m.added : nullptr,
+    if (m.has_added_mass) {
+        std::vector<const SweepFit *> fits;
+        std::vector<double> masses;
+        for (const MeasuredSweep &s : m.sweeps) {
+            fits.push_back(&s.fit);
+            masses.push_back(s.mass);
+        }
+        if (!fit_masses_jointly(free.path, fits.data(), masses.data(),
+                                static_cast<int>(fits.size()), m.added.Mms.value, m.joint, error))
+            return false;
+    }
+    m.fields = driver_fields(free.fit, m.has_added_mass ? &m.joint : nullptr,
                              given_value(o, InputId::Sd), given_value(o, InputId::Vas));
 
     DriverInputs texts{};
@@ -216,7 +280,7 @@ std::string measurement_report(const Measurement &m) {
     for (const MeasuredSweep &s : m.sweeps)
         out += sweep_report(s) + "\n";
     if (m.has_added_mass)
-        out += added_mass_report(m);
+        out += added_mass_report(m) + joint_report(m);
     if (m.fields.vas_from_compliance)
         out += vas_report(m.fields.input[index(InputId::Vas)]);
     if (!m.sweeps.front().fit.re_given)

@@ -20,7 +20,8 @@ struct MeasuredSweep {
 struct Measurement {
     std::vector<MeasuredSweep> sweeps; // the free-air sweep first, then the added masses as given
     bool has_added_mass;
-    AddedMassResult added;
+    AddedMassResult added; // the straight line, a cross-check of the joint fit
+    JointMassFit joint;    // the fields' moving mass
     DriverFields fields;
     CalcDriver driver; // "Kalkylera" on the field texts
     // The fitted values' standard errors carried into every row; an input whose error is not

@@ -11,6 +11,7 @@ with open(sys.argv[1], encoding="utf-8") as f:
     m = json.load(f)["drivers"][0]["measurement"]
 assert [s["added_mass"] for s in m["sweeps"]] == [0, 20, 30], m["sweeps"]
 assert m["added_mass"]["masses"] == 2, m["added_mass"]
+assert m["joint"]["sweeps"] == 3 and m["joint"]["Mms"]["error"] > 0, m["joint"]
 for path in sys.argv[2:]:
     curves = ElementTree.parse(path).getroot().findall("{http://www.w3.org/2000/svg}polyline")
     assert len(curves) == 3, f"{path}: {len(curves)} curves"

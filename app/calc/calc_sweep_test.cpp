@@ -60,17 +60,19 @@ TEST(Sweep, TheExampleGivesFieldsValueColumnAndFile) {
     EXPECT_NEAR(in[InputId::Qms].value, TRUE_QMS, 0.02 * TRUE_QMS);
     EXPECT_NEAR(in[InputId::Qes].value, TRUE_QES, 0.02 * TRUE_QES);
     EXPECT_NEAR(m.added.Mms.value, TRUE_MMS, 0.01 * TRUE_MMS);
+    EXPECT_NEAR(m.joint.Mms.value, TRUE_MMS, 0.01 * TRUE_MMS);
     EXPECT_EQ(m.added.masses, 2);
+    EXPECT_EQ(m.joint.sweeps, 3);
 
     // As many digits as the fields hold; the given values as given; the largest mass with the
-    // resonance the line gives for it.
+    // resonance that gives the joint fit's Mms.
     EXPECT_EQ(std::strlen(in[InputId::Fs].text), 8u);
     EXPECT_STREQ(in[InputId::Re].text, "6");
     EXPECT_STREQ(in[InputId::Sd].text, "132");
     EXPECT_STREQ(in[InputId::AddedMass].text, "30");
-    EXPECT_NEAR(in[InputId::FsAdded].value, m.added.FsAdded.value, 1e-4);
+    EXPECT_NEAR(in[InputId::FsAdded].value, m.joint.FsAdded.value, 1e-4);
     EXPECT_TRUE(m.fields.vas_from_compliance);
-    EXPECT_NEAR(in[InputId::Vas].value, vas_from_compliance(m.added.Cms, 132).value, 1e-5);
+    EXPECT_NEAR(in[InputId::Vas].value, vas_from_compliance(m.joint.Cms, 132).value, 1e-5);
     EXPECT_TRUE(m.driver.findings.empty());
 
     // An input's own row carries its standard error; a given value carries none.

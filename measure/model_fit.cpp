@@ -1,0 +1,463 @@
+#include "measure/model_fit.h"
+
+#include <Eigen/Dense>
+
+#include <cmath>
+#include <iterator>
+#include <limits>
+
+const DriverModel MODELS[MODEL_COUNT] = {
+    {false, false, false}, {false, false, true}, {false, true, false}, {false, true, true},
+    {true, false, false},  {true, false, true},  {true, true, false},  {true, true, true},
+};
+
+namespace {
+
+using Complex = std::complex<double>;
+// Fixed largest sizes: Eigen keeps them on the stack.
+using Vector = Eigen::Matrix<double, Eigen::Dynamic, 1, 0, PARAM_COUNT, 1>;
+using Matrix = Eigen::Matrix<double, Eigen::Dynamic, Eigen::Dynamic, 0, PARAM_COUNT, PARAM_COUNT>;
+
+constexpr double PI = 3.14159265358979323846;
+constexpr double TWO_PI = 2 * PI;
+constexpr double LN10 = 2.30258509299404568402;
+constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
+
+// How each parameter is fitted: a positive one as its logarithm (0 here); β and the coil's
+// terms in these units, which keep them near 1 and let them reach 0.
+constexpr double FIT_UNIT[PARAM_COUNT] = {0, 0, 0, 0.1, 1e-3, 1e-2, 1e-2, 1e-3, 0};
+
+// Levenberg–Marquardt: the damping starts here, falls tenfold after a step that gains and
+// rises tenfold after one that does not; beyond MAX_DAMPING no step gains any more.
+constexpr double START_DAMPING = 1e-3, MIN_DAMPING = 1e-12, MAX_DAMPING = 1e12;
+constexpr int MAX_ITERATIONS = 200;
+// A fit whose residual falls by less than STALL_GAIN over STALL_ITERATIONS has settled: where
+// the sweep cannot tell two values apart, the minimiser would creep along the valley between
+// them for hundreds of steps, each gaining next to nothing.
+constexpr int STALL_ITERATIONS = 10;
+constexpr double STALL_GAIN = 1e-4;
+// A parameter the residual does not feel still gets this share of the largest damping.
+constexpr double DIAGONAL_FLOOR = 1e-12;
+
+// Starts of the terms that the simpler models lack.
+constexpr double BETA_START = 0.05;
+// Corners of R2 ∥ L2 the loss terms start from, relative to the top of the sweep.
+constexpr double LOSS_CORNERS[] = {0.5, 2, 8};
+constexpr double MIN_L2_START = 1e-5;
+// The corner of R2 ∥ L2 must lie within this factor of the sweep's ends to be told by it.
+constexpr double CORNER_MARGIN = 10;
+
+// Eigenvalues of JᵀJ below this share of the largest are taken as 0: the directions they stand
+// for are not told by the sweep.
+constexpr double RANK_TOLERANCE = 1e-14;
+// Central differences of the reported values, relative to the fit coordinate.
+constexpr double DIFFERENCE_STEP = 1e-6;
+// The resonance is sought within this factor of the creep-free one, to the last bits.
+constexpr double RESONANCE_RANGE = 4;
+constexpr int RESONANCE_BISECTIONS = 200;
+
+double to_fit(int k, double p) {
+    return FIT_UNIT[k] ? p / FIT_UNIT[k] : std::log(p);
+}
+double from_fit(int k, double x) {
+    return FIT_UNIT[k] ? x * FIT_UNIT[k] : std::exp(x);
+}
+// d p / d x
+double slope(int k, double p) {
+    return FIT_UNIT[k] ? FIT_UNIT[k] : p;
+}
+
+bool is_fitted(const FitSetup &setup, const DriverModel &model, int k) {
+    switch (k) {
+    case BETA: return model.creep;
+    case SEMI: return model.semi;
+    case G2:
+    case L2: return model.lossy;
+    case BL2: return setup.span_count > 1;
+    default: return k < RE || (k - RE < setup.span_count && !setup.re_given);
+    }
+}
+
+struct Active {
+    int k[PARAM_COUNT];
+    int n;
+};
+
+Active active_params(const FitSetup &setup, const DriverModel &model) {
+    Active a{{}, 0};
+    for (int k = 0; k < PARAM_COUNT; ++k)
+        if (is_fitted(setup, model, k))
+            a.k[a.n++] = k;
+    return a;
+}
+
+// log10(s/ω0) of s = jω.
+Complex creep_log(double w, double omega0) {
+    return Complex(std::log(w / omega0), PI / 2) / LN10;
+}
+
+// The impedance, and with derivative its derivative by each physical parameter.
+Complex impedance(const DriverModel &model, const double *p, double omega0, int span, double mass,
+                  double f, Complex *derivative) {
+    const double w = TWO_PI * f;
+    const Complex s(0, w);
+    const Complex log_s = creep_log(w, omega0);
+    const double cmes = p[CMES] + mass / p[BL2];
+    const Complex lces = p[LCES] * (1.0 - p[BETA] * log_s);
+    const Complex motional = 1.0 / (s * cmes + 1 / p[RES] + 1.0 / (s * lces));
+    const Complex root_s = std::sqrt(s);
+    const Complex coil2 = 1.0 + s * p[L2] * p[G2];
+    Complex z = p[RE + span] + s * p[LE] + motional;
+    if (model.semi)
+        z += p[SEMI] * root_s;
+    if (model.lossy)
+        z += s * p[L2] / coil2;
+    if (derivative) {
+        const Complex by_admittance = -motional * motional;
+        const Complex by_lces = by_admittance * (-1.0 / (s * lces * lces));
+        derivative[CMES] = by_admittance * s;
+        derivative[LCES] = by_lces * (1.0 - p[BETA] * log_s);
+        derivative[RES] = by_admittance * (-1 / (p[RES] * p[RES]));
+        derivative[BETA] = by_lces * (-p[LCES] * log_s);
+        derivative[BL2] = by_admittance * s * (-mass / (p[BL2] * p[BL2]));
+        derivative[LE] = s;
+        derivative[SEMI] = root_s;
+        derivative[G2] = -(s * p[L2]) * (s * p[L2]) / (coil2 * coil2);
+        derivative[L2] = s / (coil2 * coil2);
+        for (int k = RE; k < PARAM_COUNT; ++k)
+            derivative[k] = k == RE + span ? 1 : 0;
+    }
+    return z;
+}
+
+int residual_count(const FitSetup &setup) {
+    int n = 0;
+    for (int i = 0; i < setup.span_count; ++i)
+        n += setup.spans[i].count;
+    return n * (setup.phase ? 2 : 1);
+}
+
+// The relative residuals (Zfit − Z)/|Z|, real and imaginary part with the phase, the
+// magnitude's alone without; their sum of squares, and with jtj the normal equations JᵀJ and
+// Jᵀr in fit coordinates, summed point by point.
+double accumulate(const FitSetup &setup, const DriverModel &model, const Active &active,
+                  const double *p, Matrix *jtj, Vector *jtr) {
+    if (jtj) {
+        jtj->setZero(active.n, active.n);
+        jtr->setZero(active.n);
+    }
+    double ssr = 0;
+    Complex d[PARAM_COUNT];
+    double rows[2][PARAM_COUNT];
+    for (int i = 0; i < setup.span_count; ++i) {
+        const SweepSpan &span = setup.spans[i];
+        for (int n = 0; n < span.count; ++n) {
+            const ImpedancePoint &pt = span.points[n];
+            const Complex z =
+                impedance(model, p, setup.omega0, i, span.mass, pt.f, jtj ? d : nullptr);
+            double r[2];
+            int row_count = 1;
+            if (setup.phase) {
+                const Complex e = (z - pt.z) / pt.magnitude;
+                r[0] = e.real();
+                r[1] = e.imag();
+                row_count = 2;
+            } else {
+                r[0] = (std::abs(z) - pt.magnitude) / pt.magnitude;
+            }
+            for (int k = 0; k < row_count; ++k)
+                ssr += r[k] * r[k];
+            if (!jtj)
+                continue;
+            for (int j = 0; j < active.n; ++j) {
+                const int k = active.k[j];
+                const Complex dz = d[k] * slope(k, p[k]) / pt.magnitude;
+                if (setup.phase) {
+                    rows[0][j] = dz.real();
+                    rows[1][j] = dz.imag();
+                } else {
+                    rows[0][j] = (std::conj(z) * dz).real() / std::abs(z);
+                }
+            }
+            for (int k = 0; k < row_count; ++k)
+                for (int j = 0; j < active.n; ++j) {
+                    (*jtr)[j] += rows[k][j] * r[k];
+                    for (int l = 0; l <= j; ++l)
+                        (*jtj)(j, l) += rows[k][j] * rows[k][l];
+                }
+        }
+    }
+    if (jtj)
+        jtj->triangularView<Eigen::StrictlyUpper>() = jtj->transpose();
+    // A step far off can overflow: it counts as no gain, and the minimiser steps back.
+    const bool finite = std::isfinite(ssr) && (!jtj || (jtj->allFinite() && jtr->allFinite()));
+    return finite ? ssr : std::numeric_limits<double>::infinity();
+}
+
+void set_params(const Active &active, const Vector &x, double *p) {
+    for (int j = 0; j < active.n; ++j)
+        p[active.k[j]] = from_fit(active.k[j], x[j]);
+}
+
+// The terms are physical: the resonance inside the sweeps, the coil's terms and the creep
+// above 0, and a corner of R2 ∥ L2 the sweeps can see.
+bool is_physical(const FitSetup &setup, const DriverModel &model, const double *p) {
+    const double low = setup.spans[0].points[0].f;
+    const double high = setup.spans[0].points[setup.spans[0].count - 1].f;
+    const double resonance = 1 / (TWO_PI * std::sqrt(p[CMES] * p[LCES]));
+    bool ok = resonance >= low && resonance <= high;
+    if (model.creep)
+        ok = ok && p[BETA] > 0;
+    if (model.semi)
+        ok = ok && p[SEMI] > 0;
+    if (model.lossy) {
+        const double corner = 1 / (TWO_PI * p[L2] * p[G2]);
+        ok = ok && p[G2] > 0 && p[L2] > 0 && corner > low / CORNER_MARGIN &&
+             corner < high * CORNER_MARGIN;
+    }
+    return ok;
+}
+
+ModelFit fit_from_start(const FitSetup &setup, const DriverModel &model,
+                        const double (&start)[PARAM_COUNT]) {
+    const Active active = active_params(setup, model);
+    ModelFit fit{false, model, {}, 0, residual_count(setup), active.n, 0};
+    for (int k = 0; k < PARAM_COUNT; ++k)
+        fit.p[k] = start[k];
+    Vector x(active.n);
+    for (int j = 0; j < active.n; ++j)
+        x[j] = to_fit(active.k[j], start[active.k[j]]);
+    Matrix jtj, trial_jtj;
+    Vector jtr, trial_jtr;
+    fit.ssr = accumulate(setup, model, active, fit.p, &jtj, &jtr);
+    double damping = START_DAMPING, checkpoint = fit.ssr;
+    for (int iteration = 1; iteration <= MAX_ITERATIONS && std::isfinite(fit.ssr); ++iteration) {
+        Matrix damped = jtj;
+        const double floor = DIAGONAL_FLOOR * jtj.diagonal().maxCoeff();
+        damped.diagonal() += damping * jtj.diagonal().cwiseMax(floor);
+        const Vector step = damped.ldlt().solve(-jtr);
+        const Vector trial_x = x + step;
+        double trial[PARAM_COUNT];
+        for (int k = 0; k < PARAM_COUNT; ++k)
+            trial[k] = fit.p[k];
+        set_params(active, trial_x, trial);
+        const double trial_ssr = accumulate(setup, model, active, trial, &trial_jtj, &trial_jtr);
+        if (trial_ssr < fit.ssr) {
+            x = trial_x;
+            for (int k = 0; k < PARAM_COUNT; ++k)
+                fit.p[k] = trial[k];
+            fit.ssr = trial_ssr;
+            jtj = trial_jtj;
+            jtr = trial_jtr;
+            damping = std::fmax(damping / 10, MIN_DAMPING);
+        } else if ((damping *= 10) > MAX_DAMPING) {
+            break;
+        }
+        if (iteration % STALL_ITERATIONS == 0) {
+            if (fit.ssr > checkpoint * (1 - STALL_GAIN))
+                break;
+            checkpoint = fit.ssr;
+        }
+    }
+    const double n = fit.residual_count;
+    fit.ok = std::isfinite(fit.ssr) && is_physical(setup, model, fit.p);
+    fit.information = n * std::log(std::fmax(fit.ssr, std::numeric_limits<double>::min()) / n) +
+                      active.n * std::log(n);
+    return fit;
+}
+
+// The frequency where the motional admittance is real, rad/s; NaN when there is none near the
+// creep-free resonance.
+double resonance(const double *p, double cmes, double omega0) {
+    auto susceptance = [&](double w) {
+        const Complex s(0, w);
+        const Complex lces = p[LCES] * (1.0 - p[BETA] * creep_log(w, omega0));
+        return (s * cmes + 1.0 / (s * lces)).imag();
+    };
+    const double centre = 1 / std::sqrt(cmes * p[LCES]);
+    double low = centre / RESONANCE_RANGE, high = centre * RESONANCE_RANGE;
+    if (!(susceptance(low) < 0 && susceptance(high) > 0))
+        return NaN;
+    for (int i = 0; i < RESONANCE_BISECTIONS && high - low > 0; ++i) {
+        const double middle = (low + high) / 2;
+        if (middle <= low || middle >= high)
+            break;
+        (susceptance(middle) < 0 ? low : high) = middle;
+    }
+    return (low + high) / 2;
+}
+
+} // namespace
+
+std::complex<double> model_impedance(const DriverModel &model, const double (&p)[PARAM_COUNT],
+                                     double omega0, int span, double mass, double f) {
+    return impedance(model, p, omega0, span, mass, f, nullptr);
+}
+
+ModelFit fit_from(const FitSetup &setup, const DriverModel &model,
+                  const double (&start)[PARAM_COUNT]) {
+    return fit_from_start(setup, model, start);
+}
+
+void textbook_params(double re, double fs, double qms, double res, double (&p)[PARAM_COUNT]) {
+    const double ws = TWO_PI * fs;
+    for (double &v : p)
+        v = 0;
+    p[CMES] = qms / (ws * res);
+    p[LCES] = 1 / (ws * ws * p[CMES]);
+    p[RES] = res;
+    p[BL2] = 1;
+    for (int k = RE; k < PARAM_COUNT; ++k)
+        p[k] = re;
+}
+
+ModelFit fit_model(const FitSetup &setup, const DriverModel &model,
+                   const double (&base)[PARAM_COUNT], const double *le_starts, int le_count) {
+    const SweepSpan &free = setup.spans[0];
+    const double top = free.points[free.count - 1].f;
+    const int corners = model.lossy ? static_cast<int>(std::size(LOSS_CORNERS)) : 1;
+    ModelFit best{};
+    for (int i = 0; i < le_count; ++i) {
+        for (int c = 0; c < corners; ++c) {
+            double start[PARAM_COUNT];
+            for (int k = 0; k < PARAM_COUNT; ++k)
+                start[k] = base[k];
+            start[BETA] = model.creep ? BETA_START : 0;
+            start[SEMI] = 0;
+            start[LE] = le_starts[i];
+            start[G2] = start[L2] = 0;
+            // The loss terms start from the inductance shared between Le and L2.
+            if (model.lossy) {
+                start[LE] = std::fmax(le_starts[i], 0.0) / 2;
+                start[L2] = std::fmax(std::fabs(le_starts[i]) / 2, MIN_L2_START);
+                start[G2] = 1 / (TWO_PI * LOSS_CORNERS[c] * top * start[L2]);
+            }
+            const ModelFit fit = fit_from_start(setup, model, start);
+            if (fit.ok && (!best.ok || fit.ssr < best.ssr))
+                best = fit;
+        }
+    }
+    return best;
+}
+
+ModelFit select_model(const FitSetup &setup, const double (&base)[PARAM_COUNT],
+                      const double *le_starts, int le_count) {
+    ModelFit best{};
+    for (const DriverModel &model : MODELS) {
+        const ModelFit fit = fit_model(setup, model, base, le_starts, le_count);
+        if (!fit.ok || (best.ok && fit.information >= best.information))
+            continue;
+        Estimate e[VALUE_COUNT];
+        driver_estimates(setup, fit, 0, e);
+        const bool told =
+            (!model.creep || std::isfinite(e[V_BETA].error)) &&
+            (!model.semi || std::isfinite(e[V_SEMI].error)) &&
+            (!model.lossy || (std::isfinite(e[V_R2].error) && std::isfinite(e[V_L2].error)));
+        if (told)
+            best = fit;
+    }
+    return best;
+}
+
+void driver_values(const FitSetup &setup, const ModelFit &fit, int span, double (&v)[VALUE_COUNT]) {
+    const double *p = fit.p;
+    const double mass = setup.spans[span].mass;
+    const double cmes = p[CMES] + mass / p[BL2];
+    const double ws = resonance(p, cmes, setup.omega0);
+    const Complex s(0, ws);
+    const Complex lces = p[LCES] * (1.0 - p[BETA] * creep_log(ws, setup.omega0));
+    const double motional = 1 / (1 / p[RES] + (1.0 / (s * lces)).real());
+    const double re = p[RE + span];
+    v[V_RE] = re;
+    v[V_FS] = ws / TWO_PI;
+    v[V_RES] = motional;
+    v[V_ZMAX] = re + motional;
+    v[V_QMS] = ws * cmes * motional;
+    v[V_QES] = ws * cmes * re;
+    v[V_QTS] = v[V_QMS] * v[V_QES] / (v[V_QMS] + v[V_QES]);
+    v[V_LE] = p[LE];
+    v[V_R2] = 1 / p[G2];
+    v[V_L2] = p[L2];
+    v[V_SEMI] = p[SEMI];
+    v[V_BETA] = p[BETA] / (1 - p[BETA] * std::log10(ws / setup.omega0));
+    const bool joint = setup.span_count > 1;
+    const double mms = p[CMES] * p[BL2];
+    v[V_MMS] = joint ? mms : NaN;
+    v[V_CMS] = joint ? 1 / (ws * ws * (mms + mass)) : NaN;
+    v[V_BL] = joint ? std::sqrt(p[BL2]) : NaN;
+}
+
+void driver_estimates(const FitSetup &setup, const ModelFit &fit, int span,
+                      Estimate (&out)[VALUE_COUNT]) {
+    const Active active = active_params(setup, fit.model);
+    Matrix jtj;
+    Vector jtr;
+    accumulate(setup, fit.model, active, fit.p, &jtj, &jtr);
+    const Eigen::SelfAdjointEigenSolver<Matrix> eigen(jtj);
+    const Vector &eigenvalues = eigen.eigenvalues();
+    const double dof = fit.residual_count - active.n;
+    const double variance = dof > 0 ? fit.ssr / dof : NaN;
+    const double scale = fit_quality(setup, fit).error_scale;
+
+    double values[VALUE_COUNT];
+    driver_values(setup, fit, span, values);
+    // Each value's gradient in fit coordinates, by central differences.
+    Eigen::Matrix<double, Eigen::Dynamic, VALUE_COUNT, 0, PARAM_COUNT, VALUE_COUNT> gradient(
+        active.n, VALUE_COUNT);
+    for (int j = 0; j < active.n; ++j) {
+        const int k = active.k[j];
+        const double x = to_fit(k, fit.p[k]);
+        const double h = DIFFERENCE_STEP * std::fmax(1.0, std::fabs(x));
+        ModelFit up = fit, down = fit;
+        up.p[k] = from_fit(k, x + h);
+        down.p[k] = from_fit(k, x - h);
+        double v_up[VALUE_COUNT], v_down[VALUE_COUNT];
+        driver_values(setup, up, span, v_up);
+        driver_values(setup, down, span, v_down);
+        for (int v = 0; v < VALUE_COUNT; ++v)
+            gradient(j, v) = (v_up[v] - v_down[v]) / (2 * h);
+    }
+    const double largest = eigenvalues.size() ? eigenvalues.maxCoeff() : 0;
+    for (int v = 0; v < VALUE_COUNT; ++v) {
+        const Vector along = eigen.eigenvectors().transpose() * gradient.col(v);
+        const double norm = gradient.col(v).norm();
+        double sum = 0;
+        for (int k = 0; k < active.n; ++k) {
+            if (eigenvalues[k] > largest * RANK_TOLERANCE)
+                sum += along[k] * along[k] / eigenvalues[k];
+            else if (std::fabs(along[k]) > std::sqrt(RANK_TOLERANCE) * norm)
+                sum = NaN;
+        }
+        out[v] = {values[v], scale * std::sqrt(variance * sum)};
+    }
+}
+
+FitQuality fit_quality(const FitSetup &setup, const ModelFit &fit) {
+    double sum = 0, second = 0;
+    int count = 0, seconds = 0;
+    for (int i = 0; i < setup.span_count; ++i) {
+        const SweepSpan &s = setup.spans[i];
+        Complex before[2] = {};
+        for (int n = 0; n < s.count; ++n) {
+            const ImpedancePoint &pt = s.points[n];
+            const Complex z = impedance(fit.model, fit.p, setup.omega0, i, s.mass, pt.f, nullptr);
+            const Complex e = setup.phase ? (z - pt.z) / pt.magnitude
+                                          : Complex((std::abs(z) - pt.magnitude) / pt.magnitude);
+            sum += std::norm(e);
+            if (n >= 2) {
+                second += std::norm(before[0] - 2.0 * before[1] + e);
+                ++seconds;
+            }
+            before[0] = before[1];
+            before[1] = e;
+        }
+        count += s.count;
+    }
+    FitQuality q;
+    q.rms_percent = 100 * std::sqrt(sum / count);
+    // White noise of variance σ² gives second differences of variance 6σ².
+    q.scatter_percent = seconds > 0 ? 100 * std::sqrt(second / (6.0 * seconds)) : NaN;
+    q.error_scale =
+        q.rms_percent > MISFIT_RATIO * q.scatter_percent ? q.rms_percent / q.scatter_percent : 1;
+    return q;
+}
