@@ -59,15 +59,16 @@ DriverFields driver_fields(const SweepFit &free, const JointMassFit *added, doub
     return f;
 }
 
-int set_field_texts(const DriverFields &fields, DriverInputs &inputs) {
-    int unwritten = 0;
+bool set_field_texts(const DriverFields &fields, const char *name, DriverInputs &inputs,
+                     MeasureError &error) {
     for (int i = 0; i < INPUT_COUNT; ++i) {
         const double value = fields.input[i].value;
         if (!field_text(value, INPUT_DESCRIPTORS[i].text_limit, inputs.entry[i].text) &&
             !std::isnan(value))
-            ++unwritten;
+            return measure_error(error, name, 0, "%s %.6g does not fit its field of %d characters",
+                                 INPUT_DESCRIPTORS[i].name, value, INPUT_DESCRIPTORS[i].text_limit);
     }
-    return unwritten;
+    return true;
 }
 
 Tolerances field_tolerances(const DriverFields &fields) {

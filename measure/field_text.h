@@ -27,9 +27,10 @@ struct DriverFields {
 DriverFields driver_fields(const SweepFit &free, const JointMassFit *added, double sd_cm2,
                            double vas_litre);
 
-// Fills the ten texts; a value without a text (see field_text) leaves its field empty. Returns
-// how many values had a text that could not be written.
-int set_field_texts(const DriverFields &fields, DriverInputs &inputs);
+// Fills the ten texts; a NaN value leaves its field empty. False with error set ("NAME: Fs
+// 1.3e+08 does not fit its field of 8 characters") for the first value that has no text.
+bool set_field_texts(const DriverFields &fields, const char *name, DriverInputs &inputs,
+                     MeasureError &error);
 
 // Each value's standard error as its absolute tolerance, for propagate_uncertainty. A NaN
 // error (one the sweep could not tell) stays NaN, and propagate_uncertainty leaves that input

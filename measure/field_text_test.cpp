@@ -69,7 +69,8 @@ TEST(FieldText, FieldsFromTheFits) {
     EXPECT_TRUE(with_sd.vas_from_compliance);
     EXPECT_NEAR(with_sd.input[static_cast<int>(InputId::Vas)].value, 354.537, 1e-3);
     DriverInputs in{};
-    EXPECT_EQ(set_field_texts(with_sd, in), 0);
+    MeasureError error;
+    EXPECT_TRUE(set_field_texts(with_sd, "free.zma", in, error));
     const char *expected[INPUT_COUNT] = {"38.12346", "6.123457", "45.67", "500",  "354.5366",
                                          "4.1",      "0.42",     "0.381", "31.5", "20"};
     for (int i = 0; i < INPUT_COUNT; ++i)
@@ -86,12 +87,15 @@ TEST(FieldText, FieldsFromTheFits) {
         driver_fields(fitted(), &added, NaN, NaN).input[static_cast<int>(InputId::Vas)].value));
 
     // Without added mass the last two fields and Vas stay empty; a value too large for its
-    // field is counted and leaves it empty.
-    const DriverFields free_only = driver_fields(fitted(), nullptr, 12345, NaN);
+    // field is named.
     DriverInputs empty{};
-    EXPECT_EQ(set_field_texts(free_only, empty), 1);
+    EXPECT_TRUE(
+        set_field_texts(driver_fields(fitted(), nullptr, NaN, NaN), "free.zma", empty, error));
     for (InputId id : {InputId::Sd, InputId::Vas, InputId::FsAdded, InputId::AddedMass})
         EXPECT_STREQ(empty[id].text, "") << INPUT_DESCRIPTORS[static_cast<int>(id)].name;
+    EXPECT_FALSE(set_field_texts(driver_fields(fitted(), nullptr, 123456789, NaN), "free.zma",
+                                 empty, error));
+    EXPECT_EQ(error.message, "free.zma: Sd 1.23457e+08 does not fit its field of 4 characters");
 }
 
 } // namespace

@@ -20,6 +20,10 @@ struct MeasureError {
 #endif
 
 // Sets the message from name, line (0 for none) and the text as vprintf makes it from format
-// and args: each module's own printf-like fail() passes its arguments on.
+// and args, whole however long; each module's own printf-like fail() passes its arguments on.
 void set_measure_error(MeasureError &error, const char *name, long line, const char *format,
                        std::va_list args);
+
+// The same from the arguments themselves; false, for `return measure_error(...)`.
+bool measure_error(MeasureError &error, const char *name, long line, const char *format, ...)
+    MEASURE_PRINTF(4);

@@ -13,7 +13,6 @@ namespace {
 constexpr double RADIANS_PER_DEGREE = 3.14159265358979323846 / 180;
 constexpr std::size_t READ_CHUNK = 64 * 1024;
 constexpr int QUOTED_LIMIT = 24; // characters of a bad field repeated in its message
-constexpr int FIELDS_READ = 3;   // frequency, |Z|, phase; further columns are left alone
 
 bool is_blank(char c) {
     return c == ' ' || c == '\t' || c == '\v' || c == '\f';
@@ -127,9 +126,57 @@ bool uses_decimal_comma(const char *begin, const char *end) {
     return comma && (tab_or_semicolon || (space && !point && commas_inside_numbers));
 }
 
+// Calls take(begin, end) for each complete line of the text, while it returns true, and returns
+// how many bytes the lines took; at the end of the input a last line without a line end counts
+// as complete. CR LF, LF and CR end lines.
+template <typename TakeLine>
+std::size_t for_each_line(const char *data, std::size_t size, bool at_end, TakeLine take) {
+    std::size_t pos = 0;
+    while (pos < size) {
+        std::size_t stop = pos;
+        while (stop < size && data[stop] != '\n' && data[stop] != '\r')
+            ++stop;
+        std::size_t next = stop + 1;
+        if (stop == size) {
+            if (!at_end)
+                break;
+            next = size;
+        } else if (data[stop] == '\r') {
+            if (stop + 1 == size && !at_end)
+                break; // an LF may follow in the next piece
+            if (stop + 1 < size && data[stop + 1] == '\n')
+                ++next;
+        }
+        const bool go_on = take(data + pos, data + stop);
+        pos = next;
+        if (!go_on)
+            break;
+    }
+    return pos;
+}
+
 struct Field {
     const char *begin, *end;
 };
+
+constexpr int FIELDS_SPLIT = 3; // frequency, |Z|, phase; further columns are left alone
+
+// The first fields of a line of numbers, split at blanks, semicolons and, where the comma is
+// not the decimal point, commas.
+int split_fields(const char *begin, const char *end, bool decimal_comma,
+                 Field (&field)[FIELDS_SPLIT]) {
+    int fields = 0;
+    for (const char *p = begin; p != end && fields < FIELDS_SPLIT;) {
+        while (p != end && (is_blank(*p) || *p == ';' || (*p == ',' && !decimal_comma)))
+            ++p;
+        const char *start = p;
+        while (p != end && !is_blank(*p) && *p != ';' && (*p != ',' || decimal_comma))
+            ++p;
+        if (p != start)
+            field[fields++] = {start, p};
+    }
+    return fields;
+}
 
 class SweepReader {
   public:
@@ -139,29 +186,11 @@ class SweepReader {
         sweep_.has_phase = false;
     }
 
-    // Reads the complete lines of the text and returns how many bytes they took; at the end of
-    // the input a last line without a line end counts as complete. CR LF, LF and CR end lines.
     std::size_t feed(const char *data, std::size_t size, bool at_end) {
-        std::size_t pos = 0;
-        while (pos < size && !failed_) {
-            std::size_t stop = pos;
-            while (stop < size && data[stop] != '\n' && data[stop] != '\r')
-                ++stop;
-            std::size_t next = stop + 1;
-            if (stop == size) {
-                if (!at_end)
-                    break;
-                next = size;
-            } else if (data[stop] == '\r') {
-                if (stop + 1 == size && !at_end)
-                    break; // an LF may follow in the next piece
-                if (stop + 1 < size && data[stop + 1] == '\n')
-                    ++next;
-            }
-            take_line(data + pos, data + stop);
-            pos = next;
-        }
-        return pos;
+        return for_each_line(data, size, at_end, [this](const char *begin, const char *end) {
+            take_line(begin, end);
+            return !failed_;
+        });
     }
 
     bool finish() {
@@ -206,19 +235,10 @@ class SweepReader {
             return;
         }
         const bool decimal_comma = uses_decimal_comma(begin, end);
-        Field field[FIELDS_READ];
-        int fields = 0;
-        for (const char *p = begin; p != end && fields < FIELDS_READ;) {
-            while (p != end && (is_blank(*p) || *p == ';' || (*p == ',' && !decimal_comma)))
-                ++p;
-            const char *start = p;
-            while (p != end && !is_blank(*p) && *p != ';' && (*p != ',' || decimal_comma))
-                ++p;
-            if (p != start)
-                field[fields++] = {start, p};
-        }
-        double value[FIELDS_READ] = {};
-        Number kind[FIELDS_READ] = {Number::None, Number::None, Number::None};
+        Field field[FIELDS_SPLIT];
+        const int fields = split_fields(begin, end, decimal_comma, field);
+        double value[FIELDS_SPLIT] = {};
+        Number kind[FIELDS_SPLIT] = {Number::None, Number::None, Number::None};
         for (int i = 0; i < fields; ++i)
             kind[i] = parse_number(field[i].begin, field[i].end, decimal_comma, value[i]);
         if (kind[0] == Number::None) {
@@ -248,9 +268,9 @@ class SweepReader {
             phase_in_radians_ = true;
     }
 
-    void add_point(const Field (&field)[FIELDS_READ], const double (&value)[FIELDS_READ],
-                   const Number (&kind)[FIELDS_READ]) {
-        static const char *const what[FIELDS_READ] = {"frequency", "|Z|", "phase"};
+    void add_point(const Field (&field)[FIELDS_SPLIT], const double (&value)[FIELDS_SPLIT],
+                   const Number (&kind)[FIELDS_SPLIT]) {
+        static const char *const what[FIELDS_SPLIT] = {"frequency", "|Z|", "phase"};
         const int checked = sweep_.has_phase ? 3 : 2;
         for (int i = 0; i < checked; ++i) {
             if (kind[i] == Number::NotFinite) {
@@ -292,7 +312,63 @@ class SweepReader {
     bool failed_ = false;
 };
 
+// Counts the rows of two or more numbers, up to SWEEP_MIN_NUMERIC_ROWS.
+class RowCounter {
+  public:
+    std::size_t feed(const char *data, std::size_t size, bool at_end) {
+        return for_each_line(data, size, at_end, [this](const char *begin, const char *end) {
+            rows_ += is_numeric_row(begin, end);
+            return !enough();
+        });
+    }
+    bool enough() const { return rows_ >= SWEEP_MIN_NUMERIC_ROWS; }
+
+  private:
+    static bool is_numeric_row(const char *begin, const char *end) {
+        const bool decimal_comma = uses_decimal_comma(begin, end);
+        Field field[FIELDS_SPLIT];
+        if (split_fields(begin, end, decimal_comma, field) < 2)
+            return false;
+        double value;
+        for (int i = 0; i < 2; ++i)
+            if (parse_number(field[i].begin, field[i].end, decimal_comma, value) == Number::None)
+                return false;
+        return true;
+    }
+
+    int rows_ = 0;
+};
+
 } // namespace
+
+bool is_sweep_text(const char *data, std::size_t size) {
+    RowCounter counter;
+    counter.feed(data, size, true);
+    return counter.enough();
+}
+
+bool is_sweep_file(const char *path) {
+    std::FILE *file = std::fopen(path, "rb");
+    if (!file)
+        return false;
+    // Lines are short: a piece at a time, keeping only the start of an unfinished line.
+    char buffer[READ_CHUNK];
+    std::size_t kept = 0;
+    bool at_end = false;
+    RowCounter counter;
+    while (!at_end && !counter.enough()) {
+        const std::size_t got = std::fread(buffer + kept, 1, sizeof buffer - kept, file);
+        at_end = got < sizeof buffer - kept;
+        const std::size_t size = kept + got;
+        const std::size_t used = counter.feed(buffer, size, at_end);
+        kept = size - used;
+        if (kept == sizeof buffer) // one line fills the buffer: no row of numbers
+            kept = 0;
+        std::memmove(buffer, buffer + used, kept);
+    }
+    std::fclose(file);
+    return counter.enough();
+}
 
 bool read_sweep_text(const char *data, std::size_t size, const char *name, Sweep &sweep,
                      MeasureError &error) {

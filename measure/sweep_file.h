@@ -27,6 +27,13 @@ struct Sweep {
 bool read_sweep_text(const char *data, std::size_t size, const char *name, Sweep &sweep,
                      MeasureError &error);
 
+// A driver data file has eleven lines at most: a file is taken for a sweep only when it has
+// more, at least twelve of them rows of two or more numbers. False too for a file that cannot
+// be read, which is then no sweep either.
+constexpr int SWEEP_MIN_NUMERIC_ROWS = 12;
+bool is_sweep_text(const char *data, std::size_t size);
+bool is_sweep_file(const char *path);
+
 // The same from a file, read in pieces, so that memory follows the points rather than the
 // bytes. A file over SWEEP_FILE_MAX_BYTES is refused before anything is read (as soon as
 // reading reaches the limit where the stream cannot tell its size); one over SWEEP_MAX_POINTS

@@ -228,20 +228,11 @@ bool measure_driver(const CalcOptions &o, Measurement &m, MeasureError &error) {
                              given_value(o, InputId::Sd), given_value(o, InputId::Vas));
 
     DriverInputs texts{};
-    set_field_texts(m.fields, texts);
+    if (!set_field_texts(m.fields, free.path, texts, error))
+        return false;
     DriverFileLines lines = o.values; // the name
-    for (int i = 0; i < INPUT_COUNT; ++i) {
-        const double value = m.fields.input[i].value;
-        if (!texts.entry[i].text[0] && !std::isnan(value)) {
-            char text[160];
-            std::snprintf(text, sizeof text, "%s: %s %.6g does not fit its field of %d characters",
-                          free.path, INPUT_DESCRIPTORS[i].name, value,
-                          INPUT_DESCRIPTORS[i].text_limit);
-            error = {text, 0};
-            return false;
-        }
+    for (int i = 0; i < INPUT_COUNT; ++i)
         std::memcpy(lines.text[i + 1], texts.entry[i].text, INPUT_TEXT_SIZE);
-    }
     m.driver = calculate_driver(free.shown, lines);
 
     // propagate_uncertainty takes no tolerance beyond its value, and leaves out one it is not
