@@ -5,6 +5,7 @@
 #include "engine/calculate.h"
 #include "engine/plausibility.h"
 #include "engine/uncertainty.h"
+#include "toolkit/charset.h"
 
 #include <string>
 #include <vector>
@@ -20,15 +21,6 @@ struct CalcDriver {
 
 // Runs "Kalkylera" on the lines of a driver data file.
 CalcDriver calculate_driver(const std::string &source, const DriverFileLines &lines);
-
-std::string cp1252_to_utf8(const std::string &text);
-// Characters Windows-1252 lacks become "?"; bytes that are not UTF-8 are kept as they are.
-std::string utf8_to_cp1252(const std::string &text);
-// Bytes that are not UTF-8, such as a Latin-1 file name on Linux, become U+FFFD each.
-std::string valid_utf8(const std::string &bytes);
-// A file name from the command line as UTF-8: on Linux its bytes through valid_utf8, on Windows
-// the ANSI command line's Windows-1252.
-std::string path_text(const char *native);
 
 // The name of a value-column row as in the code, the command line and the JSON output.
 const char *row_name(int row);
