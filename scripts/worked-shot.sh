@@ -1,9 +1,16 @@
 #!/bin/sh
 # Starts Elemtrix under Wine, types the worked example, presses "Kalkylera" and saves the
 # window's client area as OUT.bmp. With GOLDEN, the client area must equal that image pixel for
-# pixel; where it does not, OUT-diff.png shows the differing pixels in red.
-# usage: worked-shot.sh ELEMTRIX.EXE ELEMTRIX-DRIVE.EXE OUT.bmp [GOLDEN.png]
+# pixel; where it does not, OUT-diff.png shows the differing pixels in red. With --startup
+# nothing is typed: the area is saved as soon as the window is first painted, and EXE may be any
+# program that opens a window of Elemtrix's title.
+# usage: worked-shot.sh [--startup] EXE ELEMTRIX-DRIVE.EXE OUT.bmp [GOLDEN.png|GOLDEN.bmp]
 set -eu
+fill=yes
+if [ "$1" = --startup ]; then
+  fill=no
+  shift
+fi
 exe=$1 drive=$2 out=$3 golden=${4:-}
 rm -f "$out" "${out%.bmp}-diff.png"
 # Output goes to files: Wine's helpers would keep CTest's pipe open.
@@ -11,9 +18,9 @@ log="${out%.bmp}.log"
 wine "$exe" </dev/null >"$log" 2>&1 &
 program=$!
 drive() { wine "$drive" "$@" </dev/null >>"$log" 2>&1; }
-if ! drive fill || ! drive shot "Z:$out"; then
+if { [ $fill = yes ] && ! drive fill; } || ! drive shot "Z:$out"; then
   drive close || kill $program
-  echo "worked-shot: the worked example could not be typed or shown:" >&2
+  echo "worked-shot: the window of $exe could not be typed into or shown:" >&2
   cat "$log" >&2
   exit 1
 fi

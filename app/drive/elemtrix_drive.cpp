@@ -22,11 +22,33 @@ const char *const WORKED[] = {"30", "6", "40", "500", "50", "3", "0.45", "0.39",
 constexpr int CALCULATE = 1000;
 constexpr DWORD WAIT_LIMIT_MS = 20000;
 
+BOOL CALLBACK note_unpainted(HWND child, LPARAM unpainted) {
+    if (GetUpdateRect(child, nullptr, FALSE))
+        *reinterpret_cast<bool *>(unpainted) = true;
+    return TRUE;
+}
+
+bool nothing_to_paint(HWND window) {
+    bool unpainted = GetUpdateRect(window, nullptr, FALSE) != 0;
+    EnumChildWindows(window, note_unpainted, reinterpret_cast<LPARAM>(&unpainted));
+    return !unpainted;
+}
+
+// A window's update region empties as its painting begins, and its controls paint after it: the
+// window is painted once neither it nor a control has anything left to paint, and its program
+// has gone back to its message loop, so that the last paint has been drawn to its end.
+bool painted(HWND window, DWORD limit_ms) {
+    DWORD_PTR ignored;
+    return IsWindowVisible(window) && nothing_to_paint(window) &&
+           SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, limit_ms, &ignored) &&
+           nothing_to_paint(window);
+}
+
 HWND wait_for_window(const char *title, DWORD limit_ms) {
     const DWORD start = GetTickCount();
     for (;;) {
         HWND window = FindWindowA(title, title);
-        if (window && IsWindowVisible(window) && !GetUpdateRect(window, nullptr, FALSE))
+        if (window && painted(window, limit_ms))
             return window;
         if (GetTickCount() - start > limit_ms)
             return nullptr;
