@@ -11,16 +11,6 @@ constexpr double GRAMS_PER_KILOGRAM = 1000;
 constexpr double SQUARE_METRES_PER_SQUARE_CM = 1e-4;
 constexpr double LITRES_PER_CUBIC_METRE = 1000;
 
-bool fail(MeasureError &error, const char *name, const char *format, ...) MEASURE_PRINTF(3);
-
-bool fail(MeasureError &error, const char *name, const char *format, ...) {
-    std::va_list args;
-    va_start(args, format);
-    set_measure_error(error, name, 0, format, args);
-    va_end(args);
-    return false;
-}
-
 // 1/(2πf)² and its standard error from the frequency's.
 void inverse_square(Estimate f, double &y, double &error) {
     y = 1 / ((TWO_PI * f.value) * (TWO_PI * f.value));
@@ -37,12 +27,16 @@ bool fit_added_mass(const char *free_name, Estimate free_fs, const MassResonance
     for (int i = 0; i < count; ++i) {
         const MassResonance &a = added[i];
         if (!(a.mass > 0) || !std::isfinite(a.mass))
-            return fail(error, a.name, "added mass %.6g g is not above 0", a.mass);
+            return measure_error(error, a.name, 0, "added mass %.6g g is not above 0",
+                                 u8"den adderade massan %.6g g är inte över 0", a.mass);
         if (!(a.Fs.value < free_fs.value))
-            return fail(error, a.name,
-                        "resonance %.6g Hz with the added mass is not below the free resonance "
-                        "%.6g Hz of %s",
-                        a.Fs.value, free_fs.value, free_name);
+            return measure_error(
+                error, a.name, 0,
+                "resonance %.6g Hz with the added mass is not below the free resonance "
+                "%.6g Hz of %s",
+                u8"resonansen %.6g Hz med den adderade massan ligger inte under den fria "
+                u8"resonansen %.6g Hz i %s",
+                a.Fs.value, free_fs.value, free_name);
         mass.push_back(a.mass / GRAMS_PER_KILOGRAM);
         y.emplace_back();
         y_error.emplace_back();
@@ -65,10 +59,13 @@ bool fit_added_mass(const char *free_name, Estimate free_fs, const MassResonance
     }
     const double slope = sxy / sxx, intercept = mean_y - slope * mean_m;
     if (!(slope > 0) || !(intercept > 0))
-        return fail(error, free_name,
-                    "the resonances with added mass give no positive moving mass and compliance "
-                    "(%.6g, %.6g)",
-                    intercept / slope * GRAMS_PER_KILOGRAM, slope);
+        return measure_error(
+            error, free_name, 0,
+            "the resonances with added mass give no positive moving mass and compliance "
+            "(%.6g, %.6g)",
+            u8"resonanserna med adderad massa ger ingen positiv rörlig massa och "
+            u8"eftergivlighet (%.6g, %.6g)",
+            intercept / slope * GRAMS_PER_KILOGRAM, slope);
     const double largest = result.mass / GRAMS_PER_KILOGRAM;
     const double y_largest = intercept + slope * largest;
     // Variances of Mms = intercept/slope, Cms = slope and y at the largest mass.
@@ -114,8 +111,10 @@ bool fit_masses_jointly(const char *free_name, const SweepFit *const *fits, cons
     start[BL2] = start_mms / GRAMS_PER_KILOGRAM / start[CMES];
     const ModelFit fit = fit_from(setup, free.solution.model, start);
     if (!fit.ok)
-        return fail(error, free_name, "the joint fit of the %d sweeps ends at no physical driver",
-                    setup.span_count);
+        return measure_error(
+            error, free_name, 0, "the joint fit of the %d sweeps ends at no physical driver",
+            u8"den gemensamma anpassningen av de %d kurvorna ger inget fysikaliskt element",
+            setup.span_count);
     Estimate v[VALUE_COUNT];
     driver_estimates(setup, fit, 0, v);
     joint.model = fit.model;

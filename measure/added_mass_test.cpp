@@ -157,4 +157,17 @@ TEST(AddedMass, VasFromCompliance) {
     EXPECT_NEAR(vas.error, 35.4537, 1e-4);
 }
 
+// However long the files' names, the reason comes whole, with both of them.
+TEST(AddedMass, KeepsTheWholeMessageOfLongPaths) {
+    const std::string free_name(4000, 'f'), added_name(4000, 'a');
+    const MassResonance added{added_name.c_str(), 20, {40, 0.1}};
+    AddedMassResult result;
+    MeasureError error;
+    EXPECT_FALSE(fit_added_mass(free_name.c_str(), {38, 0.1}, &added, 1, result, error));
+    EXPECT_EQ(error.message, added_name +
+                                 ": resonance 40 Hz with the added mass is not below the "
+                                 "free resonance 38 Hz of " +
+                                 free_name);
+}
+
 } // namespace

@@ -66,6 +66,7 @@ bool set_field_texts(const DriverFields &fields, const char *name, DriverInputs 
         if (!field_text(value, INPUT_DESCRIPTORS[i].text_limit, inputs.entry[i].text) &&
             !std::isnan(value))
             return measure_error(error, name, 0, "%s %.6g does not fit its field of %d characters",
+                                 u8"%s %.6g ryms inte i sitt fält om %d tecken",
                                  INPUT_DESCRIPTORS[i].name, value, INPUT_DESCRIPTORS[i].text_limit);
     }
     return true;

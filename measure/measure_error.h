@@ -6,24 +6,30 @@
 
 struct MeasureError {
     std::string message; // "NAME:LINE: text", or "NAME: text" when no one line is to blame
+    std::string swedish; // the same for the window, in Swedish: "NAME, rad LINE: text" (UTF-8)
     long line = 0;       // 1-based; 0 when the message is about the whole file
 };
 
 // The messages are made by the C99 vsnprintf (MinGW's own in the Windows build), so %zu is fine.
+// Each message comes in English and in Swedish, made from the same arguments.
 #if defined(__MINGW32__)
 #define MEASURE_PRINTF(format_index)                                                               \
-    __attribute__((format(gnu_printf, format_index, format_index + 1)))
+    __attribute__((format(gnu_printf, format_index, format_index + 2),                             \
+                   format(gnu_printf, format_index + 1, format_index + 2)))
 #elif defined(__GNUC__)
-#define MEASURE_PRINTF(format_index) __attribute__((format(printf, format_index, format_index + 1)))
+#define MEASURE_PRINTF(format_index)                                                               \
+    __attribute__((format(printf, format_index, format_index + 2),                                 \
+                   format(printf, format_index + 1, format_index + 2)))
 #else
 #define MEASURE_PRINTF(format_index)
 #endif
 
-// Sets the message from name, line (0 for none) and the text as vprintf makes it from format
-// and args, whole however long; each module's own printf-like fail() passes its arguments on.
-void set_measure_error(MeasureError &error, const char *name, long line, const char *format,
-                       std::va_list args);
+// Sets both messages from name, line (0 for none) and the texts as vprintf makes them from the
+// two formats and args, whole however long; each module's own printf-like fail() passes its
+// arguments on.
+void set_measure_error(MeasureError &error, const char *name, long line, const char *english,
+                       const char *swedish, std::va_list args);
 
 // The same from the arguments themselves; false, for `return measure_error(...)`.
-bool measure_error(MeasureError &error, const char *name, long line, const char *format, ...)
-    MEASURE_PRINTF(4);
+bool measure_error(MeasureError &error, const char *name, long line, const char *english,
+                   const char *swedish, ...) MEASURE_PRINTF(4);

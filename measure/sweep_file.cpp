@@ -198,18 +198,20 @@ class SweepReader {
             return false;
         const std::size_t count = sweep_.points.size();
         if (count == 0)
-            return fail(0, "no numeric rows: not an impedance sweep");
+            return fail(0, "no numeric rows: not an impedance sweep",
+                        u8"inga rader med tal: ingen impedanskurva");
         if (count < SWEEP_MIN_POINTS)
-            return fail(0, "only %zu points; a sweep needs at least %zu", count, SWEEP_MIN_POINTS);
+            return fail(0, "only %zu points; a sweep needs at least %zu",
+                        u8"bara %zu punkter; en kurva behöver minst %zu", count, SWEEP_MIN_POINTS);
         return true;
     }
 
     bool failed() const { return failed_; }
 
-    bool fail(long line, const char *format, ...) MEASURE_PRINTF(3) {
+    bool fail(long line, const char *english, const char *swedish, ...) MEASURE_PRINTF(3) {
         std::va_list args;
-        va_start(args, format);
-        set_measure_error(error_, name_, line, format, args);
+        va_start(args, swedish);
+        set_measure_error(error_, name_, line, english, swedish, args);
         va_end(args);
         failed_ = true;
         return false;
@@ -221,7 +223,7 @@ class SweepReader {
         for (const char *p = begin; p != end; ++p)
             if (is_binary(static_cast<unsigned char>(*p))) {
                 fail(line_, "binary data (byte 0x%02X), not a text file",
-                     static_cast<unsigned char>(*p));
+                     u8"binära data (byte 0x%02X), ingen textfil", static_cast<unsigned char>(*p));
                 return;
             }
         if (line_ == 1 && end - begin >= 3 && std::memcmp(begin, "\xEF\xBB\xBF", 3) == 0)
@@ -246,17 +248,19 @@ class SweepReader {
             return;
         }
         if (fields < 2) {
-            fail(line_, "a frequency without |Z|");
+            fail(line_, "a frequency without |Z|", u8"en frekvens utan |Z|");
             return;
         }
         if (kind[1] == Number::None) {
-            fail(line_, "|Z| '%s' is not a number", quoted(field[1]).c_str());
+            fail(line_, "|Z| '%s' is not a number", u8"|Z| '%s' är inget tal",
+                 quoted(field[1]).c_str());
             return;
         }
         if (sweep_.points.empty())
             sweep_.has_phase = fields > 2 && kind[2] != Number::None;
         if (sweep_.has_phase && (fields < 3 || kind[2] == Number::None)) {
-            fail(line_, "no phase, which the first row of numbers has");
+            fail(line_, "no phase, which the first row of numbers has",
+                 u8"ingen fas, som den första raden med tal har");
             return;
         }
         add_point(field, value, kind);
@@ -270,25 +274,35 @@ class SweepReader {
 
     void add_point(const Field (&field)[FIELDS_SPLIT], const double (&value)[FIELDS_SPLIT],
                    const Number (&kind)[FIELDS_SPLIT]) {
-        static const char *const what[FIELDS_SPLIT] = {"frequency", "|Z|", "phase"};
+        // The field's name stands in each message, as the two languages place it differently.
+        static const struct {
+            const char *not_finite[2], *negative[2];
+        } what[FIELDS_SPLIT] = {
+            {{"frequency '%s' is not a finite number", u8"frekvensen '%s' är inget ändligt tal"},
+             {"negative frequency '%s'", u8"negativ frekvens '%s'"}},
+            {{"|Z| '%s' is not a finite number", u8"|Z| '%s' är inget ändligt tal"},
+             {"negative |Z| '%s'", u8"negativt |Z| '%s'"}},
+            {{"phase '%s' is not a finite number", u8"fasen '%s' är inget ändligt tal"}, {}},
+        };
         const int checked = sweep_.has_phase ? 3 : 2;
         for (int i = 0; i < checked; ++i) {
             if (kind[i] == Number::NotFinite) {
-                fail(line_, "%s '%s' is not a finite number", what[i], quoted(field[i]).c_str());
+                fail(line_, what[i].not_finite[0], what[i].not_finite[1], quoted(field[i]).c_str());
                 return;
             }
             if (i < 2 && value[i] < 0) {
-                fail(line_, "negative %s '%s'", what[i], quoted(field[i]).c_str());
+                fail(line_, what[i].negative[0], what[i].negative[1], quoted(field[i]).c_str());
                 return;
             }
         }
         if (!sweep_.points.empty() && value[0] < sweep_.points.back().frequency) {
-            fail(line_, "frequencies not rising: %.10g Hz after %.10g Hz", value[0],
+            fail(line_, "frequencies not rising: %.10g Hz after %.10g Hz",
+                 u8"frekvenserna stiger inte: %.10g Hz efter %.10g Hz", value[0],
                  sweep_.points.back().frequency);
             return;
         }
         if (sweep_.points.size() == SWEEP_MAX_POINTS) {
-            fail(line_, "more than %zu points", SWEEP_MAX_POINTS);
+            fail(line_, "more than %zu points", u8"fler än %zu punkter", SWEEP_MAX_POINTS);
             return;
         }
         double phase = 0;
@@ -374,7 +388,8 @@ bool read_sweep_text(const char *data, std::size_t size, const char *name, Sweep
                      MeasureError &error) {
     SweepReader reader(name, sweep, error);
     if (size > SWEEP_FILE_MAX_BYTES)
-        return reader.fail(0, "larger than %zu MB", SWEEP_FILE_MAX_BYTES >> 20);
+        return reader.fail(0, "larger than %zu MB", u8"större än %zu MB",
+                           SWEEP_FILE_MAX_BYTES >> 20);
     reader.feed(data, size, true);
     return reader.finish();
 }
@@ -383,14 +398,15 @@ bool read_sweep_file(const char *path, Sweep &sweep, MeasureError &error) {
     SweepReader reader(path, sweep, error);
     std::FILE *file = std::fopen(path, "rb");
     if (!file)
-        return reader.fail(0, "cannot open: %s", std::strerror(errno));
+        return reader.fail(0, "cannot open: %s", u8"kan inte öppnas: %s", std::strerror(errno));
     // A size the stream can tell is checked before anything is read; otherwise the count of
     // bytes read stops it.
     if (std::fseek(file, 0, SEEK_END) == 0) {
         const long size = std::ftell(file);
         if (size > 0 && static_cast<unsigned long>(size) > SWEEP_FILE_MAX_BYTES) {
             std::fclose(file);
-            return reader.fail(0, "larger than %zu MB", SWEEP_FILE_MAX_BYTES >> 20);
+            return reader.fail(0, "larger than %zu MB", u8"större än %zu MB",
+                               SWEEP_FILE_MAX_BYTES >> 20);
         }
     }
     std::rewind(file);
@@ -402,12 +418,12 @@ bool read_sweep_file(const char *path, Sweep &sweep, MeasureError &error) {
         const std::size_t got = std::fread(chunk.data(), 1, chunk.size(), file);
         at_end = got < chunk.size();
         if (at_end && std::ferror(file)) {
-            reader.fail(0, "cannot read: %s", std::strerror(errno));
+            reader.fail(0, "cannot read: %s", u8"kan inte läsas: %s", std::strerror(errno));
             break;
         }
         total += got;
         if (total > SWEEP_FILE_MAX_BYTES) {
-            reader.fail(0, "larger than %zu MB", SWEEP_FILE_MAX_BYTES >> 20);
+            reader.fail(0, "larger than %zu MB", u8"större än %zu MB", SWEEP_FILE_MAX_BYTES >> 20);
             break;
         }
         pending.append(chunk.data(), got);

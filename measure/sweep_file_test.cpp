@@ -165,6 +165,25 @@ TEST(SweepFile, NamesFileAndLineOfEachBadInput) {
     }
 }
 
+// The window says the same in Swedish; a field's name stands where Swedish puts it.
+TEST(SweepFile, SaysEachReasonInSwedishToo) {
+    const BadInput bad[] = {
+        {"no numbers", "Freq Z\n", u8"test.zma: inga rader med tal: ingen impedanskurva"},
+        {"falling frequency", with_row(7, "55 6 10"),
+         u8"test.zma, rad 7: frekvenserna stiger inte: 55 Hz efter 60 Hz"},
+        {"negative |Z|", with_row(3, "30 -6 10"), u8"test.zma, rad 3: negativt |Z| '-6'"},
+        {"phase not finite", with_row(2, "20 6 -inf"),
+         u8"test.zma, rad 2: fasen '-inf' är inget ändligt tal"},
+    };
+    for (const BadInput &b : bad) {
+        SCOPED_TRACE(b.name);
+        Sweep sweep;
+        MeasureError error;
+        EXPECT_FALSE(read(b.text, sweep, error));
+        EXPECT_EQ(error.swedish, b.message);
+    }
+}
+
 // Line ends split between two pieces of a file must not count as two lines: the header and
 // 10-byte rows put the first piece's end (64 KiB) between a CR and its LF.
 TEST(SweepFile, CountsLinesAcrossPiecesOfAFile) {

@@ -77,10 +77,10 @@ class Fitter {
   public:
     Fitter(const char *name, MeasureError &error) : name_(name), error_(error) {}
 
-    bool fail(const char *format, ...) MEASURE_PRINTF(2) {
+    bool fail(const char *english, const char *swedish, ...) MEASURE_PRINTF(2) {
         std::va_list args;
-        va_start(args, format);
-        set_measure_error(error_, name_, 0, format, args);
+        va_start(args, swedish);
+        set_measure_error(error_, name_, 0, english, swedish, args);
         va_end(args);
         return false;
     }
@@ -91,7 +91,8 @@ class Fitter {
     bool classic(const std::vector<FitPoint> &points, double re_given, ClassicValues &c) {
         const std::size_t n = points.size();
         if (n < SWEEP_MIN_POINTS)
-            return fail("only %zu points with frequency and |Z| above 0", n);
+            return fail("only %zu points with frequency and |Z| above 0",
+                        u8"bara %zu punkter med frekvens och |Z| över 0", n);
         std::vector<double> smooth(n), above(n);
         for (std::size_t i = 0; i < n; ++i)
             smooth[i] = median_around(points, i);
@@ -108,7 +109,8 @@ class Fitter {
             }
         }
         if (best < MIN_PEAK_RATIO)
-            return fail("no resonance peak inside the sweep (%.6g to %.6g Hz)", points[0].f,
+            return fail("no resonance peak inside the sweep (%.6g to %.6g Hz)",
+                        u8"ingen resonanstopp inom kurvan (%.6g till %.6g Hz)", points[0].f,
                         points[n - 1].f);
         // The highest measured point near the smoothed peak.
         std::size_t top = peak;
@@ -120,10 +122,11 @@ class Fitter {
         c.Zmax = points[top].magnitude;
         c.Re = std::isnan(re_given) ? *std::min_element(smooth.begin(), smooth.end()) : re_given;
         if (!(c.Re > 0))
-            return fail("Re %.6g ohm is not above 0", c.Re);
+            return fail("Re %.6g ohm is not above 0", u8"Re %.6g ohm är inte över 0", c.Re);
         if (c.Zmax <= c.Re)
-            return fail("the resonance peak (%.6g ohm at %.6g Hz) is not above Re %.6g ohm", c.Zmax,
-                        c.Fs, c.Re);
+            return fail("the resonance peak (%.6g ohm at %.6g Hz) is not above Re %.6g ohm",
+                        u8"resonanstoppen (%.6g ohm vid %.6g Hz) ligger inte över Re %.6g ohm",
+                        c.Zmax, c.Fs, c.Re);
         const double level = std::sqrt(c.Re * c.Zmax);
         c.F1 = crossing(points, smooth, top, level, -1);
         c.F2 = crossing(points, smooth, top, level, +1);
@@ -135,6 +138,8 @@ class Fitter {
         if (std::isnan(c.F1))
             return fail("no resonance peak inside the sweep: |Z| stays above %.6g ohm on both "
                         "sides of %.6g Hz",
+                        u8"ingen resonanstopp inom kurvan: |Z| stannar över %.6g ohm på båda sidor "
+                        u8"om %.6g Hz",
                         level, c.Fs);
         const double ro = c.Zmax / c.Re;
         c.Qms = c.Fs * std::sqrt(ro) / (c.F2 - c.F1);
@@ -201,9 +206,11 @@ bool fit_sweep(const Sweep &sweep, const char *name, const FitOptions &options, 
     fit.band_low = fit.band.front().f;
     fit.band_high = fit.band.back().f;
     if (fit.band.size() < MIN_FIT_POINTS)
-        return fitter.fail("only %zu points from %.6g to %.6g Hz around the resonance; the fit "
-                           "needs %d",
-                           fit.band.size(), fit.band_low, fit.band_high, MIN_FIT_POINTS);
+        return fitter.fail(
+            "only %zu points from %.6g to %.6g Hz around the resonance; the fit "
+            "needs %d",
+            u8"bara %zu punkter från %.6g till %.6g Hz kring resonansen; anpassningen behöver %d",
+            fit.band.size(), fit.band_low, fit.band_high, MIN_FIT_POINTS);
     fit.points_used = static_cast<int>(fit.band.size());
 
     const SweepSpan span{fit.band.data(), fit.points_used, 0};
@@ -214,7 +221,8 @@ bool fit_sweep(const Sweep &sweep, const char *name, const FitOptions &options, 
     const std::vector<double> le = le_starts(fit.band.back(), c, fit.phase_used);
     fit.solution = select_model(setup, base, le.data(), static_cast<int>(le.size()));
     if (!fit.solution.ok)
-        return fitter.fail("the fit does not converge to a resonance near %.6g Hz", c.Fs);
+        return fitter.fail("the fit does not converge to a resonance near %.6g Hz",
+                           u8"anpassningen når ingen resonans nära %.6g Hz", c.Fs);
 
     Estimate v[VALUE_COUNT];
     driver_estimates(setup, fit.solution, 0, v);
