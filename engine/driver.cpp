@@ -76,13 +76,13 @@ static bool is_space(char c) {
 #ifdef _WIN32
 // MinGW's strtod rounds correctly and keeps the program small. It reads the C library's locale,
 // which neither program ever changes: their printf would then write decimal commas too.
-static double decimal_value(const char *number) {
+double decimal_value(const char *number) {
     return std::strtod(number, nullptr);
 }
 #else
 // from_chars needs no locale and is the quickest, for elemtrix-calc's batches of files; only
 // for the rare number beyond the range of doubles does strtod tell infinity from zero.
-static double decimal_value(const char *number) {
+double decimal_value(const char *number) {
     double value = 0.0;
     if (std::from_chars(number, number + std::strlen(number), value).ec ==
         std::errc::result_out_of_range) {

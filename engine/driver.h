@@ -69,6 +69,10 @@ constexpr int VALUE_COLUMN_CHARS = 8;
 // decimals down to none) that has. "inf", "-inf" and "nan" stay as they are.
 char *value_column_text(char (&text)[WT_NUMBER_TEXT_SIZE], double value, int decimals);
 
+// The value of a decimal number's text that is known to be one ("-12.5", "1e-3"), in the classic
+// locale; infinite beyond the range of doubles.
+double decimal_value(const char *number);
+
 // Reads a number as atof does in the classic locale, whatever the platform or process locale:
 // only a decimal prefix counts, never hexadecimal, "inf" or "nan".
 double text_to_value(const char *text);

@@ -1,7 +1,8 @@
 #include "measure/sweep_file.h"
 
+#include "engine/driver.h"
+
 #include <cerrno>
-#include <charconv>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
@@ -13,6 +14,7 @@ namespace {
 constexpr double RADIANS_PER_DEGREE = 3.14159265358979323846 / 180;
 constexpr std::size_t READ_CHUNK = 64 * 1024;
 constexpr int QUOTED_LIMIT = 24; // characters of a bad field repeated in its message
+constexpr std::size_t NUMBER_TEXT_SIZE = 64;
 
 bool is_blank(char c) {
     return c == ' ' || c == '\t' || c == '\v' || c == '\f';
@@ -78,33 +80,44 @@ Number parse_number(const char *begin, const char *end, bool decimal_comma, doub
             return Number::NotFinite;
         }
     const char point = decimal_comma ? ',' : '.';
-    std::string text(negative ? "-" : "");
+    // The number's text with a point for the decimal sign, terminated for decimal_value: on the
+    // stack, unless a number is longer than any that a measurement program writes.
+    char short_text[NUMBER_TEXT_SIZE];
+    Buffer<char> long_text;
+    char *text = short_text;
+    const std::size_t length = static_cast<std::size_t>(end - begin);
+    if (length >= NUMBER_TEXT_SIZE) {
+        if (!long_text.resize(length + 1))
+            return Number::None;
+        text = long_text.data();
+    }
+    std::size_t n = 0;
+    if (negative)
+        text[n++] = '-';
     int digits = 0;
     for (; p != end && is_digit(*p); ++p, ++digits)
-        text += *p;
+        text[n++] = *p;
     if (p != end && *p == point) {
-        text += '.';
+        text[n++] = '.';
         for (++p; p != end && is_digit(*p); ++p, ++digits)
-            text += *p;
+            text[n++] = *p;
     }
     if (digits == 0)
         return Number::None;
     if (p != end && (*p == 'e' || *p == 'E')) {
-        text += *p++;
+        text[n++] = *p++;
         if (p != end && (*p == '+' || *p == '-'))
-            text += *p++;
+            text[n++] = *p++;
         if (p == end || !is_digit(*p))
             return Number::None;
         for (; p != end && is_digit(*p); ++p)
-            text += *p;
+            text[n++] = *p;
     }
     if (p != end)
         return Number::None;
-    const std::from_chars_result read =
-        std::from_chars(text.data(), text.data() + text.size(), value);
-    if (read.ec == std::errc::result_out_of_range)
-        return Number::NotFinite;
-    return read.ec == std::errc() ? Number::Finite : Number::None;
+    text[n] = '\0';
+    value = decimal_value(text);
+    return std::isinf(value) ? Number::NotFinite : Number::Finite;
 }
 
 // A comma is the decimal point when the fields are separated otherwise: by tabs or
@@ -308,14 +321,22 @@ class SweepReader {
         double phase = 0;
         if (sweep_.has_phase)
             phase = phase_in_radians_ ? value[2] : value[2] * RADIANS_PER_DEGREE;
-        sweep_.points.push_back({value[0], value[1], phase});
+        if (!sweep_.points.push_back({value[0], value[1], phase}))
+            fail(line_, "out of memory", u8"minnet räcker inte");
     }
 
-    static std::string quoted(const Field &field) {
+    // The field as its message repeats it, cut short after QUOTED_LIMIT characters.
+    struct Quoted {
+        char text[QUOTED_LIMIT + sizeof "..."];
+        const char *c_str() const { return text; }
+    };
+    static Quoted quoted(const Field &field) {
+        Quoted q;
         const std::size_t length = static_cast<std::size_t>(field.end - field.begin);
-        if (length <= QUOTED_LIMIT)
-            return std::string(field.begin, length);
-        return std::string(field.begin, QUOTED_LIMIT) + "...";
+        const std::size_t kept = length <= QUOTED_LIMIT ? length : QUOTED_LIMIT;
+        std::memcpy(q.text, field.begin, kept);
+        std::strcpy(q.text + kept, length <= QUOTED_LIMIT ? "" : "...");
+        return q;
     }
 
     const char *name_;
@@ -410,13 +431,19 @@ bool read_sweep_file(const char *path, Sweep &sweep, MeasureError &error) {
         }
     }
     std::rewind(file);
-    std::string pending; // the start of a line whose end is not read yet
-    std::vector<char> chunk(READ_CHUNK);
+    // A piece at a time after the start of a line whose end was not read yet.
+    Buffer<char> pending;
     std::size_t total = 0;
     bool at_end = false;
     while (!at_end && !reader.failed()) {
-        const std::size_t got = std::fread(chunk.data(), 1, chunk.size(), file);
-        at_end = got < chunk.size();
+        const std::size_t kept = pending.size();
+        if (!pending.resize(kept + READ_CHUNK)) {
+            reader.fail(0, "out of memory", u8"minnet räcker inte");
+            break;
+        }
+        const std::size_t got = std::fread(pending.data() + kept, 1, READ_CHUNK, file);
+        pending.resize(kept + got);
+        at_end = got < READ_CHUNK;
         if (at_end && std::ferror(file)) {
             reader.fail(0, "cannot read: %s", u8"kan inte läsas: %s", std::strerror(errno));
             break;
@@ -426,8 +453,7 @@ bool read_sweep_file(const char *path, Sweep &sweep, MeasureError &error) {
             reader.fail(0, "larger than %zu MB", u8"större än %zu MB", SWEEP_FILE_MAX_BYTES >> 20);
             break;
         }
-        pending.append(chunk.data(), got);
-        pending.erase(0, reader.feed(pending.data(), pending.size(), at_end));
+        pending.erase_front(reader.feed(pending.data(), pending.size(), at_end));
     }
     std::fclose(file);
     return reader.finish();

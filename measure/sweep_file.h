@@ -2,10 +2,10 @@
 // program writes it, the phase. Told apart by content, not by the file's extension.
 #pragma once
 
+#include "measure/buffer.h"
 #include "measure/measure_error.h"
 
 #include <cstddef>
-#include <vector>
 
 constexpr std::size_t SWEEP_FILE_MAX_BYTES = 64u * 1024 * 1024;
 constexpr std::size_t SWEEP_MAX_POINTS = 1000000;
@@ -18,7 +18,7 @@ struct SweepPoint {
 };
 
 struct Sweep {
-    std::vector<SweepPoint> points;
+    Buffer<SweepPoint> points;
     bool has_phase = false;
 };
 

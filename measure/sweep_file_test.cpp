@@ -119,6 +119,17 @@ std::string with_row(int row, const std::string &replacement) {
     return text;
 }
 
+// However many digits a number has, it is read whole.
+TEST(SweepFile, ReadsNumbersOfAnyLength) {
+    const std::string zeros(200, '0');
+    Sweep sweep;
+    MeasureError error;
+    ASSERT_TRUE(read(with_row(3, "30." + zeros + "1 6." + zeros + " 10"), sweep, error))
+        << error.message;
+    EXPECT_EQ(sweep.points[2].frequency, 30.0);
+    EXPECT_EQ(sweep.points[2].magnitude, 6.0);
+}
+
 struct BadInput {
     const char *name;
     std::string text;

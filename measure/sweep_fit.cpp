@@ -32,7 +32,7 @@ constexpr double MIN_RES_START = 1e-3;
 // at low frequencies): each run becomes one point in the middle of its frequencies.
 std::vector<FitPoint> merge_repeats(const Sweep &sweep) {
     std::vector<FitPoint> merged;
-    const std::vector<SweepPoint> &in = sweep.points;
+    const Buffer<SweepPoint> &in = sweep.points;
     merged.reserve(in.size());
     for (std::size_t i = 0; i < in.size();) {
         std::size_t j = i + 1;
