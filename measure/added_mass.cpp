@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <vector>
 
 namespace {
 
@@ -21,8 +20,6 @@ void inverse_square(Estimate f, double &y, double &error) {
 
 bool fit_added_mass(const char *free_name, Estimate free_fs, const MassResonance *added, int count,
                     AddedMassResult &result, MeasureError &error) {
-    std::vector<double> mass{0}, y(1), y_error(1);
-    inverse_square(free_fs, y[0], y_error[0]);
     result.mass = 0;
     for (int i = 0; i < count; ++i) {
         const MassResonance &a = added[i];
@@ -37,25 +34,27 @@ bool fit_added_mass(const char *free_name, Estimate free_fs, const MassResonance
                 u8"resonansen %.6g Hz med den adderade massan ligger inte under den fria "
                 u8"resonansen %.6g Hz i %s",
                 a.Fs.value, free_fs.value, free_name);
-        mass.push_back(a.mass / GRAMS_PER_KILOGRAM);
-        y.emplace_back();
-        y_error.emplace_back();
-        inverse_square(a.Fs, y.back(), y_error.back());
-        if (a.mass > result.mass)
-            result.mass = a.mass;
+        result.mass = std::max(result.mass, a.mass);
     }
+    // The points of the line: the free resonance at m = 0, then each added mass, in kg.
+    auto point = [&](std::size_t i, double &mass, double &y, double &y_error) {
+        mass = i == 0 ? 0 : added[i - 1].mass / GRAMS_PER_KILOGRAM;
+        inverse_square(i == 0 ? free_fs : added[i - 1].Fs, y, y_error);
+    };
     // Least squares y = intercept + slope·m; both are linear in y: intercept = Σ wi·yi,
     // slope = Σ vi·yi, which carries the resonances' errors through.
-    const std::size_t n = mass.size();
-    double mean_m = 0, mean_y = 0;
+    const std::size_t n = count + 1;
+    double m, y, y_error, mean_m = 0, mean_y = 0;
     for (std::size_t i = 0; i < n; ++i) {
-        mean_m += mass[i] / n;
-        mean_y += y[i] / n;
+        point(i, m, y, y_error);
+        mean_m += m / n;
+        mean_y += y / n;
     }
     double sxx = 0, sxy = 0;
     for (std::size_t i = 0; i < n; ++i) {
-        sxx += (mass[i] - mean_m) * (mass[i] - mean_m);
-        sxy += (mass[i] - mean_m) * (y[i] - mean_y);
+        point(i, m, y, y_error);
+        sxx += (m - mean_m) * (m - mean_m);
+        sxy += (m - mean_m) * (y - mean_y);
     }
     const double slope = sxy / sxx, intercept = mean_y - slope * mean_m;
     if (!(slope > 0) || !(intercept > 0))
@@ -71,15 +70,16 @@ bool fit_added_mass(const char *free_name, Estimate free_fs, const MassResonance
     // Variances of Mms = intercept/slope, Cms = slope and y at the largest mass.
     double var_mms = 0, var_cms = 0, var_y = 0, residuals = 0;
     for (std::size_t i = 0; i < n; ++i) {
-        const double v = (mass[i] - mean_m) / sxx;
+        point(i, m, y, y_error);
+        const double v = (m - mean_m) / sxx;
         const double w = 1.0 / n - mean_m * v;
         const double d_mms = (w * slope - intercept * v) / (slope * slope);
         const double d_y = w + largest * v;
-        const double e2 = y_error[i] * y_error[i];
+        const double e2 = y_error * y_error;
         var_mms += d_mms * d_mms * e2;
         var_cms += v * v * e2;
         var_y += d_y * d_y * e2;
-        const double r = (y[i] - intercept - slope * mass[i]) / y[i];
+        const double r = (y - intercept - slope * m) / y;
         residuals += r * r;
     }
     result.Mms = {intercept / slope * GRAMS_PER_KILOGRAM, std::sqrt(var_mms) * GRAMS_PER_KILOGRAM};

@@ -1,7 +1,7 @@
 #include "measure/field_text.h"
 
-#include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <limits>
 
@@ -17,11 +17,11 @@ bool field_text(double value, int limit, char (&text)[INPUT_TEXT_SIZE]) {
         return false;
     // The most decimals whose text still fits; rounding may carry into one more whole digit.
     for (int decimals = limit; decimals >= 0; --decimals) {
-        char buffer[400]; // room for any double in fixed notation
-        const std::to_chars_result written = std::to_chars(buffer, buffer + sizeof buffer, value,
-                                                           std::chars_format::fixed, decimals);
-        int length = static_cast<int>(written.ptr - buffer);
-        if (written.ec != std::errc() || length > limit)
+        // Room for any double in fixed notation. printf, not to_chars: it rounds as exactly and
+        // keeps the window program small.
+        char buffer[400];
+        int length = std::snprintf(buffer, sizeof buffer, "%.*f", decimals, value);
+        if (length < 0 || length > limit)
             continue;
         if (decimals > 0) {
             while (buffer[length - 1] == '0')
