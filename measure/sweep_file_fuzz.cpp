@@ -11,7 +11,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     Sweep sweep;
     MeasureError error;
     if (!read_sweep_text(reinterpret_cast<const char *>(data), size, "fuzz", sweep, error)) {
-        if (error.message.rfind("fuzz", 0) != 0)
+        if (error.message.view().rfind("fuzz", 0) != 0)
             std::abort();
         return 0;
     }
@@ -29,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         if (!(fit.Fs.value >= fit.band_low && fit.Fs.value <= fit.band_high) ||
             fit.points_used <= 0)
             std::abort();
-    } else if (error.message.rfind("fuzz: ", 0) != 0) {
+    } else if (error.message.view().rfind("fuzz: ", 0) != 0) {
         std::abort();
     }
     return 0;

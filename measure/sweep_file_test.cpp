@@ -246,7 +246,7 @@ TEST(SweepFile, ReadsFromAPath) {
     std::remove(path);
 
     EXPECT_FALSE(read_sweep_file("no-such-file.zma", sweep, error));
-    EXPECT_EQ(error.message.rfind("no-such-file.zma: cannot open", 0), 0u) << error.message;
+    EXPECT_EQ(error.message.view().rfind("no-such-file.zma: cannot open", 0), 0u) << error.message;
 }
 
 } // namespace

@@ -109,9 +109,9 @@ TEST(ImportSweeps, FailuresNameTheFile) {
     SweepImport result;
     MeasureError error;
     EXPECT_FALSE(import_sweeps(request({&missing}), result, error));
-    EXPECT_EQ(error.message.rfind(missing + ": cannot open", 0), 0u) << error.message;
+    EXPECT_EQ(error.message.view().rfind(missing + ": cannot open", 0), 0u) << error.message;
     EXPECT_FALSE(import_sweeps(request({&FREE, &spk}), result, error));
-    EXPECT_EQ(error.message.rfind(spk + ":2: ", 0), 0u) << error.message;
+    EXPECT_EQ(error.message.view().rfind(spk + ":2: ", 0), 0u) << error.message;
     // The same sweep twice has no resonance below the other.
     ImportRequest twice = request({&FREE, &FREE});
     twice.added_mass = 20;
