@@ -130,6 +130,10 @@ Complex impedance(const DriverModel &model, const double *p, double omega0, int 
     return z;
 }
 
+Complex relative_residual(bool phase, Complex z, const ImpedancePoint &pt) {
+    return phase ? (z - pt.z) / pt.magnitude : Complex((std::abs(z) - pt.magnitude) / pt.magnitude);
+}
+
 int residual_count(const FitSetup &setup) {
     int n = 0;
     for (int i = 0; i < setup.span_count; ++i)
@@ -139,13 +143,16 @@ int residual_count(const FitSetup &setup) {
 
 // The relative residuals (Zfit − Z)/|Z|, real and imaginary part with the phase, the
 // magnitude's alone without; their sum of squares, and with jtj the normal equations JᵀJ and
-// Jᵀr in fit coordinates, summed point by point.
+// Jᵀr in fit coordinates, summed point by point; with scores also Σ gᵢ·gᵢᵀ of each point's
+// share gᵢ of Jᵀr.
 double accumulate(const FitSetup &setup, const DriverModel &model, const Active &active,
-                  const double *p, Matrix *jtj, Vector *jtr) {
+                  const double *p, Matrix *jtj, Vector *jtr, Matrix *scores = nullptr) {
     if (jtj) {
         jtj->setZero(active.n, active.n);
         jtr->setZero(active.n);
     }
+    if (scores)
+        scores->setZero(active.n, active.n);
     double ssr = 0;
     Complex d[PARAM_COUNT];
     double rows[2][PARAM_COUNT];
@@ -155,16 +162,9 @@ double accumulate(const FitSetup &setup, const DriverModel &model, const Active 
             const ImpedancePoint &pt = span.points[n];
             const Complex z =
                 impedance(model, p, setup.omega0, i, span.mass, pt.f, jtj ? d : nullptr);
-            double r[2];
-            int row_count = 1;
-            if (setup.phase) {
-                const Complex e = (z - pt.z) / pt.magnitude;
-                r[0] = e.real();
-                r[1] = e.imag();
-                row_count = 2;
-            } else {
-                r[0] = (std::abs(z) - pt.magnitude) / pt.magnitude;
-            }
+            const Complex e = relative_residual(setup.phase, z, pt);
+            const double r[2] = {e.real(), e.imag()};
+            const int row_count = setup.phase ? 2 : 1;
             for (int k = 0; k < row_count; ++k)
                 ssr += r[k] * r[k];
             if (!jtj)
@@ -179,14 +179,23 @@ double accumulate(const FitSetup &setup, const DriverModel &model, const Active 
                     rows[0][j] = (std::conj(z) * dz).real() / std::abs(z);
                 }
             }
+            double score[PARAM_COUNT] = {};
             for (int k = 0; k < row_count; ++k)
                 for (int j = 0; j < active.n; ++j) {
-                    (*jtr)[j] += rows[k][j] * r[k];
+                    score[j] += rows[k][j] * r[k];
                     for (int l = 0; l <= j; ++l)
                         (*jtj)(j, l) += rows[k][j] * rows[k][l];
                 }
+            for (int j = 0; j < active.n; ++j) {
+                (*jtr)[j] += score[j];
+                if (scores)
+                    for (int l = 0; l <= j; ++l)
+                        (*scores)(j, l) += score[j] * score[l];
+            }
         }
     }
+    if (scores)
+        scores->triangularView<Eigen::StrictlyUpper>() = scores->transpose();
     if (jtj)
         jtj->triangularView<Eigen::StrictlyUpper>() = jtj->transpose();
     // A step far off can overflow: it counts as no gain, and the minimiser steps back.
@@ -294,6 +303,14 @@ std::complex<double> model_impedance(const DriverModel &model, const double (&p)
     return impedance(model, p, omega0, span, mass, f, nullptr);
 }
 
+std::complex<double> point_residual(const FitSetup &setup, const ModelFit &fit, int span,
+                                    const ImpedancePoint &point) {
+    const SweepSpan &s = setup.spans[span];
+    return relative_residual(
+        setup.phase, impedance(fit.model, fit.p, setup.omega0, span, s.mass, point.f, nullptr),
+        point);
+}
+
 ModelFit fit_from(const FitSetup &setup, const DriverModel &model,
                   const double (&start)[PARAM_COUNT]) {
     return fit_from_start(setup, model, start);
@@ -390,13 +407,20 @@ void driver_values(const FitSetup &setup, const ModelFit &fit, int span, double 
 void driver_estimates(const FitSetup &setup, const ModelFit &fit, int span,
                       Estimate (&out)[VALUE_COUNT]) {
     const Active active = active_params(setup, fit.model);
-    Matrix jtj;
+    Matrix jtj, scores;
     Vector jtr;
-    accumulate(setup, fit.model, active, fit.p, &jtj, &jtr);
+    accumulate(setup, fit.model, active, fit.p, &jtj, &jtr, &scores);
     const Eigen::SelfAdjointEigenSolver<Matrix> eigen(jtj);
     const Vector &eigenvalues = eigen.eigenvalues();
+    // Two covariances, the larger kept: σ²·(JᵀJ)⁻¹ with the mean squared residual σ², and
+    // (JᵀJ)⁻¹·Σgᵢgᵢᵀ·(JᵀJ)⁻¹, which takes each point's own residual. The noise of a sweep is
+    // not the same everywhere (stair steps read between the lines of a coarse FFT are worst
+    // where |Z| changes fastest, at the resonance), and the values are told by the points
+    // around the resonance; the second is itself noisy where the first is right.
+    // n/(n − parameters) makes up for the fitted parameters in both.
     const double dof = fit.residual_count - active.n;
-    const double variance = dof > 0 ? fit.ssr / dof : NaN;
+    const double correction = dof > 0 ? fit.residual_count / dof : NaN;
+    const double mean_square = fit.ssr / fit.residual_count;
     const double scale = fit_quality(setup, fit).error_scale;
 
     double values[VALUE_COUNT];
@@ -421,14 +445,20 @@ void driver_estimates(const FitSetup &setup, const ModelFit &fit, int span,
     for (int v = 0; v < VALUE_COUNT; ++v) {
         const Vector along = eigen.eigenvectors().transpose() * gradient.col(v);
         const double norm = gradient.col(v).norm();
-        double sum = 0;
+        // (JᵀJ)⁻¹ times the gradient, within the directions the sweeps tell.
+        Vector told = Vector::Zero(active.n);
+        bool untold = false;
         for (int k = 0; k < active.n; ++k) {
             if (eigenvalues[k] > largest * RANK_TOLERANCE)
-                sum += along[k] * along[k] / eigenvalues[k];
+                told[k] = along[k] / eigenvalues[k];
             else if (std::fabs(along[k]) > std::sqrt(RANK_TOLERANCE) * norm)
-                sum = NaN;
+                untold = true;
         }
-        out[v] = {values[v], scale * std::sqrt(variance * sum)};
+        const Vector inverse_gradient = eigen.eigenvectors() * told;
+        const double variance =
+            correction * std::fmax(mean_square * inverse_gradient.dot(jtj * inverse_gradient),
+                                   inverse_gradient.dot(scores * inverse_gradient));
+        out[v] = {values[v], untold ? NaN : scale * std::sqrt(variance)};
     }
 }
 
@@ -440,9 +470,7 @@ FitQuality fit_quality(const FitSetup &setup, const ModelFit &fit) {
         Complex before[2] = {};
         for (int n = 0; n < s.count; ++n) {
             const ImpedancePoint &pt = s.points[n];
-            const Complex z = impedance(fit.model, fit.p, setup.omega0, i, s.mass, pt.f, nullptr);
-            const Complex e = setup.phase ? (z - pt.z) / pt.magnitude
-                                          : Complex((std::abs(z) - pt.magnitude) / pt.magnitude);
+            const Complex e = point_residual(setup, fit, i, pt);
             sum += std::norm(e);
             if (n >= 2) {
                 second += std::norm(before[0] - 2.0 * before[1] + e);
