@@ -23,9 +23,11 @@ constexpr double TWO_PI = 2 * PI;
 constexpr double LN10 = 2.30258509299404568402;
 constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
 
-// How each parameter is fitted: a positive one as its logarithm (0 here); β and the coil's
-// terms in these units, which keep them near 1 and let them reach 0.
-constexpr double FIT_UNIT[PARAM_COUNT] = {0, 0, 0, 0.1, 1e-3, 1e-2, 1e-2, 1e-3, 0};
+// How each parameter is fitted: a positive one as its logarithm (0 here), which keeps it
+// physical on every step: R2, L2 and K fitted in plain units walk through 0 from most starts
+// and end at an unphysical minimum. β and Le in these units, which keep them near 1 and let
+// them reach 0.
+constexpr double FIT_UNIT[PARAM_COUNT] = {0, 0, 0, 0.1, 1e-3, 0, 0, 0, 0};
 
 // Levenberg–Marquardt: the damping starts here, falls tenfold after a step that gains and
 // rises tenfold after one that does not; beyond MAX_DAMPING no step gains any more.
@@ -41,6 +43,7 @@ constexpr double DIAGONAL_FLOOR = 1e-12;
 
 // Starts of the terms that the simpler models lack.
 constexpr double BETA_START = 0.05;
+constexpr double SEMI_START = 1e-2; // ohm·s^½: 0.8 ohm at 1 kHz
 // Corners of R2 ∥ L2 the loss terms start from, relative to the top of the sweep.
 constexpr double LOSS_CORNERS[] = {0.5, 2, 8};
 constexpr double MIN_L2_START = 1e-5;
@@ -96,6 +99,12 @@ Complex creep_log(double w, double omega0) {
     return Complex(std::log(w / omega0), PI / 2) / LN10;
 }
 
+// 1/z without the checks for infinities of the complex division, which took a third of the
+// fit's time; a step far off that overflows is caught by accumulate.
+Complex inverse(Complex z) {
+    return std::conj(z) / std::norm(z);
+}
+
 // The impedance, and with derivative its derivative by each physical parameter.
 Complex impedance(const DriverModel &model, const double *p, double omega0, int span, double mass,
                   double f, Complex *derivative) {
@@ -104,17 +113,18 @@ Complex impedance(const DriverModel &model, const double *p, double omega0, int 
     const Complex log_s = creep_log(w, omega0);
     const double cmes = p[CMES] + mass / p[BL2];
     const Complex lces = p[LCES] * (1.0 - p[BETA] * log_s);
-    const Complex motional = 1.0 / (s * cmes + 1 / p[RES] + 1.0 / (s * lces));
+    const Complex inverse_lces = inverse(s * lces);
+    const Complex motional = inverse(s * cmes + 1 / p[RES] + inverse_lces);
     const Complex root_s = std::sqrt(s);
-    const Complex coil2 = 1.0 + s * p[L2] * p[G2];
+    const Complex inverse_coil2 = inverse(1.0 + s * p[L2] * p[G2]);
     Complex z = p[RE + span] + s * p[LE] + motional;
     if (model.semi)
         z += p[SEMI] * root_s;
     if (model.lossy)
-        z += s * p[L2] / coil2;
+        z += s * p[L2] * inverse_coil2;
     if (derivative) {
         const Complex by_admittance = -motional * motional;
-        const Complex by_lces = by_admittance * (-1.0 / (s * lces * lces));
+        const Complex by_lces = -by_admittance * inverse_lces * inverse(lces);
         derivative[CMES] = by_admittance * s;
         derivative[LCES] = by_lces * (1.0 - p[BETA] * log_s);
         derivative[RES] = by_admittance * (-1 / (p[RES] * p[RES]));
@@ -122,8 +132,9 @@ Complex impedance(const DriverModel &model, const double *p, double omega0, int 
         derivative[BL2] = by_admittance * s * (-mass / (p[BL2] * p[BL2]));
         derivative[LE] = s;
         derivative[SEMI] = root_s;
-        derivative[G2] = -(s * p[L2]) * (s * p[L2]) / (coil2 * coil2);
-        derivative[L2] = s / (coil2 * coil2);
+        const Complex by_coil2 = inverse_coil2 * inverse_coil2;
+        derivative[G2] = -(s * p[L2]) * (s * p[L2]) * by_coil2;
+        derivative[L2] = s * by_coil2;
         for (int k = RE; k < PARAM_COUNT; ++k)
             derivative[k] = k == RE + span ? 1 : 0;
     }
@@ -236,8 +247,8 @@ ModelFit fit_from_start(const FitSetup &setup, const DriverModel &model,
     Vector x(active.n);
     for (int j = 0; j < active.n; ++j)
         x[j] = to_fit(active.k[j], start[active.k[j]]);
-    Matrix jtj, trial_jtj;
-    Vector jtr, trial_jtr;
+    Matrix jtj;
+    Vector jtr;
     fit.ssr = accumulate(setup, model, active, fit.p, &jtj, &jtr);
     double damping = START_DAMPING, checkpoint = fit.ssr;
     for (int iteration = 1; iteration <= MAX_ITERATIONS && std::isfinite(fit.ssr); ++iteration) {
@@ -250,14 +261,14 @@ ModelFit fit_from_start(const FitSetup &setup, const DriverModel &model,
         for (int k = 0; k < PARAM_COUNT; ++k)
             trial[k] = fit.p[k];
         set_params(active, trial_x, trial);
-        const double trial_ssr = accumulate(setup, model, active, trial, &trial_jtj, &trial_jtr);
+        // The residual alone first: most of the time goes into the normal equations, and a
+        // step that does not gain needs none.
+        const double trial_ssr = accumulate(setup, model, active, trial, nullptr, nullptr);
         if (trial_ssr < fit.ssr) {
             x = trial_x;
             for (int k = 0; k < PARAM_COUNT; ++k)
                 fit.p[k] = trial[k];
-            fit.ssr = trial_ssr;
-            jtj = trial_jtj;
-            jtr = trial_jtr;
+            fit.ssr = accumulate(setup, model, active, fit.p, &jtj, &jtr);
             damping = std::fmax(damping / 10, MIN_DAMPING);
         } else if ((damping *= 10) > MAX_DAMPING) {
             break;
@@ -281,7 +292,7 @@ double resonance(const double *p, double cmes, double omega0) {
     auto susceptance = [&](double w) {
         const Complex s(0, w);
         const Complex lces = p[LCES] * (1.0 - p[BETA] * creep_log(w, omega0));
-        return (s * cmes + 1.0 / (s * lces)).imag();
+        return (s * cmes + inverse(s * lces)).imag();
     };
     const double centre = 1 / std::sqrt(cmes * p[LCES]);
     double low = centre / RESONANCE_RANGE, high = centre * RESONANCE_RANGE;
@@ -340,7 +351,7 @@ ModelFit fit_model(const FitSetup &setup, const DriverModel &model,
             for (int k = 0; k < PARAM_COUNT; ++k)
                 start[k] = base[k];
             start[BETA] = model.creep ? BETA_START : 0;
-            start[SEMI] = 0;
+            start[SEMI] = model.semi ? SEMI_START : 0;
             start[LE] = le_starts[i];
             start[G2] = start[L2] = 0;
             // The loss terms start from the inductance shared between Le and L2.
@@ -383,7 +394,7 @@ void driver_values(const FitSetup &setup, const ModelFit &fit, int span, double 
     const double ws = resonance(p, cmes, setup.omega0);
     const Complex s(0, ws);
     const Complex lces = p[LCES] * (1.0 - p[BETA] * creep_log(ws, setup.omega0));
-    const double motional = 1 / (1 / p[RES] + (1.0 / (s * lces)).real());
+    const double motional = 1 / (1 / p[RES] + inverse(s * lces).real());
     const double re = p[RE + span];
     v[V_RE] = re;
     v[V_FS] = ws / TWO_PI;

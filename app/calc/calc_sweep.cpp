@@ -14,6 +14,8 @@ constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
 constexpr int VALUE_DIGITS = 5;    // significant digits of a fitted value in the report
 constexpr int RESIDUAL_DIGITS = 3; // of an RMS residual
 constexpr std::size_t NAME_WIDTH = 6, CLASSIC_WIDTH = 12, FITTED_WIDTH = 14, ERROR_WIDTH = 10;
+// A line through two resonances leaves only rounding, some 1e-14 %: shown as the 0 it is.
+constexpr double ROUNDING_PERCENT = 1e-9;
 constexpr std::size_t FIELD_NAME_WIDTH = 22; // "Fs med adderad massa" and two blanks
 
 // UTF-8, written as bytes: the compiler would turn the characters into Windows-1252.
@@ -176,7 +178,8 @@ std::string added_mass_report(const Measurement &m) {
     const AddedMassResult &a = m.added;
     std::string out = std::string("Adderad massa: r\xC3\xA4t linje ") + INVERSE_SQUARE +
                       " = Cms\xC2\xB7(Mms + m) genom " + std::to_string(a.masses + 1) +
-                      " resonanser, RMS-avvikelse " + shown(a.rms_percent, RESIDUAL_DIGITS) +
+                      " resonanser, RMS-avvikelse " +
+                      shown(a.rms_percent < ROUNDING_PERCENT ? 0 : a.rms_percent, RESIDUAL_DIGITS) +
                       " % av " + INVERSE_SQUARE + "\n";
     out += estimate_row("Mms", a.Mms, "Gram") + estimate_row("Cms", a.Cms, "m/N");
     out += "Fs med " + mass_text(a.mass) + " g enligt linjen: " + with_error(a.FsAdded) + " Hz\n\n";
