@@ -145,6 +145,12 @@ std::string sweep_report(const MeasuredSweep &s) {
            shown(fit.band_low) + " till " + shown(fit.band_high) + " Hz, " +
            (fit.phase_used ? "komplex impedans (|Z| och fas)" : "|Z| utan fas") + ", " +
            model_text(fit.solution.model) + ", " + quality_text(fit.quality);
+    if (fit.band_low != fit.sweep_low || fit.band_high != fit.sweep_high)
+        out += "Bandet: svepet g\xC3\xA5r fr\xC3\xA5n " + shown(fit.sweep_low) + " till " +
+               shown(fit.sweep_high) +
+               " Hz; utanf\xC3\xB6r bandet f\xC3\xB6ljer modellen det "
+               "inte (lokal RMS-avvikelse \xC3\xB6ver " +
+               shown(BAND_RATIO, 1) + " g\xC3\xA5nger punktspridningen)\n";
     if (fit.solution.model.creep)
         out += "Med krypning \xC3\xA4r Fs d\xC3\xA4r den motoriska impedansen \xC3\xA4r reell, "
                "Qms = \xCF\x89s\xC2\xB7"
