@@ -37,8 +37,8 @@ import json, sys
 targets = {
     "ReadAndFit344": ("read and fit, 344-point sweep", 0),
     "ReadAndFit10000": ("read and fit, 10,000-point sweep", 0),
-    "FitRichestModel400": ("richest model, 400 points, all starts", 20),
-    "FitThreeSweepsJointly": ("three sweeps jointly, 400 points each", 60),
+    "FitRichestModel400": ("richest model, 400-point sweep", 20),
+    "FitThreeSweepsJointly": ("three 400-point sweeps jointly", 60),
     "Read10000": ("read alone, 10,000-point sweep", 0),
 }
 for b in json.load(open(sys.argv[1]))["benchmarks"]:
