@@ -87,7 +87,8 @@ TEST(AddedMass, NoisyMovingMassWithinThreeStandardErrors) {
 }
 
 // On a creeping suspension the straight line misses Mms, as the compliance rises while the mass
-// lowers the resonance; the joint fit of all the sweeps finds it.
+// lowers the resonance (through the true resonances by 3 %); the joint fit of all the sweeps
+// finds it within half a percent.
 TEST(AddedMass, JointFitReachesTheMovingMassOfACreepingDriver) {
     std::vector<SweepFit> fits;
     std::vector<double> masses;
@@ -114,8 +115,8 @@ TEST(AddedMass, JointFitReachesTheMovingMassOfACreepingDriver) {
                                    static_cast<int>(fits.size()), line.Mms.value, joint, error))
         << error.message;
     const double mms = sweeps.front().Mms;
-    EXPECT_LT(line.Mms.value, 0.98 * mms);
-    EXPECT_NEAR(joint.Mms.value, mms, 0.01 * mms);
+    EXPECT_LT(line.Mms.value, 0.985 * mms);
+    EXPECT_NEAR(joint.Mms.value, mms, 0.005 * mms);
     EXPECT_LE(std::abs(joint.Mms.value - mms), 3 * joint.Mms.error);
     EXPECT_EQ(joint.sweeps, 3);
     EXPECT_EQ(joint.mass, 16);

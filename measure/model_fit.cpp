@@ -23,9 +23,11 @@ constexpr double TWO_PI = 2 * PI;
 constexpr double LN10 = 2.30258509299404568402;
 constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
 
-// How each parameter is fitted: a positive one as its logarithm (0 here); β and the coil's
-// terms in these units, which keep them near 1 and let them reach 0.
-constexpr double FIT_UNIT[PARAM_COUNT] = {0, 0, 0, 0.1, 1e-3, 1e-2, 1e-2, 1e-3, 0};
+// How each parameter is fitted: a positive one as its logarithm (0 here), which keeps it
+// physical on every step: R2, L2 and K fitted in plain units walk through 0 from most starts
+// and end at an unphysical minimum. β and Le in these units, which keep them near 1 and let
+// them reach 0.
+constexpr double FIT_UNIT[PARAM_COUNT] = {0, 0, 0, 0.1, 1e-3, 0, 0, 0, 0};
 
 // Levenberg–Marquardt: the damping starts here, falls tenfold after a step that gains and
 // rises tenfold after one that does not; beyond MAX_DAMPING no step gains any more.
@@ -41,6 +43,7 @@ constexpr double DIAGONAL_FLOOR = 1e-12;
 
 // Starts of the terms that the simpler models lack.
 constexpr double BETA_START = 0.05;
+constexpr double SEMI_START = 1e-2; // ohm·s^½: 0.8 ohm at 1 kHz
 // Corners of R2 ∥ L2 the loss terms start from, relative to the top of the sweep.
 constexpr double LOSS_CORNERS[] = {0.5, 2, 8};
 constexpr double MIN_L2_START = 1e-5;
@@ -96,6 +99,12 @@ Complex creep_log(double w, double omega0) {
     return Complex(std::log(w / omega0), PI / 2) / LN10;
 }
 
+// 1/z without the checks for infinities of the complex division, which took a third of the
+// fit's time; a step far off that overflows is caught by accumulate.
+Complex inverse(Complex z) {
+    return std::conj(z) / std::norm(z);
+}
+
 // The impedance, and with derivative its derivative by each physical parameter.
 Complex impedance(const DriverModel &model, const double *p, double omega0, int span, double mass,
                   double f, Complex *derivative) {
@@ -104,17 +113,18 @@ Complex impedance(const DriverModel &model, const double *p, double omega0, int 
     const Complex log_s = creep_log(w, omega0);
     const double cmes = p[CMES] + mass / p[BL2];
     const Complex lces = p[LCES] * (1.0 - p[BETA] * log_s);
-    const Complex motional = 1.0 / (s * cmes + 1 / p[RES] + 1.0 / (s * lces));
+    const Complex inverse_lces = inverse(s * lces);
+    const Complex motional = inverse(s * cmes + 1 / p[RES] + inverse_lces);
     const Complex root_s = std::sqrt(s);
-    const Complex coil2 = 1.0 + s * p[L2] * p[G2];
+    const Complex inverse_coil2 = inverse(1.0 + s * p[L2] * p[G2]);
     Complex z = p[RE + span] + s * p[LE] + motional;
     if (model.semi)
         z += p[SEMI] * root_s;
     if (model.lossy)
-        z += s * p[L2] / coil2;
+        z += s * p[L2] * inverse_coil2;
     if (derivative) {
         const Complex by_admittance = -motional * motional;
-        const Complex by_lces = by_admittance * (-1.0 / (s * lces * lces));
+        const Complex by_lces = -by_admittance * inverse_lces * inverse(lces);
         derivative[CMES] = by_admittance * s;
         derivative[LCES] = by_lces * (1.0 - p[BETA] * log_s);
         derivative[RES] = by_admittance * (-1 / (p[RES] * p[RES]));
@@ -122,12 +132,17 @@ Complex impedance(const DriverModel &model, const double *p, double omega0, int 
         derivative[BL2] = by_admittance * s * (-mass / (p[BL2] * p[BL2]));
         derivative[LE] = s;
         derivative[SEMI] = root_s;
-        derivative[G2] = -(s * p[L2]) * (s * p[L2]) / (coil2 * coil2);
-        derivative[L2] = s / (coil2 * coil2);
+        const Complex by_coil2 = inverse_coil2 * inverse_coil2;
+        derivative[G2] = -(s * p[L2]) * (s * p[L2]) * by_coil2;
+        derivative[L2] = s * by_coil2;
         for (int k = RE; k < PARAM_COUNT; ++k)
             derivative[k] = k == RE + span ? 1 : 0;
     }
     return z;
+}
+
+Complex relative_residual(bool phase, Complex z, const ImpedancePoint &pt) {
+    return phase ? (z - pt.z) / pt.magnitude : Complex((std::abs(z) - pt.magnitude) / pt.magnitude);
 }
 
 int residual_count(const FitSetup &setup) {
@@ -139,13 +154,16 @@ int residual_count(const FitSetup &setup) {
 
 // The relative residuals (Zfit − Z)/|Z|, real and imaginary part with the phase, the
 // magnitude's alone without; their sum of squares, and with jtj the normal equations JᵀJ and
-// Jᵀr in fit coordinates, summed point by point.
+// Jᵀr in fit coordinates, summed point by point; with scores also Σ gᵢ·gᵢᵀ of each point's
+// share gᵢ of Jᵀr.
 double accumulate(const FitSetup &setup, const DriverModel &model, const Active &active,
-                  const double *p, Matrix *jtj, Vector *jtr) {
+                  const double *p, Matrix *jtj, Vector *jtr, Matrix *scores = nullptr) {
     if (jtj) {
         jtj->setZero(active.n, active.n);
         jtr->setZero(active.n);
     }
+    if (scores)
+        scores->setZero(active.n, active.n);
     double ssr = 0;
     Complex d[PARAM_COUNT];
     double rows[2][PARAM_COUNT];
@@ -155,16 +173,9 @@ double accumulate(const FitSetup &setup, const DriverModel &model, const Active 
             const ImpedancePoint &pt = span.points[n];
             const Complex z =
                 impedance(model, p, setup.omega0, i, span.mass, pt.f, jtj ? d : nullptr);
-            double r[2];
-            int row_count = 1;
-            if (setup.phase) {
-                const Complex e = (z - pt.z) / pt.magnitude;
-                r[0] = e.real();
-                r[1] = e.imag();
-                row_count = 2;
-            } else {
-                r[0] = (std::abs(z) - pt.magnitude) / pt.magnitude;
-            }
+            const Complex e = relative_residual(setup.phase, z, pt);
+            const double r[2] = {e.real(), e.imag()};
+            const int row_count = setup.phase ? 2 : 1;
             for (int k = 0; k < row_count; ++k)
                 ssr += r[k] * r[k];
             if (!jtj)
@@ -179,14 +190,23 @@ double accumulate(const FitSetup &setup, const DriverModel &model, const Active 
                     rows[0][j] = (std::conj(z) * dz).real() / std::abs(z);
                 }
             }
+            double score[PARAM_COUNT] = {};
             for (int k = 0; k < row_count; ++k)
                 for (int j = 0; j < active.n; ++j) {
-                    (*jtr)[j] += rows[k][j] * r[k];
+                    score[j] += rows[k][j] * r[k];
                     for (int l = 0; l <= j; ++l)
                         (*jtj)(j, l) += rows[k][j] * rows[k][l];
                 }
+            for (int j = 0; j < active.n; ++j) {
+                (*jtr)[j] += score[j];
+                if (scores)
+                    for (int l = 0; l <= j; ++l)
+                        (*scores)(j, l) += score[j] * score[l];
+            }
         }
     }
+    if (scores)
+        scores->triangularView<Eigen::StrictlyUpper>() = scores->transpose();
     if (jtj)
         jtj->triangularView<Eigen::StrictlyUpper>() = jtj->transpose();
     // A step far off can overflow: it counts as no gain, and the minimiser steps back.
@@ -227,8 +247,8 @@ ModelFit fit_from_start(const FitSetup &setup, const DriverModel &model,
     Vector x(active.n);
     for (int j = 0; j < active.n; ++j)
         x[j] = to_fit(active.k[j], start[active.k[j]]);
-    Matrix jtj, trial_jtj;
-    Vector jtr, trial_jtr;
+    Matrix jtj;
+    Vector jtr;
     fit.ssr = accumulate(setup, model, active, fit.p, &jtj, &jtr);
     double damping = START_DAMPING, checkpoint = fit.ssr;
     for (int iteration = 1; iteration <= MAX_ITERATIONS && std::isfinite(fit.ssr); ++iteration) {
@@ -241,14 +261,14 @@ ModelFit fit_from_start(const FitSetup &setup, const DriverModel &model,
         for (int k = 0; k < PARAM_COUNT; ++k)
             trial[k] = fit.p[k];
         set_params(active, trial_x, trial);
-        const double trial_ssr = accumulate(setup, model, active, trial, &trial_jtj, &trial_jtr);
+        // The residual alone first: most of the time goes into the normal equations, and a
+        // step that does not gain needs none.
+        const double trial_ssr = accumulate(setup, model, active, trial, nullptr, nullptr);
         if (trial_ssr < fit.ssr) {
             x = trial_x;
             for (int k = 0; k < PARAM_COUNT; ++k)
                 fit.p[k] = trial[k];
-            fit.ssr = trial_ssr;
-            jtj = trial_jtj;
-            jtr = trial_jtr;
+            fit.ssr = accumulate(setup, model, active, fit.p, &jtj, &jtr);
             damping = std::fmax(damping / 10, MIN_DAMPING);
         } else if ((damping *= 10) > MAX_DAMPING) {
             break;
@@ -272,7 +292,7 @@ double resonance(const double *p, double cmes, double omega0) {
     auto susceptance = [&](double w) {
         const Complex s(0, w);
         const Complex lces = p[LCES] * (1.0 - p[BETA] * creep_log(w, omega0));
-        return (s * cmes + 1.0 / (s * lces)).imag();
+        return (s * cmes + inverse(s * lces)).imag();
     };
     const double centre = 1 / std::sqrt(cmes * p[LCES]);
     double low = centre / RESONANCE_RANGE, high = centre * RESONANCE_RANGE;
@@ -292,6 +312,14 @@ double resonance(const double *p, double cmes, double omega0) {
 std::complex<double> model_impedance(const DriverModel &model, const double (&p)[PARAM_COUNT],
                                      double omega0, int span, double mass, double f) {
     return impedance(model, p, omega0, span, mass, f, nullptr);
+}
+
+std::complex<double> point_residual(const FitSetup &setup, const ModelFit &fit, int span,
+                                    const ImpedancePoint &point) {
+    const SweepSpan &s = setup.spans[span];
+    return relative_residual(
+        setup.phase, impedance(fit.model, fit.p, setup.omega0, span, s.mass, point.f, nullptr),
+        point);
 }
 
 ModelFit fit_from(const FitSetup &setup, const DriverModel &model,
@@ -323,7 +351,7 @@ ModelFit fit_model(const FitSetup &setup, const DriverModel &model,
             for (int k = 0; k < PARAM_COUNT; ++k)
                 start[k] = base[k];
             start[BETA] = model.creep ? BETA_START : 0;
-            start[SEMI] = 0;
+            start[SEMI] = model.semi ? SEMI_START : 0;
             start[LE] = le_starts[i];
             start[G2] = start[L2] = 0;
             // The loss terms start from the inductance shared between Le and L2.
@@ -366,7 +394,7 @@ void driver_values(const FitSetup &setup, const ModelFit &fit, int span, double 
     const double ws = resonance(p, cmes, setup.omega0);
     const Complex s(0, ws);
     const Complex lces = p[LCES] * (1.0 - p[BETA] * creep_log(ws, setup.omega0));
-    const double motional = 1 / (1 / p[RES] + (1.0 / (s * lces)).real());
+    const double motional = 1 / (1 / p[RES] + inverse(s * lces).real());
     const double re = p[RE + span];
     v[V_RE] = re;
     v[V_FS] = ws / TWO_PI;
@@ -390,13 +418,20 @@ void driver_values(const FitSetup &setup, const ModelFit &fit, int span, double 
 void driver_estimates(const FitSetup &setup, const ModelFit &fit, int span,
                       Estimate (&out)[VALUE_COUNT]) {
     const Active active = active_params(setup, fit.model);
-    Matrix jtj;
+    Matrix jtj, scores;
     Vector jtr;
-    accumulate(setup, fit.model, active, fit.p, &jtj, &jtr);
+    accumulate(setup, fit.model, active, fit.p, &jtj, &jtr, &scores);
     const Eigen::SelfAdjointEigenSolver<Matrix> eigen(jtj);
     const Vector &eigenvalues = eigen.eigenvalues();
+    // Two covariances, the larger kept: σ²·(JᵀJ)⁻¹ with the mean squared residual σ², and
+    // (JᵀJ)⁻¹·Σgᵢgᵢᵀ·(JᵀJ)⁻¹, which takes each point's own residual. The noise of a sweep is
+    // not the same everywhere (stair steps read between the lines of a coarse FFT are worst
+    // where |Z| changes fastest, at the resonance), and the values are told by the points
+    // around the resonance; the second is itself noisy where the first is right.
+    // n/(n − parameters) makes up for the fitted parameters in both.
     const double dof = fit.residual_count - active.n;
-    const double variance = dof > 0 ? fit.ssr / dof : NaN;
+    const double correction = dof > 0 ? fit.residual_count / dof : NaN;
+    const double mean_square = fit.ssr / fit.residual_count;
     const double scale = fit_quality(setup, fit).error_scale;
 
     double values[VALUE_COUNT];
@@ -421,14 +456,20 @@ void driver_estimates(const FitSetup &setup, const ModelFit &fit, int span,
     for (int v = 0; v < VALUE_COUNT; ++v) {
         const Vector along = eigen.eigenvectors().transpose() * gradient.col(v);
         const double norm = gradient.col(v).norm();
-        double sum = 0;
+        // (JᵀJ)⁻¹ times the gradient, within the directions the sweeps tell.
+        Vector told = Vector::Zero(active.n);
+        bool untold = false;
         for (int k = 0; k < active.n; ++k) {
             if (eigenvalues[k] > largest * RANK_TOLERANCE)
-                sum += along[k] * along[k] / eigenvalues[k];
+                told[k] = along[k] / eigenvalues[k];
             else if (std::fabs(along[k]) > std::sqrt(RANK_TOLERANCE) * norm)
-                sum = NaN;
+                untold = true;
         }
-        out[v] = {values[v], scale * std::sqrt(variance * sum)};
+        const Vector inverse_gradient = eigen.eigenvectors() * told;
+        const double variance =
+            correction * std::fmax(mean_square * inverse_gradient.dot(jtj * inverse_gradient),
+                                   inverse_gradient.dot(scores * inverse_gradient));
+        out[v] = {values[v], untold ? NaN : scale * std::sqrt(variance)};
     }
 }
 
@@ -440,9 +481,7 @@ FitQuality fit_quality(const FitSetup &setup, const ModelFit &fit) {
         Complex before[2] = {};
         for (int n = 0; n < s.count; ++n) {
             const ImpedancePoint &pt = s.points[n];
-            const Complex z = impedance(fit.model, fit.p, setup.omega0, i, s.mass, pt.f, nullptr);
-            const Complex e = setup.phase ? (z - pt.z) / pt.magnitude
-                                          : Complex((std::abs(z) - pt.magnitude) / pt.magnitude);
+            const Complex e = point_residual(setup, fit, i, pt);
             sum += std::norm(e);
             if (n >= 2) {
                 second += std::norm(before[0] - 2.0 * before[1] + e);

@@ -102,6 +102,11 @@ ModelFit fit_model(const FitSetup &setup, const DriverModel &model,
 ModelFit select_model(const FitSetup &setup, const double (&base)[PARAM_COUNT],
                       const double *le_starts, int le_count);
 
+// The relative residual (Zfit − Z)/|Z| of a point of sweep `span`: complex with the phase, of
+// |Z| alone (real) without.
+std::complex<double> point_residual(const FitSetup &setup, const ModelFit &fit, int span,
+                                    const ImpedancePoint &point);
+
 // What is reported of a fit, for one sweep. Fs is where the motional impedance is real, Qms and
 // Qes follow from it: Qms = ωs·Cmes·Rmotional(ωs), Qes = ωs·Cmes·Re; for a creeping
 // suspension the top of |Z| lies a little above Fs. β is referred to ωs. Mms, Cms = 1/(ωs²·Mms)
@@ -140,7 +145,9 @@ struct FitQuality {
 };
 FitQuality fit_quality(const FitSetup &setup, const ModelFit &fit);
 
-// The values with standard errors from the Jacobian at the solution, widened by the quality's
+// The values with standard errors from the Jacobian at the solution: the larger of the
+// covariance from the mean squared residual and the one from each point's own residual (noise
+// that is larger in places, as stair steps make it at the resonance), widened by the quality's
 // error_scale; NaN where the sweeps do not tell a value, 0 for one held.
 void driver_estimates(const FitSetup &setup, const ModelFit &fit, int span,
                       Estimate (&values)[VALUE_COUNT]);

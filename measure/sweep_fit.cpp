@@ -20,7 +20,6 @@ using FitPoint = ImpedancePoint;
 constexpr double TWO_PI = 2 * 3.14159265358979323846;
 constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
 
-constexpr int MIN_FIT_POINTS = 12;
 // Beyond, every k-th point of the sweep: more would add time, not accuracy.
 constexpr std::size_t MAX_FIT_POINTS = 1000;
 // The resonance must stand this much above the lowest |Z| on either side of it.
@@ -187,6 +186,48 @@ std::vector<double> le_starts(const FitPoint &top, const ClassicValues &c, bool 
     return starts;
 }
 
+// The stretch of the band [first, last] where the model follows the sweep, by the rule in
+// sweep_fit.h.
+struct Followed {
+    std::size_t first, last;
+};
+Followed followed_band(const FitSetup &setup, const ModelFit &solution, double fs) {
+    const SweepSpan &span = setup.spans[0];
+    const std::size_t n = span.count;
+    // sums[i]: the squared residuals of the points before i, for the RMS of any neighbourhood.
+    std::vector<double> sums(n + 1, 0);
+    for (std::size_t i = 0; i < n; ++i)
+        sums[i + 1] = sums[i] + std::norm(point_residual(setup, solution, 0, span.points[i]));
+    const double limit =
+        std::max(BAND_RATIO * fit_quality(setup, solution).scatter_percent, MIN_MISFIT_PERCENT) /
+        100;
+    const auto misfit = [&](std::size_t i) {
+        const std::size_t half = LOCAL_POINTS / 2;
+        const std::size_t low = i < half ? 0 : i - half, high = std::min(n, i + half + 1);
+        const ImpedancePoint &p = span.points[i];
+        const bool core = p.f > fs / CORE_RANGE && p.f < fs * CORE_RANGE;
+        return !core && std::sqrt((sums[high] - sums[low]) / (high - low)) > limit;
+    };
+    const std::size_t centre =
+        std::lower_bound(span.points, span.points + n, fs,
+                         [](const ImpedancePoint &p, double f) { return p.f < f; }) -
+        span.points;
+    Followed band{0, n - 1};
+    for (std::size_t i = centre; i < n; ++i)
+        if (misfit(i)) {
+            band.last = i - 1;
+            break;
+        }
+    for (std::size_t i = std::min(centre, n - 1) + 1; i-- > 0;)
+        if (misfit(i)) {
+            band.first = i + 1;
+            break;
+        }
+    if (band.last + 1 - band.first < static_cast<std::size_t>(MIN_FIT_POINTS))
+        return {0, n - 1};
+    return band;
+}
+
 } // namespace
 
 bool fit_sweep(const Sweep &sweep, const char *name, const FitOptions &options, SweepFit &fit,
@@ -203,26 +244,37 @@ bool fit_sweep(const Sweep &sweep, const char *name, const FitOptions &options, 
         sweep.has_phase && std::any_of(sweep.points.begin(), sweep.points.end(),
                                        [](const SweepPoint &p) { return p.phase != 0; });
     fit.band = thinned(points);
-    fit.band_low = fit.band.front().f;
-    fit.band_high = fit.band.back().f;
-    if (fit.band.size() < MIN_FIT_POINTS)
+    fit.sweep_low = fit.band.front().f;
+    fit.sweep_high = fit.band.back().f;
+    if (fit.band.size() < static_cast<std::size_t>(MIN_FIT_POINTS))
         return fitter.fail(
             "only %zu points from %.6g to %.6g Hz around the resonance; the fit "
             "needs %d",
             u8"bara %zu punkter från %.6g till %.6g Hz kring resonansen; anpassningen behöver %d",
-            fit.band.size(), fit.band_low, fit.band_high, MIN_FIT_POINTS);
-    fit.points_used = static_cast<int>(fit.band.size());
+            fit.band.size(), fit.sweep_low, fit.sweep_high, MIN_FIT_POINTS);
 
-    const SweepSpan span{fit.band.data(), fit.points_used, 0};
     fit.omega0 = TWO_PI * c.Fs;
-    const FitSetup setup{&span, 1, fit.phase_used, fit.re_given, fit.omega0};
     double base[PARAM_COUNT];
     textbook_params(c.Re, c.Fs, c.Qms, std::max(c.Zmax - c.Re, MIN_RES_START), base);
-    const std::vector<double> le = le_starts(fit.band.back(), c, fit.phase_used);
-    fit.solution = select_model(setup, base, le.data(), static_cast<int>(le.size()));
-    if (!fit.solution.ok)
-        return fitter.fail("the fit does not converge to a resonance near %.6g Hz",
-                           u8"anpassningen når ingen resonans nära %.6g Hz", c.Fs);
+    // Each pass can only narrow the band, so that the loop ends.
+    SweepSpan span{};
+    FitSetup setup{&span, 1, fit.phase_used, fit.re_given, fit.omega0};
+    for (;;) {
+        span = {fit.band.data(), static_cast<int>(fit.band.size()), 0};
+        const std::vector<double> le = le_starts(fit.band.back(), c, fit.phase_used);
+        fit.solution = select_model(setup, base, le.data(), static_cast<int>(le.size()));
+        if (!fit.solution.ok)
+            return fitter.fail("the fit does not converge to a resonance near %.6g Hz",
+                               u8"anpassningen når ingen resonans nära %.6g Hz", c.Fs);
+        const Followed followed = followed_band(setup, fit.solution, c.Fs);
+        if (followed.first == 0 && followed.last + 1 == fit.band.size())
+            break;
+        fit.band = std::vector<FitPoint>(fit.band.begin() + followed.first,
+                                         fit.band.begin() + followed.last + 1);
+    }
+    fit.points_used = span.count;
+    fit.band_low = fit.band.front().f;
+    fit.band_high = fit.band.back().f;
 
     Estimate v[VALUE_COUNT];
     driver_estimates(setup, fit.solution, 0, v);

@@ -1,7 +1,16 @@
 // The driver's values fitted to an impedance sweep with the models of measure/model_fit.h:
-// every model is fitted over the whole sweep from several starts, on the complex impedance
-// when the sweep has the phase and on |Z| otherwise, and the one with the lowest Bayesian
-// information criterion kept whose own terms the sweep tells.
+// every model is fitted from several starts, on the complex impedance when the sweep has the
+// phase and on |Z| otherwise, and the one with the lowest Bayesian information criterion kept
+// whose own terms the sweep tells.
+//
+// The band is the whole sweep where the model follows it. After each fit the residual is
+// looked at point by point, as the RMS over LOCAL_POINTS neighbours: going out from the
+// resonance, the band ends before the first point where that stands above BAND_RATIO times
+// the sweep's point-to-point scatter (and above MIN_MISFIT_PERCENT), and the sweep is fitted
+// again over the narrower band, until the band holds. A stretch the model cannot follow, a
+// cone's break-up or a room's reflection, would otherwise pull every value to suit it. The
+// band keeps CORE_RANGE around the resonance and MIN_FIT_POINTS at least, so that a short or
+// coarse sweep is still fitted around its resonance.
 #pragma once
 
 #include "measure/model_fit.h"
@@ -10,6 +19,12 @@
 #include <complex>
 #include <limits>
 #include <vector>
+
+constexpr int LOCAL_POINTS = 9;
+constexpr double BAND_RATIO = 3;
+constexpr double MIN_MISFIT_PERCENT = 0.1; // a sweep's scatter is never less in practice
+constexpr double CORE_RANGE = 4;           // Fs/4 to 4·Fs
+constexpr int MIN_FIT_POINTS = 12;
 
 // The textbook reading of the curve, which also starts the fit.
 struct ClassicValues {
@@ -39,8 +54,9 @@ struct SweepFit {
     // is 0 with a NaN error.
     Estimate Le, K, R2, L2, Beta;
     FitQuality quality;
-    int points_used;            // after repeated values were merged, inside the band
-    double band_low, band_high; // Hz
+    int points_used;              // after repeated values were merged, inside the band
+    double band_low, band_high;   // Hz
+    double sweep_low, sweep_high; // Hz, the sweep's ends: the band is narrower where they differ
     std::vector<ImpedancePoint> band;
 };
 

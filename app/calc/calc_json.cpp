@@ -161,6 +161,9 @@ static std::string sweep_object(const MeasuredSweep &s) {
            member("points_used", std::to_string(fit.points_used)) + ", " +
            member("band",
                   "[" + json_number(fit.band_low) + ", " + json_number(fit.band_high) + "]") +
+           ", " +
+           member("sweep",
+                  "[" + json_number(fit.sweep_low) + ", " + json_number(fit.sweep_high) + "]") +
            ", " + member("rms_percent", fitted_number(fit.quality.rms_percent)) + ",\n          " +
            member("classic",
                   "{" + member("Re", json_number(c.Re)) + ", " + member("Fs", json_number(c.Fs)) +

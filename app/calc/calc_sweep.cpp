@@ -14,6 +14,8 @@ constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
 constexpr int VALUE_DIGITS = 5;    // significant digits of a fitted value in the report
 constexpr int RESIDUAL_DIGITS = 3; // of an RMS residual
 constexpr std::size_t NAME_WIDTH = 6, CLASSIC_WIDTH = 12, FITTED_WIDTH = 14, ERROR_WIDTH = 10;
+// A line through two resonances leaves only rounding, some 1e-14 %: shown as the 0 it is.
+constexpr double ROUNDING_PERCENT = 1e-9;
 constexpr std::size_t FIELD_NAME_WIDTH = 22; // "Fs med adderad massa" and two blanks
 
 // UTF-8, written as bytes: the compiler would turn the characters into Windows-1252.
@@ -143,6 +145,12 @@ std::string sweep_report(const MeasuredSweep &s) {
            shown(fit.band_low) + " till " + shown(fit.band_high) + " Hz, " +
            (fit.phase_used ? "komplex impedans (|Z| och fas)" : "|Z| utan fas") + ", " +
            model_text(fit.solution.model) + ", " + quality_text(fit.quality);
+    if (fit.band_low != fit.sweep_low || fit.band_high != fit.sweep_high)
+        out += "Bandet: svepet g\xC3\xA5r fr\xC3\xA5n " + shown(fit.sweep_low) + " till " +
+               shown(fit.sweep_high) +
+               " Hz; utanf\xC3\xB6r bandet f\xC3\xB6ljer modellen det "
+               "inte (lokal RMS-avvikelse \xC3\xB6ver " +
+               shown(BAND_RATIO, 1) + " g\xC3\xA5nger punktspridningen)\n";
     if (fit.solution.model.creep)
         out += "Med krypning \xC3\xA4r Fs d\xC3\xA4r den motoriska impedansen \xC3\xA4r reell, "
                "Qms = \xCF\x89s\xC2\xB7"
@@ -176,7 +184,8 @@ std::string added_mass_report(const Measurement &m) {
     const AddedMassResult &a = m.added;
     std::string out = std::string("Adderad massa: r\xC3\xA4t linje ") + INVERSE_SQUARE +
                       " = Cms\xC2\xB7(Mms + m) genom " + std::to_string(a.masses + 1) +
-                      " resonanser, RMS-avvikelse " + shown(a.rms_percent, RESIDUAL_DIGITS) +
+                      " resonanser, RMS-avvikelse " +
+                      shown(a.rms_percent < ROUNDING_PERCENT ? 0 : a.rms_percent, RESIDUAL_DIGITS) +
                       " % av " + INVERSE_SQUARE + "\n";
     out += estimate_row("Mms", a.Mms, "Gram") + estimate_row("Cms", a.Cms, "m/N");
     out += "Fs med " + mass_text(a.mass) + " g enligt linjen: " + with_error(a.FsAdded) + " Hz\n\n";
