@@ -6,6 +6,7 @@
 #include <cmath>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -36,7 +37,7 @@ std::vector<Driver> drivers(bool noisy) {
     }
     std::vector<Driver> all;
     for (auto &entry : by_name)
-        all.push_back(entry.second);
+        all.push_back(std::move(entry.second));
     return all;
 }
 

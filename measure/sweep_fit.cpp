@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <vector>
 
 const FitValueRow FIT_VALUE_ROWS[FIT_VALUE_ROW_COUNT] = {
     {"Re", "ohm", 1, &SweepFit::Re},     {"Fs", "Hz", 1, &SweepFit::Fs},
@@ -29,10 +28,12 @@ constexpr double MIN_RES_START = 1e-3;
 
 // Consecutive rows with the same values are one reading of a coarser measurement (stair steps
 // at low frequencies): each run becomes one point in the middle of its frequencies.
-std::vector<FitPoint> merge_repeats(const Sweep &sweep) {
-    std::vector<FitPoint> merged;
+// False when memory runs out.
+bool merge_repeats(const Sweep &sweep, Buffer<FitPoint> &merged) {
     const Buffer<SweepPoint> &in = sweep.points;
-    merged.reserve(in.size());
+    merged.clear();
+    if (!merged.reserve(in.size()))
+        return false;
     for (std::size_t i = 0; i < in.size();) {
         std::size_t j = i + 1;
         while (j < in.size() && in[j].magnitude == in[i].magnitude && in[j].phase == in[i].phase)
@@ -42,10 +43,10 @@ std::vector<FitPoint> merge_repeats(const Sweep &sweep) {
             merged.push_back({f, std::polar(in[i].magnitude, in[i].phase), in[i].magnitude});
         i = j;
     }
-    return merged;
+    return true;
 }
 
-double median_around(const std::vector<FitPoint> &points, std::size_t i) {
+double median_around(const Buffer<FitPoint> &points, std::size_t i) {
     const std::size_t half = SMOOTHING / 2;
     const std::size_t first = i < half ? 0 : i - half;
     const std::size_t last = std::min(points.size(), i + half + 1);
@@ -59,8 +60,8 @@ double median_around(const std::vector<FitPoint> &points, std::size_t i) {
 
 // Where the smoothed |Z| crosses the level going out from the peak, interpolated; NaN when it
 // does not within the sweep.
-double crossing(const std::vector<FitPoint> &points, const std::vector<double> &smooth,
-                std::size_t peak, double level, int direction) {
+double crossing(const Buffer<FitPoint> &points, const double *smooth, std::size_t peak,
+                double level, int direction) {
     for (std::size_t i = peak; i > 0 && i + 1 < points.size();) {
         const std::size_t next = direction < 0 ? i - 1 : i + 1;
         if (smooth[next] < level) {
@@ -87,12 +88,18 @@ class Fitter {
     // The resonance is the point that stands highest above the lowest |Z| on both sides: the
     // rise of the voice coil towards the top of the sweep, however high, has nothing lower
     // after it.
-    bool classic(const std::vector<FitPoint> &points, double re_given, ClassicValues &c) {
+    bool out_of_memory() { return fail("out of memory", u8"minnet räcker inte"); }
+
+    bool classic(const Buffer<FitPoint> &points, double re_given, ClassicValues &c) {
         const std::size_t n = points.size();
         if (n < SWEEP_MIN_POINTS)
             return fail("only %zu points with frequency and |Z| above 0",
                         u8"bara %zu punkter med frekvens och |Z| över 0", n);
-        std::vector<double> smooth(n), above(n);
+        // The running median, and the lowest of it from each point on.
+        Buffer<double> scratch;
+        if (!scratch.resize(2 * n))
+            return out_of_memory();
+        double *smooth = scratch.data(), *above = smooth + n;
         for (std::size_t i = 0; i < n; ++i)
             smooth[i] = median_around(points, i);
         for (std::size_t i = n; i-- > 0;)
@@ -119,7 +126,7 @@ class Fitter {
                 top = k;
         c.Fs = points[top].f;
         c.Zmax = points[top].magnitude;
-        c.Re = std::isnan(re_given) ? *std::min_element(smooth.begin(), smooth.end()) : re_given;
+        c.Re = std::isnan(re_given) ? *std::min_element(smooth, smooth + n) : re_given;
         if (!(c.Re > 0))
             return fail("Re %.6g ohm is not above 0", u8"Re %.6g ohm är inte över 0", c.Re);
         if (c.Zmax <= c.Re)
@@ -152,42 +159,48 @@ class Fitter {
     MeasureError &error_;
 };
 
-std::vector<FitPoint> thinned(const std::vector<FitPoint> &points) {
-    if (points.size() <= MAX_FIT_POINTS)
-        return points;
+// At most MAX_FIT_POINTS, taken in place.
+void thin(Buffer<FitPoint> &points) {
     const std::size_t step = (points.size() + MAX_FIT_POINTS - 1) / MAX_FIT_POINTS;
-    std::vector<FitPoint> fewer;
+    if (step <= 1)
+        return;
+    std::size_t kept = 0;
     for (std::size_t i = 0; i < points.size(); i += step)
-        fewer.push_back(points[i]);
-    return fewer;
+        points[kept++] = points[i];
+    points.resize(kept);
 }
 
 // Starting values of Le from the reactance at the top of the band that the classic values
 // leave unexplained. |Z| alone does not tell the sign of the reactance there, and a start on
 // the wrong side ends in a minimum with negative Le: each reading is tried, with no
 // inductance at all.
-std::vector<double> le_starts(const FitPoint &top, const ClassicValues &c, bool phase) {
+struct LeStarts {
+    double value[3];
+    int count;
+    void add(double le) {
+        if (le > 0)
+            value[count++] = le;
+    }
+};
+LeStarts le_starts(const FitPoint &top, const ClassicValues &c, bool phase) {
     const double x = top.f / c.Fs - c.Fs / top.f;
     const Complex motional = (c.Zmax - c.Re) / Complex(1, c.Qms * x);
     const double w = TWO_PI * top.f;
-    std::vector<double> starts{0};
+    LeStarts starts{{0}, 1};
     if (phase) {
-        starts.push_back((top.z - motional).imag() / w);
+        starts.add((top.z - motional).imag() / w);
     } else {
         const double resistance = c.Re + motional.real();
         const double reactance =
             std::sqrt(std::max(0.0, top.magnitude * top.magnitude - resistance * resistance));
-        starts.push_back((reactance - motional.imag()) / w);
-        starts.push_back((-reactance - motional.imag()) / w);
+        starts.add((reactance - motional.imag()) / w);
+        starts.add((-reactance - motional.imag()) / w);
     }
-    starts.erase(
-        std::remove_if(starts.begin() + 1, starts.end(), [](double le) { return le <= 0; }),
-        starts.end());
     return starts;
 }
 
 // The stretch of the band [first, last] where the model follows the sweep, by the rule in
-// sweep_fit.h.
+// sweep_fit.h; all of it when memory runs out.
 struct Followed {
     std::size_t first, last;
 };
@@ -195,7 +208,10 @@ Followed followed_band(const FitSetup &setup, const ModelFit &solution, double f
     const SweepSpan &span = setup.spans[0];
     const std::size_t n = span.count;
     // sums[i]: the squared residuals of the points before i, for the RMS of any neighbourhood.
-    std::vector<double> sums(n + 1, 0);
+    Buffer<double> sums;
+    if (!sums.resize(n + 1))
+        return {0, n - 1};
+    sums[0] = 0;
     for (std::size_t i = 0; i < n; ++i)
         sums[i + 1] = sums[i] + std::norm(point_residual(setup, solution, 0, span.points[i]));
     const double limit =
@@ -233,7 +249,9 @@ Followed followed_band(const FitSetup &setup, const ModelFit &solution, double f
 bool fit_sweep(const Sweep &sweep, const char *name, const FitOptions &options, SweepFit &fit,
                MeasureError &error) {
     Fitter fitter(name, error);
-    const std::vector<FitPoint> points = merge_repeats(sweep);
+    Buffer<FitPoint> &points = fit.band;
+    if (!merge_repeats(sweep, points))
+        return fitter.out_of_memory();
     ClassicValues &c = fit.classic;
     if (!fitter.classic(points, options.Re, c))
         return false;
@@ -243,7 +261,7 @@ bool fit_sweep(const Sweep &sweep, const char *name, const FitOptions &options, 
     fit.phase_used =
         sweep.has_phase && std::any_of(sweep.points.begin(), sweep.points.end(),
                                        [](const SweepPoint &p) { return p.phase != 0; });
-    fit.band = thinned(points);
+    thin(fit.band);
     fit.sweep_low = fit.band.front().f;
     fit.sweep_high = fit.band.back().f;
     if (fit.band.size() < static_cast<std::size_t>(MIN_FIT_POINTS))
@@ -261,16 +279,16 @@ bool fit_sweep(const Sweep &sweep, const char *name, const FitOptions &options, 
     FitSetup setup{&span, 1, fit.phase_used, fit.re_given, fit.omega0};
     for (;;) {
         span = {fit.band.data(), static_cast<int>(fit.band.size()), 0};
-        const std::vector<double> le = le_starts(fit.band.back(), c, fit.phase_used);
-        fit.solution = select_model(setup, base, le.data(), static_cast<int>(le.size()));
+        const LeStarts le = le_starts(fit.band.back(), c, fit.phase_used);
+        fit.solution = select_model(setup, base, le.value, le.count);
         if (!fit.solution.ok)
             return fitter.fail("the fit does not converge to a resonance near %.6g Hz",
                                u8"anpassningen når ingen resonans nära %.6g Hz", c.Fs);
         const Followed followed = followed_band(setup, fit.solution, c.Fs);
         if (followed.first == 0 && followed.last + 1 == fit.band.size())
             break;
-        fit.band = std::vector<FitPoint>(fit.band.begin() + followed.first,
-                                         fit.band.begin() + followed.last + 1);
+        fit.band.resize(followed.last + 1);
+        fit.band.erase_front(followed.first);
     }
     fit.points_used = span.count;
     fit.band_low = fit.band.front().f;

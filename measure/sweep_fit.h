@@ -18,7 +18,6 @@
 
 #include <complex>
 #include <limits>
-#include <vector>
 
 constexpr int LOCAL_POINTS = 9;
 constexpr double BAND_RATIO = 3;
@@ -57,7 +56,7 @@ struct SweepFit {
     int points_used;              // after repeated values were merged, inside the band
     double band_low, band_high;   // Hz
     double sweep_low, sweep_high; // Hz, the sweep's ends: the band is narrower where they differ
-    std::vector<ImpedancePoint> band;
+    Buffer<ImpedancePoint> band;
 };
 
 // The fitted values in the order they are reported, for printing them in a loop.
