@@ -1,6 +1,7 @@
 #include "window/file_commands.h"
 
 #include "engine/driver_file.h"
+#include "measure/sweep_file.h"
 #include "toolkit/controls.h"
 #include "toolkit/file_dialog.h"
 #include "toolkit/test_support/box_catcher.h"
@@ -431,6 +432,9 @@ TEST_F(SweepCommands, WhatIsMissingOrWrongIsSaidAndNothingChanges) {
     put_bytes(falling_path, falling);
     put_bytes(rising_path, rising); // no resonance
     put_bytes(twelve_path, twelve);
+    // Past the reader's limit: refused before it is read.
+    const std::string huge_path = temp_path("huge.zma");
+    put_bytes(huge_path, twelve + std::string(SWEEP_FILE_MAX_BYTES, '\n'));
     const std::string cannot_use = "Impedanskurvan kunde inte anv\xE4ndas:\n";
 
     struct Case {
@@ -445,6 +449,7 @@ TEST_F(SweepCommands, WhatIsMissingOrWrongIsSaidAndNothingChanges) {
         {{falling_path}, "20", "FILFEL", cannot_use + falling_path + ", rad 3: "},
         {{rising_path}, "20", "FILFEL", cannot_use + rising_path + ": "},
         {{twelve_path}, "20", "FILFEL", cannot_use + twelve_path + ": "},
+        {{huge_path}, "20", "FILFEL", cannot_use + huge_path + ": "},
         {{free_air, falling_path}, "20", "FILFEL", cannot_use + falling_path + ", rad 3: "},
     };
     for (const Case &c : cases) {
@@ -457,6 +462,7 @@ TEST_F(SweepCommands, WhatIsMissingOrWrongIsSaidAndNothingChanges) {
         EXPECT_EQ(box.style, static_cast<UINT>(MB_OK | MB_ICONEXCLAMATION));
         EXPECT_EQ(fields(), typed) << c.files.back();
     }
+    DeleteFileA(huge_path.c_str());
 }
 
 TEST_F(SweepCommands, AFitThatCannotBeTrustedIsSaidSo) {
