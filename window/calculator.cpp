@@ -12,6 +12,7 @@
 #include <cstring>
 
 const char CALCULATOR_TITLE[] = "Elemtrix       Beräknar TS-parametrar ur uppmätt element";
+const char INPUT_ERROR_CAPTION[] = "INMATNINGSFEL";
 
 namespace {
 
@@ -76,8 +77,6 @@ constexpr int BUTTON_WIDTH = 50, BUTTON_HEIGHT = 25;
 
 // Covers the value column down to its last row.
 constexpr RECT VALUE_COLUMN = {380, 40, 470, 480};
-
-constexpr char MESSAGE_CAPTION[] = "INMATNINGSFEL";
 
 // One window per process: its controls, fonts and the records it shows.
 struct Calculator {
@@ -182,7 +181,7 @@ void show_findings(HWND window, const InputErrors &findings) {
     for (int i = 0; i < findings.count; ++i) {
         char text[128];
         std::strcpy(text, input_error_message(findings.item[i]));
-        wt_message_box(window, MESSAGE_CAPTION, text, "N");
+        wt_message_box(window, INPUT_ERROR_CAPTION, text, "N");
     }
 }
 

@@ -9,6 +9,8 @@ constexpr WPARAM ID_OPEN = 1001;
 constexpr WPARAM ID_SAVE = 1002;
 
 extern const char CALCULATOR_TITLE[];
+// The caption of every message about what the fields hold.
+extern const char INPUT_ERROR_CAPTION[];
 
 // Creates and shows the window, centred; null when it cannot be created.
 HWND create_calculator(HINSTANCE instance);

@@ -2,24 +2,35 @@
 
 #include "engine/driver.h"
 #include "engine/driver_file.h"
+#include "measure/sweep_file.h"
 #include "toolkit/controls.h"
 #include "toolkit/file_dialog.h"
 #include "window/calculator.h"
+#include "window/sweep_open.h"
 
 #include <cstring>
 
 namespace {
 
-// Description and pattern, each NUL-terminated, and the closing NUL of the list.
-constexpr char SPEAKER_FILTER[] = "Speaker filer (*.spk) \0*.spk\0";
+// Description and pattern, each NUL-terminated, and the closing NUL of the list. The open
+// dialog offers sweeps too, after the driver files; a sweep is told by its content, not by the
+// pattern it matched.
+#define SPEAKER_PAIR "Speaker filer (*.spk) \0*.spk\0"
+constexpr char SPEAKER_FILTER[] = SPEAKER_PAIR;
+constexpr char OPEN_FILTER[] =
+    SPEAKER_PAIR "Impedanskurvor (*.zma;*.txt;*.dat) \0*.zma;*.txt;*.dat\0";
+#undef SPEAKER_PAIR
 constexpr char OPEN_TITLE[] = "Hämta sparad elementdata";
 constexpr char SAVE_TITLE[] = "xxx";
 constexpr char OPEN_RESULT_KIND[] = ""; // neither kind: the title stays
 constexpr char SAVE_RESULT_KIND[] = "yyy";
 
-constexpr char FILE_ERROR_CAPTION[] = "FILFEL";
 constexpr char READ_FAILED[] = "Filen kunde inte läsas:\n";
 constexpr char WRITE_FAILED[] = "Filen kunde inte sparas:\n";
+constexpr char TOO_MANY_FILES[] = "Välj en impedanskurva i fri luft, eller den och en med "
+                                  "adderad massa: högst två filer.";
+constexpr char NOT_A_SWEEP[] = "Filen är ingen impedanskurva:\n";
+constexpr char SWEEPS_ALONE[] = "\nVälj impedanskurvor för sig, eller en elementfil för sig.";
 
 void report_file_error(HWND window, const char *what, const char *path) {
     char text[sizeof WRITE_FAILED + WT_PATH_SIZE];
@@ -28,28 +39,50 @@ void report_file_error(HWND window, const char *what, const char *path) {
     MessageBoxA(window, text, FILE_ERROR_CAPTION, MB_OK | MB_ICONEXCLAMATION);
 }
 
-// With several files chosen the buffer holds the folder, then each name after its own NUL:
-// the first file is opened.
-void chosen_open_path(char (&path)[WT_PATH_SIZE]) {
+// With several files chosen the buffer holds the folder, then each name after its own NUL and
+// an empty name after the last. False when fewer than index + 1 files were chosen.
+bool chosen_file(int index, char (&path)[WT_PATH_SIZE]) {
     lstrcpyA(path, wt_open_path);
     const int folder_length = lstrlenA(wt_open_path);
     if (wt_open_record().nFileOffset <= folder_length)
-        return;
-    const char *first_name = wt_open_path + folder_length + 1;
+        return index == 0;
+    const char *name = wt_open_path + folder_length + 1;
+    for (int i = 0; i < index && *name != '\0'; ++i)
+        name += lstrlenA(name) + 1;
+    if (*name == '\0')
+        return false;
     if (folder_length > 0 && path[folder_length - 1] != '\\')
         lstrcatA(path, "\\");
-    if (lstrlenA(path) + lstrlenA(first_name) < WT_PATH_SIZE)
-        lstrcatA(path, first_name);
+    if (lstrlenA(path) + lstrlenA(name) < WT_PATH_SIZE)
+        lstrcatA(path, name);
+    return true;
 }
 
-} // namespace
+// What the dialog chose: how many files, the first ones in order, and which are sweeps.
+struct ChosenFiles {
+    int count;
+    int sweeps;
+    int other; // the first that is no sweep; -1 when all are
+    char path[IMPORT_MAX_SWEEPS][WT_PATH_SIZE];
+};
 
-void open_driver_file(HWND window) {
-    if (wt_open_file_dialog(window, OPEN_TITLE, OPEN_RESULT_KIND, "OWN_FILTER", SPEAKER_FILTER) !=
-        0)
-        return;
+// Reading the files to tell a sweep can take a while for a large one: the wait cursor shows it.
+void sort_chosen_files(ChosenFiles &chosen) {
+    chosen = ChosenFiles{0, 0, -1, {}};
+    const HCURSOR previous = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
     char path[WT_PATH_SIZE];
-    chosen_open_path(path);
+    for (; chosen_file(chosen.count, path); ++chosen.count) {
+        if (chosen.count < IMPORT_MAX_SWEEPS)
+            lstrcpyA(chosen.path[chosen.count], path);
+        if (is_sweep_file(path))
+            ++chosen.sweeps;
+        else if (chosen.other < 0)
+            chosen.other = chosen.count;
+    }
+    SetCursor(previous);
+}
+
+void open_driver_lines(HWND window, const char *path) {
     DriverFileLines lines;
     if (!read_driver_file(path, lines)) {
         report_file_error(window, READ_FAILED, path); // the typed values stay
@@ -58,6 +91,33 @@ void open_driver_file(HWND window) {
     // Every field is set: a field without a line is emptied, so nothing of another file stays.
     for (int line = 0; line < DRIVER_FILE_LINES; ++line)
         wt_set_text(calculator_field(line), lines.text[line]);
+}
+
+} // namespace
+
+const char FILE_ERROR_CAPTION[] = "FILFEL";
+
+// Without a sweep among the chosen files the first is a driver file, as it always was; sweeps
+// are opened only by themselves, one or two.
+void open_driver_file(HWND window) {
+    if (wt_open_file_dialog(window, OPEN_TITLE, OPEN_RESULT_KIND, "OWN_FILTER", OPEN_FILTER) != 0)
+        return;
+    ChosenFiles chosen;
+    sort_chosen_files(chosen);
+    if (chosen.sweeps == 0) {
+        open_driver_lines(window, chosen.path[0]);
+    } else if (chosen.count > IMPORT_MAX_SWEEPS) {
+        MessageBoxA(window, TOO_MANY_FILES, FILE_ERROR_CAPTION, MB_OK | MB_ICONEXCLAMATION);
+    } else if (chosen.other >= 0) {
+        char text[sizeof NOT_A_SWEEP + WT_PATH_SIZE + sizeof SWEEPS_ALONE];
+        lstrcpyA(text, NOT_A_SWEEP);
+        lstrcatA(text, chosen.path[chosen.other]);
+        lstrcatA(text, SWEEPS_ALONE);
+        MessageBoxA(window, text, FILE_ERROR_CAPTION, MB_OK | MB_ICONEXCLAMATION);
+    } else {
+        const char *paths[IMPORT_MAX_SWEEPS] = {chosen.path[0], chosen.path[1]};
+        open_sweeps(window, paths, chosen.count);
+    }
 }
 
 void save_driver_file(HWND window) {

@@ -1,6 +1,7 @@
 #include "window/file_commands.h"
 
 #include "engine/driver_file.h"
+#include "measure/sweep_file.h"
 #include "toolkit/controls.h"
 #include "toolkit/file_dialog.h"
 #include "toolkit/test_support/box_catcher.h"
@@ -10,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -113,11 +115,15 @@ TEST_F(FileCommands, DialogsShowTheirTitlesAndTheSpeakerFilter) {
     ASSERT_EQ(last_dialogs.size(), 1u);
     EXPECT_EQ(last_dialogs[0].title, "H\xE4mta sparad elementdata");
     EXPECT_EQ(last_dialogs[0].first_filter, "Speaker filer (*.spk) ");
+    EXPECT_EQ(last_dialogs[0].filter_count, 2);
     const char list[] = "Speaker filer (*.spk) \0*.spk\0";
-    EXPECT_EQ(std::memcmp(wt_open_record().lpstrFilter, list, sizeof list), 0);
+    const char open_list[] = "Speaker filer (*.spk) \0*.spk\0"
+                             "Impedanskurvor (*.zma;*.txt;*.dat) \0*.zma;*.txt;*.dat\0";
+    EXPECT_EQ(std::memcmp(wt_open_record().lpstrFilter, open_list, sizeof open_list), 0);
     save_as(path);
     ASSERT_EQ(last_dialogs.size(), 1u);
     EXPECT_EQ(last_dialogs[0].title, "xxx");
+    EXPECT_EQ(last_dialogs[0].filter_count, 1);
     EXPECT_EQ(std::memcmp(wt_save_record().lpstrFilter, list, sizeof list), 0);
 }
 
@@ -253,6 +259,250 @@ TEST_F(FileCommands, ASaveIntoAMissingFolderIsReported) {
     EXPECT_EQ(boxes[0].caption, "FILFEL");
     EXPECT_EQ(boxes[0].text, "Filen kunde inte sparas:\n" + path);
     EXPECT_FALSE(exists(path));
+}
+
+// Measured impedance sweeps: the examples, copied where the dialog is given their short names.
+const std::string EXAMPLES = ELEMTRIX_EXAMPLES;
+// Lines of the driver data file, the fields in file order.
+constexpr int NAME = 0, FS = 1, RE = 2, ZMAX = 3, SD = 4, VAS = 5, QMS = 6, QES = 7, QTS = 8,
+              FS_ADDED = 9, ADDED_MASS = 10;
+const int FROM_ONE_SWEEP[] = {FS, RE, ZMAX, QMS, QES, QTS};
+
+// The build gives POSIX paths; Wine shows the root file system as drive Z.
+std::string wine_path(const std::string &posix) {
+    std::string path = "Z:" + posix;
+    for (char &c : path)
+        if (c == '/')
+            c = '\\';
+    return path;
+}
+
+std::string example_sweep(const char *name) {
+    const std::string path = temp_path(name);
+    put_bytes(path, bytes_of(wine_path(EXAMPLES + "/" + name)));
+    return path;
+}
+
+// Lines with LF or CR LF ends, without them.
+Texts lines_of(const std::string &bytes) {
+    Texts lines;
+    for (size_t start = 0, end; (end = bytes.find('\n', start)) != std::string::npos;
+         start = end + 1)
+        lines.push_back(bytes.substr(start, end - (end > start && bytes[end - 1] == '\r') - start));
+    return lines;
+}
+
+// The driver data file that elemtrix-calc --save writes for the arguments, as lines.
+Texts calc_saved(const std::string &arguments) {
+    const std::string saved = temp_path("calc.spk");
+    DeleteFileA(saved.c_str());
+    std::string command =
+        "\"" + wine_path(ELEMTRIX_CALC_EXE) + "\" " + arguments + " --save \"" + saved + "\"";
+    // Its report is not what is compared: it goes nowhere.
+    SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
+    HANDLE nowhere =
+        CreateFileA("NUL", GENERIC_WRITE, FILE_SHARE_WRITE, &inherited, OPEN_EXISTING, 0, nullptr);
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdOutput = si.hStdError = nowhere;
+    PROCESS_INFORMATION process{};
+    const bool started = CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr,
+                                        nullptr, &si, &process);
+    EXPECT_TRUE(started) << command;
+    if (started) {
+        WaitForSingleObject(process.hProcess, 60000);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
+    CloseHandle(nowhere);
+    return lines_of(bytes_of(saved));
+}
+
+bool has(const std::string &text, const std::string &part) {
+    return text.find(part) != std::string::npos;
+}
+
+struct SweepCommands : FileCommands {
+    // One file by its path; several as the user picks them: the folder typed first, which the
+    // dialog opens, then the names, each in quotes.
+    std::vector<CaughtBox> open_files(const std::vector<std::string> &paths) {
+        if (paths.size() == 1)
+            return open(paths[0]);
+        std::string names;
+        for (const std::string &path : paths)
+            names += "\"" + path.substr(temp_dir().size()) + "\" ";
+        return run(ID_OPEN, {{IDOK, temp_dir()}, {IDOK, names}});
+    }
+    // The one box a command showed, or an empty one when it showed another number.
+    CaughtBox one_box(const std::vector<std::string> &paths) {
+        const std::vector<CaughtBox> boxes = open_files(paths);
+        EXPECT_EQ(boxes.size(), 1u);
+        return boxes.size() == 1 ? boxes[0] : CaughtBox{};
+    }
+
+    const std::string free_air = example_sweep("mid-free.zma");
+    const std::string added = example_sweep("mid-20g.zma");
+};
+
+TEST_F(SweepCommands, OneSweepFillsWhatTheCalculatorSavesAndReportsTheFit) {
+    // Re is no valid value, so it is fitted; everything the sweep does not tell stays as typed.
+    const Texts typed = {"Mellanregister", "x", "6,2", "x", "132", "", "x", "x", "x", "25", "20"};
+    const Texts saved = calc_saved("--sweep \"" + free_air + "\" Sd=132");
+    ASSERT_EQ(saved.size(), 11u);
+    Texts expected = typed;
+    for (int line : FROM_ONE_SWEEP)
+        expected[line] = saved[line];
+    set_fields(typed);
+    const CaughtBox box = one_box({free_air});
+    EXPECT_EQ(fields(), expected);
+    EXPECT_EQ(box.caption, "ANPASSNING");
+    EXPECT_EQ(box.style, static_cast<UINT>(MB_OK | MB_ICONINFORMATION));
+    EXPECT_EQ(box.owner, window);
+    EXPECT_TRUE(has(box.text, "Fri luft: elemtrix-mid-free.zma, RMS-avvikelse ")) << box.text;
+    EXPECT_TRUE(has(box.text, "\nModell: ")) << box.text;
+    EXPECT_TRUE(has(box.text, "\nFs: " + saved[FS] + " \xB1 0.")) << box.text;
+    EXPECT_TRUE(has(box.text, "\nRe: " + saved[RE] + " \xB1 0.")) << box.text;
+    EXPECT_TRUE(has(box.text, "OBS: Re \xE4r anpassat")) << box.text;
+    EXPECT_FALSE(has(box.text, "Vas")) << box.text;
+    EXPECT_FALSE(has(box.text, "g\xE5r inte att lita p\xE5")) << box.text;
+}
+
+TEST_F(SweepCommands, TwoSweepsInEitherOrderFillWhatTheCalculatorSaves) {
+    // A valid Re is held as measured, and stays as typed.
+    const Texts typed = {"Mellanregister", "", "6", "", "132", "", "", "", "", "", "20"};
+    Texts expected =
+        calc_saved("--sweep \"" + free_air + "\" --added-sweep 20 \"" + added + "\" Sd=132 Re=6");
+    ASSERT_EQ(expected.size(), 11u);
+    expected[NAME] = typed[NAME];
+    const std::vector<std::vector<std::string>> orders = {{free_air, added}, {added, free_air}};
+    for (const std::vector<std::string> &order : orders) {
+        set_fields(typed);
+        const CaughtBox box = one_box(order);
+        // The dialog hands the names on in the order they were typed.
+        EXPECT_EQ(temp_dir() + (wt_open_path + std::strlen(wt_open_path) + 1), order[0]);
+        EXPECT_EQ(fields(), expected) << order[0];
+        const size_t free_line = box.text.find("Fri luft: elemtrix-mid-free.zma, RMS");
+        const size_t added_line =
+            box.text.find("\nAdderad massa 20 g: elemtrix-mid-20g.zma, RMS-avvikelse ");
+        EXPECT_LT(free_line, added_line) << box.text;
+        EXPECT_NE(added_line, std::string::npos) << box.text;
+        EXPECT_TRUE(has(box.text, "\nVas: " + expected[VAS] + " \xB1 0.")) << box.text;
+        EXPECT_TRUE(has(box.text, "\nFs med adderad massa: " + expected[FS_ADDED] + " \xB1 0."))
+            << box.text;
+        EXPECT_TRUE(has(box.text, "\nRe h\xE5lls som m\xE4tt: 6 ohm")) << box.text;
+        EXPECT_FALSE(has(box.text, "\nRe: ")) << box.text;
+    }
+}
+
+TEST_F(SweepCommands, VasComesOnlyIntoAnEmptyFieldAndNeedsSd) {
+    struct Case {
+        const char *sd, *vas, *said;
+    } cases[] = {
+        {"", "", "Vas \xE4r inte ifyllt: det r\xE4knas ur anpassningen och Sd, men Sd saknas"},
+        {"13,2", "", "Sd saknas eller \xE4r ogiltigt"},
+        {"132", "40", "Vas beh\xE5lls som inmatat"},
+    };
+    for (const Case &c : cases) {
+        const Texts typed = {"", "", "", "", c.sd, c.vas, "", "", "", "", "20"};
+        set_fields(typed);
+        const CaughtBox box = one_box({free_air, added});
+        const Texts shown = fields();
+        EXPECT_EQ(shown[SD], c.sd);
+        EXPECT_EQ(shown[VAS], c.vas);
+        EXPECT_NE(shown[FS], "") << c.sd; // the rest is filled all the same
+        EXPECT_EQ(box.caption, "ANPASSNING");
+        EXPECT_TRUE(has(box.text, c.said)) << box.text;
+    }
+}
+
+TEST_F(SweepCommands, WhatIsMissingOrWrongIsSaidAndNothingChanges) {
+    const std::string spk = temp_path("with-sweep.spk");
+    put_bytes(spk, file_bytes(SAMPLE));
+    const std::string heavier = example_sweep("mid-30g.zma");
+    std::string falling = "Freq Z\n", rising = falling, twelve = falling;
+    for (int i = 0; i < 40; ++i) {
+        falling += std::to_string(400 - 10 * i) + " 6.5\n";
+        rising += std::to_string(10 + 10 * i) + " " + std::to_string(6 + 0.1 * i) + "\n";
+    }
+    for (int i = 0; i < 12; ++i)
+        twelve += std::to_string(10 + 10 * i) + " 6.5\n";
+    const std::string falling_path = temp_path("falling.txt"),
+                      rising_path = temp_path("rising.dat"), twelve_path = temp_path("twelve.zma");
+    put_bytes(falling_path, falling);
+    put_bytes(rising_path, rising); // no resonance
+    put_bytes(twelve_path, twelve);
+    // Past the reader's limit: refused before it is read.
+    const std::string huge_path = temp_path("huge.zma");
+    put_bytes(huge_path, twelve + std::string(SWEEP_FILE_MAX_BYTES, '\n'));
+    const std::string cannot_use = "Impedanskurvan kunde inte anv\xE4ndas:\n";
+
+    struct Case {
+        std::vector<std::string> files;
+        const char *mass;
+        std::string caption, starts;
+    } cases[] = {
+        {{free_air, added}, "", "INMATNINGSFEL", "Vikt ad.massa: "},
+        {{free_air, added}, "2,0", "INMATNINGSFEL", "Vikt ad.massa: "},
+        {{free_air, added, heavier}, "20", "FILFEL", "V\xE4lj en impedanskurva i fri luft"},
+        {{spk, free_air}, "20", "FILFEL", "Filen \xE4r ingen impedanskurva:\n" + spk + "\n"},
+        {{falling_path}, "20", "FILFEL", cannot_use + falling_path + ", rad 3: "},
+        {{rising_path}, "20", "FILFEL", cannot_use + rising_path + ": "},
+        {{twelve_path}, "20", "FILFEL", cannot_use + twelve_path + ": "},
+        {{huge_path}, "20", "FILFEL", cannot_use + huge_path + ": "},
+        {{free_air, falling_path}, "20", "FILFEL", cannot_use + falling_path + ", rad 3: "},
+    };
+    for (const Case &c : cases) {
+        Texts typed(DRIVER_FILE_LINES, "typed");
+        typed[ADDED_MASS] = c.mass;
+        set_fields(typed);
+        const CaughtBox box = one_box(c.files);
+        EXPECT_EQ(box.caption, c.caption) << c.files.back();
+        EXPECT_EQ(box.text.rfind(c.starts, 0), 0u) << box.text;
+        EXPECT_EQ(box.style, static_cast<UINT>(MB_OK | MB_ICONEXCLAMATION));
+        EXPECT_EQ(fields(), typed) << c.files.back();
+    }
+    DeleteFileA(huge_path.c_str());
+}
+
+TEST_F(SweepCommands, AFitThatCannotBeTrustedIsSaidSo) {
+    // The resonance within a factor 1.5 of the sweep's start; the points scattered by ±10 %.
+    const Texts rows = lines_of(bytes_of(free_air));
+    std::string cut, scattered;
+    for (size_t i = 0; i < rows.size(); ++i) {
+        double f, z, phase;
+        if (std::sscanf(rows[i].c_str(), "%lf %lf %lf", &f, &z, &phase) != 3)
+            continue;
+        if (f >= 30)
+            cut += rows[i] + "\n";
+        scattered += std::to_string(f) + " " + std::to_string(z * (i % 2 ? 1.1 : 0.9)) + " " +
+                     std::to_string(phase) + "\n";
+    }
+    const std::string cut_path = temp_path("cut.zma"), scattered_path = temp_path("scattered.zma");
+    put_bytes(cut_path, cut);
+    put_bytes(scattered_path, scattered);
+    const struct {
+        std::string path, said;
+    } cases[] = {
+        {cut_path, "OBS: anpassningen av elemtrix-cut.zma g\xE5r inte att lita p\xE5: "
+                   "resonansen ligger n\xE4ra kurvans \xE4nde."},
+        {scattered_path, "OBS: anpassningen av elemtrix-scattered.zma g\xE5r inte att lita p\xE5: "
+                         "RMS-avvikelsen \xE4r \xF6ver 3 %"},
+    };
+    for (const auto &c : cases) {
+        set_fields(Texts(DRIVER_FILE_LINES, ""));
+        const CaughtBox box = one_box({c.path});
+        EXPECT_EQ(box.caption, "ANPASSNING") << box.text;
+        EXPECT_TRUE(has(box.text, c.said)) << box.text;
+    }
+}
+
+TEST_F(SweepCommands, ElevenLinesOfNumbersAreStillADriverFile) {
+    const std::string path = temp_path("eleven.zma");
+    put_bytes(path, file_bytes(Texts(DRIVER_FILE_LINES, "12 5")));
+    set_fields(Texts(DRIVER_FILE_LINES, "typed"));
+    EXPECT_TRUE(open(path).empty());
+    EXPECT_EQ(fields(), Texts(DRIVER_FILE_LINES, "12 5"));
 }
 
 } // namespace
