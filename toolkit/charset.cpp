@@ -1,7 +1,5 @@
 #include "toolkit/charset.h"
 
-#include <string_view>
-
 namespace {
 
 // Unicode code points of Windows-1252 bytes 0x80 to 0x9F; the five unassigned bytes are shown
@@ -11,24 +9,6 @@ const char16_t CP1252_HIGH[32] = {
     0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD, 0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178,
 };
-
-void append_utf8(std::string &out, char32_t u) {
-    if (u < 0x80) {
-        out += static_cast<char>(u);
-    } else if (u < 0x800) {
-        out += static_cast<char>(0xC0 | (u >> 6));
-        out += static_cast<char>(0x80 | (u & 0x3F));
-    } else if (u < 0x10000) {
-        out += static_cast<char>(0xE0 | (u >> 12));
-        out += static_cast<char>(0x80 | ((u >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (u & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (u >> 18));
-        out += static_cast<char>(0x80 | ((u >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((u >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (u & 0x3F));
-    }
-}
 
 // Length of the UTF-8 sequence that a lead byte starts; 0 for a byte that cannot lead one.
 int sequence_length(unsigned char c) {
@@ -41,10 +21,9 @@ int sequence_length(unsigned char c) {
 
 constexpr char32_t LAST_CODE_POINT = 0x10FFFF;
 constexpr char32_t FIRST_SURROGATE = 0xD800, LAST_SURROGATE = 0xDFFF;
-constexpr char32_t REPLACEMENT = 0xFFFD;
 
-// Decodes the character at text[i]: the length of its sequence, or 0 when the bytes there are
-// no UTF-8 (also an overlong form, a surrogate or a code point beyond Unicode's).
+} // namespace
+
 int decode_utf8(std::string_view text, std::size_t i, char32_t &u) {
     const char32_t SMALLEST[] = {0, 0, 0x80, 0x800, 0x10000}; // by sequence length
     const unsigned char lead = text[i];
@@ -64,49 +43,22 @@ int decode_utf8(std::string_view text, std::size_t i, char32_t &u) {
     return length;
 }
 
+char32_t cp1252_code_point(unsigned char c) {
+    return c >= 0x80 && c < 0xA0 ? CP1252_HIGH[c - 0x80] : c;
+}
+
+namespace {
+
 char to_cp1252(char32_t u) {
     if (u < 0x80 || (u >= 0xA0 && u < 0x100))
         return static_cast<char>(u);
     for (int i = 0; i < 32; ++i)
-        if (CP1252_HIGH[i] == u && u != REPLACEMENT)
+        if (CP1252_HIGH[i] == u && u != REPLACEMENT_CHARACTER)
             return static_cast<char>(0x80 + i);
     return '?';
 }
 
 } // namespace
-
-std::string cp1252_to_utf8(const std::string &text) {
-    std::string out;
-    out.reserve(text.size());
-    for (unsigned char c : text)
-        append_utf8(out, c >= 0x80 && c < 0xA0 ? CP1252_HIGH[c - 0x80] : c);
-    return out;
-}
-
-std::string valid_utf8(const std::string &bytes) {
-    std::string out;
-    out.reserve(bytes.size());
-    for (std::size_t i = 0; i < bytes.size();) {
-        char32_t u;
-        const int length = decode_utf8(bytes, i, u);
-        if (length == 0) {
-            append_utf8(out, REPLACEMENT);
-            ++i;
-        } else {
-            out.append(bytes, i, length);
-            i += length;
-        }
-    }
-    return out;
-}
-
-std::string path_text(const char *native) {
-#ifdef _WIN32
-    return cp1252_to_utf8(native);
-#else
-    return valid_utf8(native);
-#endif
-}
 
 std::size_t utf8_to_cp1252(const char *utf8, char *out, std::size_t size) {
     if (size == 0)
@@ -125,10 +77,4 @@ std::size_t utf8_to_cp1252(const char *utf8, char *out, std::size_t size) {
     }
     out[written] = '\0';
     return written;
-}
-
-std::string utf8_to_cp1252(const std::string &text) {
-    std::string out(text.size() + 1, '\0');
-    out.resize(utf8_to_cp1252(text.c_str(), &out[0], out.size()));
-    return out;
 }

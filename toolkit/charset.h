@@ -4,6 +4,16 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
+
+// Shown for bytes that are no character.
+constexpr char32_t REPLACEMENT_CHARACTER = 0xFFFD;
+
+// The character of a Windows-1252 byte; U+FFFD for the five that have none.
+char32_t cp1252_code_point(unsigned char c);
+// Decodes the UTF-8 character at text[i]: the length of its sequence, or 0 when the bytes there
+// are no UTF-8 (also an overlong form, a surrogate or a code point beyond Unicode's).
+int decode_utf8(std::string_view text, std::size_t i, char32_t &u);
 
 std::string cp1252_to_utf8(const std::string &text);
 // Characters Windows-1252 lacks become "?"; bytes that are not UTF-8 are kept as they are.
