@@ -1,7 +1,9 @@
 // Times one "Kalkylera" with message-free input, from the button's command to the end of the
-// repaint, on the real window.
+// repaint, on the real window; with a sweep file as argument also its import: read, fitted and
+// filled into the fields, without the box that tells how well it fits.
 #include "toolkit/controls.h"
 #include "window/calculator.h"
+#include "window/sweep_open.h"
 
 #include <windows.h>
 
@@ -9,7 +11,23 @@
 #include <cstdio>
 #include <vector>
 
-int main() {
+namespace {
+
+double median_ms(std::vector<double> &ms) {
+    std::sort(ms.begin(), ms.end());
+    return ms[ms.size() / 2];
+}
+
+double elapsed_ms(const LARGE_INTEGER &start) {
+    LARGE_INTEGER end, frequency;
+    QueryPerformanceCounter(&end);
+    QueryPerformanceFrequency(&frequency);
+    return 1000.0 * (end.QuadPart - start.QuadPart) / frequency.QuadPart;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
     const char *const worked[] = {"30", "6", "40", "500", "50", "3", "0.45", "0.39", "25", "20"};
     constexpr int RUNS = 200;
     HWND window = create_calculator(GetModuleHandleA(nullptr));
@@ -33,6 +51,23 @@ int main() {
     std::sort(ms.begin(), ms.end());
     std::printf("calculate_ms_median %.3f\ncalculate_ms_p90 %.3f\n", ms[RUNS / 2],
                 ms[RUNS * 9 / 10]);
+    if (argc == 2) {
+        constexpr int IMPORTS = 21;
+        const char *const paths[IMPORT_MAX_SWEEPS] = {argv[1], nullptr};
+        std::vector<double> import_ms;
+        for (int run = 0; run < IMPORTS; ++run) {
+            ImportRequest request;
+            static SweepImport result; // large, and one at a time
+            LARGE_INTEGER start;
+            QueryPerformanceCounter(&start);
+            if (!fill_from_sweeps(window, paths, 1, request, result))
+                return 1;
+            UpdateWindow(window);
+            GdiFlush();
+            import_ms.push_back(elapsed_ms(start));
+        }
+        std::printf("import_ms_median %.3f\n", median_ms(import_ms));
+    }
     DestroyWindow(window);
     return 0;
 }

@@ -199,33 +199,41 @@ void report_import_error(HWND window, const MeasureError &error) {
 
 } // namespace
 
-void open_sweeps(HWND window, const char *const (&paths)[IMPORT_MAX_SWEEPS], int count) {
+bool fill_from_sweeps(HWND window, const char *const (&paths)[IMPORT_MAX_SWEEPS], int count,
+                      ImportRequest &request, SweepImport &result) {
     DriverInputs typed{};
     for (int i = 0; i < INPUT_COUNT; ++i)
         wt_get_text(calculator_field(i + 1), typed.entry[i].text);
     const bool vas_empty = typed[InputId::Vas].text[0] == '\0';
     double values[INPUT_COUNT];
     checked_values(typed, values);
-    const ImportRequest request{{paths[0], paths[1]},       count,
-                                values[index(InputId::Re)], values[index(InputId::AddedMass)],
-                                values[index(InputId::Sd)], vas_empty};
+    request = {{paths[0], paths[1]},       count,
+               values[index(InputId::Re)], values[index(InputId::AddedMass)],
+               values[index(InputId::Sd)], vas_empty};
     if (count == IMPORT_MAX_SWEEPS && std::isnan(request.added_mass)) {
         MessageBoxA(window, NO_ADDED_MASS, INPUT_ERROR_CAPTION, MB_OK | MB_ICONEXCLAMATION);
-        return;
+        return false;
     }
 
-    SweepImport result;
     MeasureError error;
     const HCURSOR previous = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
     const bool imported = import_sweeps(request, result, error);
     SetCursor(previous);
     if (!imported) {
         report_import_error(window, error);
-        return;
+        return false;
     }
     for (int i = 0; i < INPUT_COUNT; ++i)
         if (result.fill[i])
             wt_set_text(calculator_field(i + 1), result.texts.entry[i].text);
+    return true;
+}
+
+void open_sweeps(HWND window, const char *const (&paths)[IMPORT_MAX_SWEEPS], int count) {
+    ImportRequest request;
+    SweepImport result;
+    if (!fill_from_sweeps(window, paths, count, request, result))
+        return;
     BoxText box{};
     describe_import(box, request, result);
     MessageBoxA(window, box.text, RESULT_CAPTION, MB_OK | MB_ICONINFORMATION);

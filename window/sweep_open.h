@@ -9,3 +9,7 @@
 // count is 1 or 2; with 2 the mass comes from the field "Vikt ad.massa". Everything is read and
 // fitted before a field changes: a missing mass or a failure changes nothing and says why.
 void open_sweeps(HWND window, const char *const (&paths)[IMPORT_MAX_SWEEPS], int count);
+
+// The same without the box on how well they fit: false where a message said why nothing changed.
+bool fill_from_sweeps(HWND window, const char *const (&paths)[IMPORT_MAX_SWEEPS], int count,
+                      ImportRequest &request, SweepImport &result);
