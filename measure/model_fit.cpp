@@ -110,12 +110,14 @@ Complex impedance(const DriverModel &model, const double *p, double omega0, int 
                   double f, Complex *derivative) {
     const double w = TWO_PI * f;
     const Complex s(0, w);
-    const Complex log_s = creep_log(w, omega0);
+    // The terms a model lacks are left out: the fits spend their time here.
+    const Complex log_s = model.creep ? creep_log(w, omega0) : Complex(0);
     const double cmes = p[CMES] + mass / p[BL2];
     const Complex lces = p[LCES] * (1.0 - p[BETA] * log_s);
     const Complex inverse_lces = inverse(s * lces);
     const Complex motional = inverse(s * cmes + 1 / p[RES] + inverse_lces);
-    const Complex root_s = std::sqrt(s);
+    const double half_root = std::sqrt(w / 2); // √(jω) = √(ω/2)·(1 + j)
+    const Complex root_s(half_root, half_root);
     const Complex inverse_coil2 = inverse(1.0 + s * p[L2] * p[G2]);
     Complex z = p[RE + span] + s * p[LE] + motional;
     if (model.semi)
