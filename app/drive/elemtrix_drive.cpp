@@ -3,6 +3,11 @@
 //   elemtrix-drive fill              types the worked example and presses "Kalkylera"
 //   elemtrix-drive close             closes the window
 //   elemtrix-drive shot FILE.bmp     saves the window's client area as a 24-bit bitmap
+//   elemtrix-drive open-sweeps FOLDER FREE ADDED
+//                                    types Sd 132 and an added mass of 20 g, presses "Öppna" and
+//                                    chooses the two sweeps in FOLDER; returns once the box that
+//                                    tells how well they fit is up
+//   elemtrix-drive ok                presses OK in that box
 //   elemtrix-drive startup EXE [TITLE]
 //                                    starts EXE, prints the milliseconds until its window (by
 //                                    default Elemtrix's) is painted and its peak memory, closes
@@ -19,7 +24,14 @@ namespace {
 
 const char TITLE[] = "Elemtrix       Beräknar TS-parametrar ur uppmätt element";
 const char *const WORKED[] = {"30", "6", "40", "500", "50", "3", "0.45", "0.39", "25", "20"};
-constexpr int CALCULATE = 1000;
+constexpr int CALCULATE = 1000, OPEN = 1001;
+// The fields of the example sweeps' driver that the sweeps do not tell, by input (0 is Fs).
+const struct {
+    int input;
+    const char *text;
+} SWEEP_EXAMPLE[] = {{3, "132"}, {9, "20"}};
+constexpr int FILE_NAME_BOX = 0x47C, FILE_NAME_EDIT = 0x480;
+const char FIT_CAPTION[] = "ANPASSNING"; // the box that tells how well the sweeps fit
 constexpr DWORD WAIT_LIMIT_MS = 20000;
 
 BOOL CALLBACK note_unpainted(HWND child, LPARAM unpainted) {
@@ -77,6 +89,72 @@ int fill() {
             SendMessageA(edits[i + 1], WM_CHAR, static_cast<unsigned char>(*c), 0);
     SendMessageA(GetDlgItem(window, CALCULATE), BM_CLICK, 0, 0);
     return wait_for_window(TITLE, WAIT_LIMIT_MS) ? 0 : 1;
+}
+
+void type(HWND edit, const char *text) {
+    for (const char *c = text; *c; ++c)
+        SendMessageA(edit, WM_CHAR, static_cast<unsigned char>(*c), 0);
+}
+
+// The file dialog, once it is up: the dialog with a file-name box.
+HWND wait_for_file_dialog(DWORD limit_ms) {
+    const DWORD start = GetTickCount();
+    for (;;) {
+        for (HWND d = FindWindowA("#32770", nullptr); d;
+             d = FindWindowExA(nullptr, d, "#32770", nullptr))
+            if (IsWindowVisible(d) &&
+                (GetDlgItem(d, FILE_NAME_BOX) || GetDlgItem(d, FILE_NAME_EDIT)))
+                return d;
+        if (GetTickCount() - start > limit_ms)
+            return nullptr;
+        Sleep(10);
+    }
+}
+
+HWND wait_for_fit_box(DWORD limit_ms) {
+    const DWORD start = GetTickCount();
+    for (;;) {
+        HWND box = FindWindowA("#32770", FIT_CAPTION);
+        if (box && painted(box, limit_ms))
+            return box;
+        if (GetTickCount() - start > limit_ms)
+            return nullptr;
+        Sleep(10);
+    }
+}
+
+HWND file_name_box(HWND dialog) {
+    HWND box = GetDlgItem(dialog, FILE_NAME_BOX);
+    return box ? box : GetDlgItem(dialog, FILE_NAME_EDIT);
+}
+
+int open_sweeps(const char *folder, const char *free, const char *added) {
+    HWND window = wait_for_window(TITLE, WAIT_LIMIT_MS);
+    if (!window)
+        return 1;
+    std::vector<HWND> edits;
+    EnumChildWindows(window, collect_edit, reinterpret_cast<LPARAM>(&edits));
+    if (edits.size() != 11)
+        return 1;
+    for (const auto &field : SWEEP_EXAMPLE)
+        type(edits[field.input + 1], field.text);
+    PostMessageA(window, WM_COMMAND, OPEN, 0);
+    // The folder first, which the dialog opens, then the two names together.
+    HWND dialog = wait_for_file_dialog(WAIT_LIMIT_MS);
+    if (!dialog)
+        return 1;
+    SetWindowTextA(file_name_box(dialog), folder);
+    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    char names[MAX_PATH * 2];
+    std::snprintf(names, sizeof names, "\"%s\" \"%s\"", free, added);
+    SetWindowTextA(file_name_box(dialog), names);
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    return wait_for_fit_box(WAIT_LIMIT_MS) ? 0 : 1;
+}
+
+int press_ok() {
+    HWND box = wait_for_fit_box(WAIT_LIMIT_MS);
+    return box && PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0) ? 0 : 1;
 }
 
 int close() {
@@ -167,10 +245,16 @@ int main(int argc, char **argv) {
         return close();
     if (argc == 3 && std::strcmp(argv[1], "shot") == 0)
         return shot(argv[2]);
+    if (argc == 5 && std::strcmp(argv[1], "open-sweeps") == 0)
+        return open_sweeps(argv[2], argv[3], argv[4]);
+    if (argc == 2 && std::strcmp(argv[1], "ok") == 0)
+        return press_ok();
     // The title's own letters may not survive a POSIX command line, so it is the default.
     if ((argc == 3 || argc == 4) && std::strcmp(argv[1], "startup") == 0)
         return startup(argv[2], argc == 4 ? argv[3] : TITLE);
-    std::fputs("usage: elemtrix-drive fill | close | shot FILE.bmp | startup EXE [TITLE]\n",
-               stderr);
+    std::fputs(
+        "usage: elemtrix-drive fill | close | shot FILE.bmp | open-sweeps FOLDER FREE ADDED | "
+        "ok | startup EXE [TITLE]\n",
+        stderr);
     return 2;
 }
