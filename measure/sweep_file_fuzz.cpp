@@ -1,6 +1,6 @@
 // Any bytes as an impedance sweep, read only: reading must stay inside the buffer and end, keep
 // only what it promises, and what it reads as a sweep the file dialog's quick look must also
-// take for one. The fit has a target of its own, as it costs a thousand times the reading.
+// take for one. The fit has a target of its own, as a fit costs some hundreds of readings.
 // Inputs over FUZZ_MAX_BYTES are refused at once: the reader has no branch that only a longer
 // text reaches (a sweep's twenty rows fit, and so does a number over the reader's 64
 // characters), and longer texts would only slow every run.
