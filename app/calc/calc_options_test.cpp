@@ -28,7 +28,7 @@ TEST(Options, FilesAndValuesInCommandLineOrder) {
 }
 
 TEST(Options, ValuesAreCutLikeTheirFields) {
-    const CalcOptions o = parse({"Sd=123456", "Fs=123456789", "Name=\xC3\x85sa"});
+    const CalcOptions o = parse({"Sd=123456", "Fs=123456789", u8"Name=Åsa"});
     EXPECT_STREQ(o.values.text[4], "1234");
     EXPECT_STREQ(o.values.text[1], "12345678");
 #ifndef _WIN32

@@ -18,7 +18,7 @@ static const char FS_COLOUR[] = "#c0392b";
 static const char LEVEL_COLOUR[] = "#2e8b57";
 static const char SIDE_COLOUR[] = "#d35400";
 
-static const char REPLACEMENT_UTF8[] = "\xEF\xBF\xBD"; // U+FFFD
+static const char REPLACEMENT_UTF8[] = u8"\uFFFD";
 
 std::string xml_text(const std::string &utf8) {
     std::string out;
@@ -246,8 +246,8 @@ std::string sweep_svg(const std::string &title, const std::vector<SweepCurve> &c
     out += "<rect x=\"" + coordinate(legend_x - LEGEND_GAP) + "\" y=\"" + coordinate(TOP + 1) +
            "\" width=\"" + coordinate(LEGEND_WIDTH) + "\" height=\"" +
            coordinate(legend_height - 2) + "\" fill=\"white\" fill-opacity=\"0.85\"/>\n";
-    out += label(legend_x, TOP + LEGEND_LINE, "start",
-                 "ringar: m\xC3\xA4tning, linjer: anpassad modell");
+    out +=
+        label(legend_x, TOP + LEGEND_LINE, "start", u8"ringar: mätning, linjer: anpassad modell");
     for (std::size_t k = 0; k < curves.size(); ++k) {
         const SweepCurve &c = curves[k];
         const char *colour = SWEEP_COLOURS[k % SWEEP_COLOUR_COUNT];

@@ -30,12 +30,12 @@ std::string decimal_text(double value, int decimals) {
     return wt_format_number(text, value, decimals);
 }
 
-const char PLUS_MINUS[] = "\xC2\xB1";
+const char PLUS_MINUS[] = u8"±";
 
 constexpr std::size_t CAPTION_WIDTH = 16; // "Känslighet Watt" and a blank
 constexpr std::size_t VALUE_WIDTH = 12;
 constexpr std::size_t SPREAD_WIDTH = 10;
-static const char MOST_FROM[] = "  (mest fr\xC3\xA5n ";
+static const char MOST_FROM[] = u8"  (mest från ";
 
 std::string pad_right(const std::string &cp1252, std::size_t width) {
     std::string s = cp1252;
@@ -79,7 +79,7 @@ std::string check_report(const CalcDriver &d) {
 }
 
 std::string explain_report(const CalcDriver &d) {
-    std::string out = cp1252_to_utf8("Ber\xE4kning:\n");
+    std::string out = u8"Beräkning:\n";
     for (const std::string &line : explain_calculation(d.inputs, d.results))
         out += line + "\n";
     return out;

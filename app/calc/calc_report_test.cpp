@@ -15,9 +15,9 @@ CalcDriver worked(const char *name = "Test") {
 
 TEST(TextReport, NameFindingsAndTwentyAlignedRows) {
     const std::string r = text_report(worked("\xC5sa"));
-    EXPECT_EQ(r.substr(0, r.find("Fs ")), "Fil: w.spk\nNamn: \xC3\x85sa\n");
+    EXPECT_EQ(r.substr(0, r.find("Fs ")), u8"Fil: w.spk\nNamn: Åsa\n");
     EXPECT_NE(r.find("Fs                     30.00  Hz\n"), std::string::npos);
-    EXPECT_NE(r.find("K\xC3\xA4nslighet Watt     0.002880  Watt\n"), std::string::npos);
+    EXPECT_NE(r.find(u8"Känslighet Watt     0.002880  Watt\n"), std::string::npos);
     EXPECT_NE(r.find("Res                    34.00  ohm\n"), std::string::npos);
     EXPECT_EQ(r.find("INMATNINGSFEL"), std::string::npos);
     std::size_t rows = 0;
@@ -29,7 +29,7 @@ TEST(TextReport, NameFindingsAndTwentyAlignedRows) {
 TEST(TextReport, FindingsComeBeforeTheRows) {
     const CalcDriver d = calculate_driver("e.spk", split_driver_file("x\n12,5\n"));
     const std::string r = text_report(d);
-    EXPECT_NE(r.find("INMATNINGSFEL: Fs: Anv\xC3\xA4nd punkt som komma!\n"
+    EXPECT_NE(r.find(u8"INMATNINGSFEL: Fs: Använd punkt som komma!\n"
                      "INMATNINGSFEL: Re: Ingen inmatning!\n"),
               std::string::npos);
     EXPECT_NE(r.find("nan  ohm"), std::string::npos);
@@ -37,19 +37,18 @@ TEST(TextReport, FindingsComeBeforeTheRows) {
 
 TEST(TextReport, UncertaintiesCheckAndExplain) {
     const CalcDriver d = worked();
-    EXPECT_EQ(check_report(d),
-              "RIMLIGHET: Qes (0.450) avviker 15.0 % fr\xC3\xA5n Qms/(Ro-1) = 0.529\n");
+    EXPECT_EQ(check_report(d), u8"RIMLIGHET: Qes (0.450) avviker 15.0 % från Qms/(Ro-1) = 0.529\n");
     Uncertainties u{};
     for (RowUncertainty &r : u.row)
         r = {0, -1};
     u.row[SHOWN_INPUT_COUNT + 4] = {7.75, static_cast<int>(InputId::FsAdded)};
     const std::string t = text_report(d, &u);
-    EXPECT_NE(t.find("\nFs                     30.00 \xC2\xB1      0.00  Hz\n"), std::string::npos);
-    EXPECT_NE(t.find("\nMms                    45.45 \xC2\xB1      7.75  Gram  (mest fr\xC3\xA5n "
+    EXPECT_NE(t.find(u8"\nFs                     30.00 ±      0.00  Hz\n"), std::string::npos);
+    EXPECT_NE(t.find(u8"\nMms                    45.45 ±      7.75  Gram  (mest från "
                      "FsAdded)\n"),
               std::string::npos);
     const std::string e = explain_report(d);
-    EXPECT_EQ(e.rfind("Ber\xC3\xA4kning:\nRo = Zmax / Re = 40 / 6 = 6.67 ohm\n", 0), 0u);
+    EXPECT_EQ(e.rfind(u8"Beräkning:\nRo = Zmax / Re = 40 / 6 = 6.67 ohm\n", 0), 0u);
     EXPECT_EQ(std::count(e.begin(), e.end(), '\n'), 15);
 }
 

@@ -18,10 +18,9 @@ constexpr std::size_t NAME_WIDTH = 6, CLASSIC_WIDTH = 12, FITTED_WIDTH = 14, ERR
 constexpr double ROUNDING_PERCENT = 1e-9;
 constexpr std::size_t FIELD_NAME_WIDTH = 22; // "Fs med adderad massa" and two blanks
 
-// UTF-8, written as bytes: the compiler would turn the characters into Windows-1252.
-const char INVERSE_SQUARE[] = "1/(2\xCF\x80"
-                              "f)\xC2\xB2";
-const char PARALLEL[] = "\xE2\x88\xA5";
+// The report is UTF-8: u8 literals stay UTF-8 where the compiler makes plain ones Windows-1252.
+const char INVERSE_SQUARE[] = u8"1/(2πf)²";
+const char PARALLEL[] = u8"∥";
 
 // The classic reading of the peak, where the fitted values have one.
 const struct {
@@ -95,13 +94,13 @@ std::string estimate_row(const char *name, Estimate e, const char *unit, double 
 std::string model_text(const DriverModel &model) {
     std::string coil = "talspole Le";
     if (model.semi)
-        coil += " + K\xC2\xB7\xE2\x88\x9A(j\xCF\x89)";
+        coil += u8" + K·√(jω)";
     if (model.lossy)
         coil += std::string(" + R2 ") + PARALLEL + " L2";
     if (!model.semi && !model.lossy)
-        coil += " utan f\xC3\xB6rluster";
-    return std::string(model.creep ? "upph\xC3\xA4ngning med krypning (LOG, \xCE\xB2)"
-                                   : "upph\xC3\xA4ngning utan krypning") +
+        coil += u8" utan förluster";
+    return std::string(model.creep ? u8"upphängning med krypning (LOG, β)"
+                                   : u8"upphängning utan krypning") +
            ", " + coil;
 }
 
@@ -111,10 +110,10 @@ std::string quality_text(const FitQuality &q) {
                       " % av |Z|, punktspridning " + shown(q.scatter_percent, RESIDUAL_DIGITS) +
                       " %\n";
     if (q.error_scale > 1)
-        out += "OBS: modellens avvikelse \xC3\xB6verstiger m\xC3\xA4tningens spridning "
-               "mer \xC3\xA4n " +
+        out += u8"OBS: modellens avvikelse överstiger mätningens spridning "
+               u8"mer än " +
                shown(MISFIT_RATIO, 1) +
-               " g\xC3\xA5nger; medelfelen \xC3\xA4r "
+               u8" gånger; medelfelen är "
                "multiplicerade med RMS/spridning = " +
                shown(q.error_scale, RESIDUAL_DIGITS) + "\n";
     return out;
@@ -137,27 +136,22 @@ std::string sweep_report(const MeasuredSweep &s) {
             estimate_row(row.name, {e.value * row.scale, e.error * row.scale}, row.unit, classic);
     }
     const ClassicValues &c = fit.classic;
-    out +=
-        "F1 och F2 (klassiskt): " + shown(c.F1) + " och " + shown(c.F2) +
-        " Hz, d\xC3\xA4r |Z| = \xE2\x88\x9A(Re\xC2\xB7Zmax) = " + shown(std::sqrt(c.Re * c.Zmax)) +
-        " ohm\n";
-    out += "Anpassning: " + std::to_string(fit.points_used) + " punkter fr\xC3\xA5n " +
+    out += "F1 och F2 (klassiskt): " + shown(c.F1) + " och " + shown(c.F2) +
+           u8" Hz, där |Z| = √(Re·Zmax) = " + shown(std::sqrt(c.Re * c.Zmax)) + " ohm\n";
+    out += "Anpassning: " + std::to_string(fit.points_used) + u8" punkter från " +
            shown(fit.band_low) + " till " + shown(fit.band_high) + " Hz, " +
            (fit.phase_used ? "komplex impedans (|Z| och fas)" : "|Z| utan fas") + ", " +
            model_text(fit.solution.model) + ", " + quality_text(fit.quality);
     if (fit.band_low != fit.sweep_low || fit.band_high != fit.sweep_high)
-        out += "Bandet: svepet g\xC3\xA5r fr\xC3\xA5n " + shown(fit.sweep_low) + " till " +
+        out += u8"Bandet: svepet går från " + shown(fit.sweep_low) + " till " +
                shown(fit.sweep_high) +
-               " Hz; utanf\xC3\xB6r bandet f\xC3\xB6ljer modellen det "
-               "inte (lokal RMS-avvikelse \xC3\xB6ver " +
-               shown(BAND_RATIO, 1) + " g\xC3\xA5nger punktspridningen)\n";
+               u8" Hz; utanför bandet följer modellen det "
+               u8"inte (lokal RMS-avvikelse över " +
+               shown(BAND_RATIO, 1) + u8" gånger punktspridningen)\n";
     if (fit.solution.model.creep)
-        out += "Med krypning \xC3\xA4r Fs d\xC3\xA4r den motoriska impedansen \xC3\xA4r reell, "
-               "Qms = \xCF\x89s\xC2\xB7"
-               "Cmes\xC2\xB7Rmot(Fs) och Qes = "
-               "\xCF\x89s\xC2\xB7"
-               "Cmes\xC2\xB7Re; |Z| n\xC3\xA5r sin topp n\xC3\xA5got "
-               "ovanf\xC3\xB6r Fs\n";
+        out += u8"Med krypning är Fs där den motoriska impedansen är reell, "
+               u8"Qms = ωs·Cmes·Rmot(Fs) och Qes = ωs·Cmes·Re; |Z| når sin topp något "
+               u8"ovanför Fs\n";
     return out;
 }
 
@@ -165,7 +159,7 @@ std::string joint_report(const Measurement &m) {
     const JointMassFit &j = m.joint;
     const AddedMassResult &a = m.added;
     std::string out = "Adderad massa, gemensam anpassning av " + std::to_string(j.sweeps) +
-                      " svep (Bl, upph\xC3\xA4ngning och talspole gemensamma, massan Mms + m), " +
+                      u8" svep (Bl, upphängning och talspole gemensamma, massan Mms + m), " +
                       quality_text(j.quality);
     out += estimate_row("Mms", j.Mms, "Gram") + estimate_row("Cms", j.Cms, "m/N") +
            estimate_row("Bl", j.Bl, "Tm");
@@ -173,17 +167,17 @@ std::string joint_report(const Measurement &m) {
         out += estimate_row("beta", j.Beta, "");
     char difference[40];
     std::snprintf(difference, sizeof difference, "%+.1f", 100 * (a.Mms.value / j.Mms.value - 1));
-    out += "Den r\xC3\xA4ta linjens Mms " + with_error(a.Mms) + " g avviker " + difference +
-           " % fr\xC3\xA5n den gemensamma anpassningens\n";
-    out += "Fs med " + mass_text(j.mass) +
-           " g = Fs/\xE2\x88\x9A(1 + m/Mms): " + with_error(j.FsAdded) + " Hz\n";
+    out += u8"Den räta linjens Mms " + with_error(a.Mms) + " g avviker " + difference +
+           u8" % från den gemensamma anpassningens\n";
+    out += "Fs med " + mass_text(j.mass) + u8" g = Fs/√(1 + m/Mms): " + with_error(j.FsAdded) +
+           " Hz\n";
     return out;
 }
 
 std::string added_mass_report(const Measurement &m) {
     const AddedMassResult &a = m.added;
-    std::string out = std::string("Adderad massa: r\xC3\xA4t linje ") + INVERSE_SQUARE +
-                      " = Cms\xC2\xB7(Mms + m) genom " + std::to_string(a.masses + 1) +
+    std::string out = std::string(u8"Adderad massa: rät linje ") + INVERSE_SQUARE +
+                      u8" = Cms·(Mms + m) genom " + std::to_string(a.masses + 1) +
                       " resonanser, RMS-avvikelse " +
                       shown(a.rms_percent < ROUNDING_PERCENT ? 0 : a.rms_percent, RESIDUAL_DIGITS) +
                       " % av " + INVERSE_SQUARE + "\n";
@@ -195,9 +189,9 @@ std::string added_mass_report(const Measurement &m) {
 std::string vas_report(const Estimate &vas) {
     char air[160];
     std::snprintf(air, sizeof air,
-                  " Liter (luftens densitet %g kg/m\xC2\xB3, ljudets hastighet %g m/s)\n",
-                  AIR_DENSITY, SPEED_OF_SOUND);
-    return "Vas fr\xC3\xA5n Cms och Sd: " + with_error(vas) + air;
+                  u8" Liter (luftens densitet %g kg/m³, ljudets hastighet %g m/s)\n", AIR_DENSITY,
+                  SPEED_OF_SOUND);
+    return u8"Vas från Cms och Sd: " + with_error(vas) + air;
 }
 
 } // namespace
@@ -284,25 +278,25 @@ std::string measurement_report(const Measurement &m) {
     if (m.fields.vas_from_compliance)
         out += vas_report(m.fields.input[index(InputId::Vas)]);
     if (!m.sweeps.front().fit.re_given)
-        out += "OBS: Re \xC3\xA4r anpassat, inte m\xC3\xA4tt. Re m\xC3\xA4tt med en ohmmeter "
-               "(likstr\xC3\xB6m) \xC3\xA4r s\xC3\xA4krare: ange det som Re=OHM.\n";
+        out += u8"OBS: Re är anpassat, inte mätt. Re mätt med en ohmmeter "
+               u8"(likström) är säkrare: ange det som Re=OHM.\n";
 
     const DriverFileLines lines = measured_lines(m);
-    out += "\nF\xC3\xA4lten:\n" + pad_right("Namn", FIELD_NAME_WIDTH) +
-           cp1252_to_utf8(lines.text[0]) + "\n";
+    out += u8"\nFälten:\n" + pad_right("Namn", FIELD_NAME_WIDTH) + cp1252_to_utf8(lines.text[0]) +
+           "\n";
     for (int i = 0; i < INPUT_COUNT; ++i)
         out += cp1252_to_utf8(pad_right(INPUT_DESCRIPTORS[i].message_name, FIELD_NAME_WIDTH)) +
                lines.text[i + 1] + "\n";
 
-    out += std::string("\nV\xC3\xA4rdekolumnen, med ") + PLUS_MINUS +
-           " fr\xC3\xA5n de anpassade v\xC3\xA4rdenas medelfel; deras korrelationer f\xC3\xB6rs "
+    out += std::string(u8"\nVärdekolumnen, med ") + PLUS_MINUS +
+           u8" från de anpassade värdenas medelfel; deras korrelationer förs "
            "inte vidare.\n";
     std::string left_out;
     for (int i = 0; i < INPUT_COUNT; ++i)
         if (m.left_out[i])
             left_out += std::string(left_out.empty() ? "" : ", ") + INPUT_DESCRIPTORS[i].name;
     if (!left_out.empty())
-        out += "Utan " + std::string(PLUS_MINUS) + " fr\xC3\xA5n " + left_out +
-               ": medelfelet \xC3\xA4r ok\xC3\xA4nt eller st\xC3\xB6rre \xC3\xA4n v\xC3\xA4rdet.\n";
+        out += "Utan " + std::string(PLUS_MINUS) + u8" från " + left_out +
+               u8": medelfelet är okänt eller större än värdet.\n";
     return out;
 }

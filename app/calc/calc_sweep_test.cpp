@@ -102,14 +102,14 @@ TEST(Sweep, ReportTellsWhatWasFittedAndWhatGiven) {
                 m, error))
         << error.message;
     const std::string fitted = measurement_report(m);
-    for (const char *part : {"Fri luft: mid-free.zma\n", "Adderad massa 20 g: mid-20g.zma\n",
-                             "genom 2 resonanser", "Vas fr\xC3\xA5n Cms och Sd: ",
-                             "(luftens densitet 1.204 kg/m\xC2\xB3, ljudets hastighet 343.2 m/s)",
-                             "OBS: Re \xC3\xA4r anpassat", "talspole Le + R2 \xE2\x88\xA5 L2",
-                             "komplex impedans (|Z| och fas)", "Vikt ad.massa         20\n",
-                             "korrelationer f\xC3\xB6rs inte vidare"})
+    for (const char *part :
+         {"Fri luft: mid-free.zma\n", "Adderad massa 20 g: mid-20g.zma\n", "genom 2 resonanser",
+          u8"Vas från Cms och Sd: ",
+          u8"(luftens densitet 1.204 kg/m³, ljudets hastighet 343.2 m/s)", u8"OBS: Re är anpassat",
+          u8"talspole Le + R2 ∥ L2", "komplex impedans (|Z| och fas)", "Vikt ad.massa         20\n",
+          u8"korrelationer förs inte vidare"})
         EXPECT_TRUE(has(fitted, part)) << part << "\n" << fitted;
-    EXPECT_FALSE(has(fitted, "Utan \xC2\xB1"));
+    EXPECT_FALSE(has(fitted, u8"Utan ±"));
 
     // Re and Vas given, no added mass: nothing about them is fitted, FsAdded stays empty.
     ASSERT_TRUE(measure(parse({"--sweep", "mid-free.zma", "Sd=132", "Re=6", "Vas=20.5"}), m, error))
@@ -117,7 +117,7 @@ TEST(Sweep, ReportTellsWhatWasFittedAndWhatGiven) {
     const std::string given = measurement_report(m);
     EXPECT_TRUE(has(given, "angivet  ohm\n")) << given;
     EXPECT_TRUE(has(given, "Vas                   20.5\n")) << given;
-    for (const char *part : {"OBS", "Adderad massa", "Vas fr\xC3\xA5n"})
+    for (const char *part : {"OBS", "Adderad massa", u8"Vas från"})
         EXPECT_FALSE(has(given, part)) << part;
     EXPECT_STREQ(m.driver.inputs[InputId::FsAdded].text, "");
 }
@@ -139,7 +139,7 @@ TEST(Sweep, ValuesBeyondTheirFieldsOrTheirErrors) {
         << error.message;
     EXPECT_TRUE(m.left_out[static_cast<int>(InputId::Vas)]);
     EXPECT_FALSE(m.left_out[static_cast<int>(InputId::Fs)]);
-    EXPECT_TRUE(has(measurement_report(m), "Utan \xC2\xB1 fr\xC3\xA5n Vas: "));
+    EXPECT_TRUE(has(measurement_report(m), u8"Utan ± från Vas: "));
 }
 
 } // namespace
