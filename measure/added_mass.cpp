@@ -134,6 +134,16 @@ bool fit_masses_jointly(const char *free_name, const SweepFit *const *fits, cons
     return true;
 }
 
+bool fit_added_masses(const char *const *names, const SweepFit *const *fits, const double *masses,
+                      int count, AddedMassResult &line, JointMassFit &joint, MeasureError &error) {
+    Buffer<MassResonance> resonances;
+    for (int i = 1; i < count; ++i)
+        if (!resonances.push_back({names[i], masses[i], fits[i]->Fs}))
+            return measure_error(error, names[0], 0, "out of memory", u8"minnet räcker inte");
+    return fit_added_mass(names[0], fits[0]->Fs, resonances.data(), count - 1, line, error) &&
+           fit_masses_jointly(names[0], fits, masses, count, line.Mms.value, joint, error);
+}
+
 Estimate vas_from_compliance(Estimate cms, double sd_cm2) {
     const double sd = sd_cm2 * SQUARE_METRES_PER_SQUARE_CM;
     const double factor =

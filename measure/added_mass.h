@@ -56,5 +56,11 @@ struct JointMassFit {
 bool fit_masses_jointly(const char *free_name, const SweepFit *const *fits, const double *masses,
                         int count, double start_mms, JointMassFit &joint, MeasureError &error);
 
+// With added masses, both: the line through every resonance, a cross-check, then the joint fit
+// that starts from its Mms. names, fits and masses (gram) per sweep, the free-air sweep first
+// with mass 0. False with error set at the first that fails.
+bool fit_added_masses(const char *const *names, const SweepFit *const *fits, const double *masses,
+                      int count, AddedMassResult &line, JointMassFit &joint, MeasureError &error);
+
 // Litre, from the compliance in m/N and Sd in cm².
 Estimate vas_from_compliance(Estimate cms, double sd_cm2);

@@ -32,13 +32,11 @@ bool import_sweeps(const ImportRequest &request, SweepImport &result, MeasureErr
             std::swap(result.sweeps[FREE], result.sweeps[ADDED]);
         ImportedSweep &free = result.sweeps[FREE], &loaded = result.sweeps[ADDED];
         loaded.mass = request.added_mass;
-        const MassResonance resonance{loaded.path, loaded.mass, loaded.fit.Fs};
-        if (!fit_added_mass(free.path, free.fit.Fs, &resonance, 1, result.line, error))
-            return false;
+        const char *names[IMPORT_MAX_SWEEPS] = {free.path, loaded.path};
         const SweepFit *fits[IMPORT_MAX_SWEEPS] = {&free.fit, &loaded.fit};
         const double masses[IMPORT_MAX_SWEEPS] = {0, loaded.mass};
-        if (!fit_masses_jointly(free.path, fits, masses, IMPORT_MAX_SWEEPS, result.line.Mms.value,
-                                result.joint, error))
+        if (!fit_added_masses(names, fits, masses, IMPORT_MAX_SWEEPS, result.line, result.joint,
+                              error))
             return false;
     }
 

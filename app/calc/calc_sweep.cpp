@@ -209,22 +209,18 @@ bool measure_driver(const CalcOptions &o, Measurement &m, MeasureError &error) {
         if (!read_and_fit(a.path, a.grams, options, m, error))
             return false;
     const MeasuredSweep &free = m.sweeps.front();
-    std::vector<MassResonance> resonances;
-    for (std::size_t i = 1; i < m.sweeps.size(); ++i)
-        resonances.push_back({m.sweeps[i].path, m.sweeps[i].mass, m.sweeps[i].fit.Fs});
-    m.has_added_mass = !resonances.empty();
-    if (m.has_added_mass && !fit_added_mass(free.path, free.fit.Fs, resonances.data(),
-                                            static_cast<int>(resonances.size()), m.added, error))
-        return false;
+    m.has_added_mass = m.sweeps.size() > 1;
     if (m.has_added_mass) {
+        std::vector<const char *> names;
         std::vector<const SweepFit *> fits;
         std::vector<double> masses;
         for (const MeasuredSweep &s : m.sweeps) {
+            names.push_back(s.path);
             fits.push_back(&s.fit);
             masses.push_back(s.mass);
         }
-        if (!fit_masses_jointly(free.path, fits.data(), masses.data(),
-                                static_cast<int>(fits.size()), m.added.Mms.value, m.joint, error))
+        if (!fit_added_masses(names.data(), fits.data(), masses.data(),
+                              static_cast<int>(fits.size()), m.added, m.joint, error))
             return false;
     }
     m.fields = driver_fields(free.fit, m.has_added_mass ? &m.joint : nullptr,

@@ -56,10 +56,12 @@ bool painted(HWND window, DWORD limit_ms) {
            nothing_to_paint(window);
 }
 
-HWND wait_for_window(const char *title, DWORD limit_ms) {
+// The program's window of that class and title (a top-level window's class is its title), once
+// it is painted.
+HWND wait_for_window(const char *class_name, const char *title, DWORD limit_ms) {
     const DWORD start = GetTickCount();
     for (;;) {
-        HWND window = FindWindowA(title, title);
+        HWND window = FindWindowA(class_name, title);
         if (window && painted(window, limit_ms))
             return window;
         if (GetTickCount() - start > limit_ms)
@@ -77,7 +79,7 @@ BOOL CALLBACK collect_edit(HWND child, LPARAM list) {
 }
 
 int fill() {
-    HWND window = wait_for_window(TITLE, WAIT_LIMIT_MS);
+    HWND window = wait_for_window(TITLE, TITLE, WAIT_LIMIT_MS);
     if (!window)
         return 1;
     std::vector<HWND> edits; // the name field first, then the inputs in their order
@@ -88,7 +90,7 @@ int fill() {
         for (const char *c = WORKED[i]; *c; ++c)
             SendMessageA(edits[i + 1], WM_CHAR, static_cast<unsigned char>(*c), 0);
     SendMessageA(GetDlgItem(window, CALCULATE), BM_CLICK, 0, 0);
-    return wait_for_window(TITLE, WAIT_LIMIT_MS) ? 0 : 1;
+    return wait_for_window(TITLE, TITLE, WAIT_LIMIT_MS) ? 0 : 1;
 }
 
 void type(HWND edit, const char *text) {
@@ -111,25 +113,13 @@ HWND wait_for_file_dialog(DWORD limit_ms) {
     }
 }
 
-HWND wait_for_fit_box(DWORD limit_ms) {
-    const DWORD start = GetTickCount();
-    for (;;) {
-        HWND box = FindWindowA("#32770", FIT_CAPTION);
-        if (box && painted(box, limit_ms))
-            return box;
-        if (GetTickCount() - start > limit_ms)
-            return nullptr;
-        Sleep(10);
-    }
-}
-
 HWND file_name_box(HWND dialog) {
     HWND box = GetDlgItem(dialog, FILE_NAME_BOX);
     return box ? box : GetDlgItem(dialog, FILE_NAME_EDIT);
 }
 
 int open_sweeps(const char *folder, const char *free, const char *added) {
-    HWND window = wait_for_window(TITLE, WAIT_LIMIT_MS);
+    HWND window = wait_for_window(TITLE, TITLE, WAIT_LIMIT_MS);
     if (!window)
         return 1;
     std::vector<HWND> edits;
@@ -149,11 +139,11 @@ int open_sweeps(const char *folder, const char *free, const char *added) {
     std::snprintf(names, sizeof names, "\"%s\" \"%s\"", free, added);
     SetWindowTextA(file_name_box(dialog), names);
     PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-    return wait_for_fit_box(WAIT_LIMIT_MS) ? 0 : 1;
+    return wait_for_window("#32770", FIT_CAPTION, WAIT_LIMIT_MS) ? 0 : 1;
 }
 
 int press_ok() {
-    HWND box = wait_for_fit_box(WAIT_LIMIT_MS);
+    HWND box = wait_for_window("#32770", FIT_CAPTION, WAIT_LIMIT_MS);
     return box && PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0) ? 0 : 1;
 }
 
@@ -164,7 +154,7 @@ int close() {
 
 // The client area as the screen shows it, in a file that two builds' runs can be compared by.
 int shot(const char *path) {
-    HWND window = wait_for_window(TITLE, WAIT_LIMIT_MS);
+    HWND window = wait_for_window(TITLE, TITLE, WAIT_LIMIT_MS);
     RECT client;
     if (!window || !GetClientRect(window, &client))
         return 1;
@@ -218,7 +208,7 @@ int startup(const char *exe, const char *title) {
     if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
                         &pi))
         return 1;
-    HWND window = wait_for_window(title, WAIT_LIMIT_MS);
+    HWND window = wait_for_window(title, title, WAIT_LIMIT_MS);
     QueryPerformanceCounter(&end);
     PROCESS_MEMORY_COUNTERS memory{};
     GetProcessMemoryInfo(pi.hProcess, &memory, sizeof memory);
