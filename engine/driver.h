@@ -1,7 +1,7 @@
 // The ten measured inputs of a loudspeaker driver and the twelve parameters derived from them.
 #pragma once
 
-#include "toolkit/number_text.h"
+#include "base/number_text.h"
 
 constexpr int INPUT_COUNT = 10;
 constexpr int INPUT_TEXT_SIZE = 16; // 15 characters and the terminator

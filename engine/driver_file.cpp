@@ -1,7 +1,7 @@
 #include "engine/driver_file.h"
 
 #include "engine/driver.h"
-#include "toolkit/text_file.h"
+#include "base/text_file.h"
 
 int driver_file_line_limit(int line) {
     return line == 0 ? DRIVER_NAME_LIMIT : INPUT_DESCRIPTORS[line - 1].text_limit;

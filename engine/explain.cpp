@@ -1,6 +1,6 @@
 #include "engine/explain.h"
 
-#include "toolkit/number_text.h"
+#include "base/number_text.h"
 
 #include <cmath>
 #include <cstdio>

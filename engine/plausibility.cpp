@@ -1,7 +1,7 @@
 #include "engine/plausibility.h"
 
 #include "engine/input_check.h"
-#include "toolkit/number_text.h"
+#include "base/number_text.h"
 
 #include <cmath>
 

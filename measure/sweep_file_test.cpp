@@ -1,6 +1,6 @@
 #include "measure/sweep_file.h"
 
-#include "toolkit/test_support/file_bytes.h"
+#include "base/test_support/file_bytes.h"
 
 #include <gtest/gtest.h>
 

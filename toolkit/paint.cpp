@@ -1,6 +1,6 @@
 #include "toolkit/paint.h"
 
-#include "toolkit/number_text.h"
+#include "base/number_text.h"
 #include "toolkit/top_window.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include "engine/input_check.h"
 #include "toolkit/controls.h"
 #include "toolkit/message.h"
-#include "toolkit/number_text.h"
+#include "base/number_text.h"
 #include "toolkit/paint.h"
 #include "toolkit/top_window.h"
 #include "window/file_commands.h"

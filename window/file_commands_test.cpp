@@ -6,7 +6,7 @@
 #include "toolkit/file_dialog.h"
 #include "toolkit/test_support/box_catcher.h"
 #include "toolkit/test_support/dialog_driver.h"
-#include "toolkit/test_support/file_bytes.h"
+#include "base/test_support/file_bytes.h"
 #include "window/calculator.h"
 
 #include <gtest/gtest.h>

@@ -2,9 +2,9 @@
 
 #include "engine/input_check.h"
 #include "measure/field_text.h"
-#include "toolkit/charset.h"
+#include "base/charset.h"
 #include "toolkit/controls.h"
-#include "toolkit/number_text.h"
+#include "base/number_text.h"
 #include "window/calculator.h"
 #include "window/file_commands.h"
 

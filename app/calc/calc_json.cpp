@@ -1,7 +1,7 @@
 #include "app/calc/calc_json.h"
 
 #include "engine/explain.h"
-#include "toolkit/number_text.h"
+#include "base/number_text.h"
 
 #include <cstdio>
 

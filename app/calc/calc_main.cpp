@@ -5,7 +5,7 @@
 #include "app/calc/calc_plot.h"
 #include "app/calc/calc_report.h"
 #include "app/calc/calc_sweep.h"
-#include "toolkit/text_file.h"
+#include "base/text_file.h"
 
 #include <cerrno>
 #include <cmath>

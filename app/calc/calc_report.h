@@ -5,7 +5,7 @@
 #include "engine/calculate.h"
 #include "engine/plausibility.h"
 #include "engine/uncertainty.h"
-#include "toolkit/charset.h"
+#include "base/charset.h"
 
 #include <string>
 #include <vector>

@@ -1,6 +1,6 @@
 #include "app/calc/calc_sweep.h"
 
-#include "toolkit/number_text.h"
+#include "base/number_text.h"
 
 #include <algorithm>
 #include <cmath>

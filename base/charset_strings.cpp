@@ -1,6 +1,6 @@
 // The character-set conversions of whole strings, for elemtrix-calc; apart from charset.cpp so
 // that the window program, which converts into buffers, links no std::string.
-#include "toolkit/charset.h"
+#include "base/charset.h"
 
 namespace {
 

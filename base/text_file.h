@@ -1,5 +1,6 @@
 // Whole-file text operations. Lines end in CR LF on disk and in LF in memory, on every platform.
-// Platform-free apart from the safe save.
+// The safe save has one implementation per system: base/whole_file_posix.cpp and, in the Win32
+// layer, toolkit/whole_file_win32.cpp.
 #pragma once
 
 #include <cstddef>

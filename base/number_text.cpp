@@ -1,4 +1,4 @@
-#include "toolkit/number_text.h"
+#include "base/number_text.h"
 
 #include <cmath>
 #include <cstdio>
