@@ -4,6 +4,8 @@
    with the program: whatever this costs, any program drawing this window pays. */
 #include <windows.h>
 
+#include <commctrl.h>
+
 #define COUNT(table) (sizeof(table) / sizeof *(table))
 
 /* Also the class name, as the program's window class is named after its title. */
@@ -169,6 +171,8 @@ static HWND edit(HWND parent, HINSTANCE instance, int x, int y, int width, int l
 }
 
 int main(void) {
+    /* Elemtrix registers the common controls before its window, as every program may. */
+    InitCommonControls();
     HINSTANCE instance = GetModuleHandleA(NULL);
     const WNDCLASSEXA window_class = {
         .cbSize = sizeof window_class,
