@@ -25,56 +25,6 @@ constexpr int EXIT_ALL_DONE = 0;
 constexpr int EXIT_FAILED = 1;
 constexpr int EXIT_USAGE = 2;
 
-#define USAGE_LINES                                                                                \
-    "usage: elemtrix-calc [OPTION...] FILE.spk... | NAME=TEXT...\n"                                \
-    "       elemtrix-calc --sweep FREE.zma [--added-sweep GRAMS ADDED.zma]... Sd=CM2\n"            \
-    "                     [Re=OHM] [Vas=LITRE] [Name=TEXT] [OPTION...]\n"
-
-static const char USAGE[] = USAGE_LINES "try elemtrix-calc --help\n";
-
-static const char HELP[] = USAGE_LINES
-    "Computes loudspeaker drivers as Elemtrix's \"Kalkylera\" does, from driver data files\n"
-    "or from the ten values given as NAME=TEXT (Fs Re Zmax Sd Vas Qms Qes Qts FsAdded\n"
-    "AddedMass, and Name for the driver name; a missing value is an empty text), or\n"
-    "fits the driver to impedance sweeps measured on it.\n"
-    "\n"
-    "  --csv                one CSV row per driver\n"
-    "                         elemtrix-calc --csv *.spk\n"
-    "  --json               one JSON document: texts, values, findings, value column,\n"
-    "                       plausibility warnings (and what the options below add)\n"
-    "                         elemtrix-calc --json worked.spk\n"
-    "  --check              warn of values that disagree with each other\n"
-    "                         elemtrix-calc --check worked.spk\n"
-    "  --tolerance NAME=AMOUNT...\n"
-    "                       uncertainty of every result from the inputs' tolerances,\n"
-    "                       absolute in the input's unit or relative with %; put it\n"
-    "                       after the files and values\n"
-    "                         elemtrix-calc worked.spk --tolerance Fs=0.5 FsAdded=0.5 Sd=2%\n"
-    "  --explain            each formula, with the numbers put in, and its result\n"
-    "                         elemtrix-calc --explain worked.spk\n"
-    "  --plot FILE.svg      draw the modelled impedance curve of the one driver given\n"
-    "                       (with --sweep: the measured sweeps over the fitted curves)\n"
-    "                         elemtrix-calc --plot worked.svg worked.spk\n"
-    "  --sweep FREE.zma     fit the driver to an impedance sweep measured in free air\n"
-    "                       (frequency, |Z| and phase, as measurement programs export\n"
-    "                       them): its values with their standard errors, the texts\n"
-    "                       for the fields and the value column with uncertainties;\n"
-    "                       Re is best measured with an ohmmeter and given\n"
-    "                         elemtrix-calc --sweep free.zma --added-sweep 20 added.zma Sd=132\n"
-    "  --added-sweep GRAMS ADDED.zma\n"
-    "                       the driver measured again with GRAMS added to the cone,\n"
-    "                       for FsAdded, Mms and Vas; may be given more than once\n"
-    "  --save FILE.spk      with --sweep: write the driver as a driver data file\n"
-    "                         elemtrix-calc --sweep free.zma Sd=132 Re=6 --save fitted.spk\n"
-    "  -h, --help           this text\n"
-    "  --version            the program's version\n"
-    "  --                   the end of the options: what follows are files and values\n"
-    "\n"
-    "Example: elemtrix-calc Fs=30 Re=6 Zmax=40 Sd=500 Vas=50 Qms=3 Qes=0.45 Qts=0.39 "
-    "FsAdded=25 AddedMass=20\n"
-    "Exit status: 0 all done, 1 a file not read or a sweep not usable, the plot or the\n"
-    "driver data file not made or the output not written, 2 usage.\n";
-
 static const char COMMAND_LINE_SOURCE[] = "(kommandorad)";
 
 namespace {
@@ -265,7 +215,7 @@ static int run_sweep(const CalcOptions &o, Output &out) {
 }
 
 static int usage_error(const std::string &error) {
-    std::fprintf(stderr, "elemtrix-calc: %s\n%s", error.c_str(), USAGE);
+    std::fprintf(stderr, "elemtrix-calc: %s\n%s", error.c_str(), usage_text().c_str());
     return EXIT_USAGE;
 }
 
@@ -280,7 +230,7 @@ int main(int argc, char **argv) {
     Output out;
     int status = EXIT_ALL_DONE;
     if (options.help) {
-        out.write(HELP);
+        out.write(help_text());
     } else if (options.version) {
         out.write("elemtrix-calc " ELEMTRIX_VERSION "\n");
     } else if (options.sweep_path) {

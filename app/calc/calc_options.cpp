@@ -14,6 +14,8 @@
 #include <sys/stat.h>
 #endif
 
+// After it nothing is an option: a file may be called --json.
+static const char END_OF_OPTIONS[] = "--";
 // Name= gives the driver name, the first line of a driver data file.
 static const char NAME_KEY[] = "Name";
 constexpr int NAME_LINE = 0;
@@ -220,25 +222,108 @@ static const struct {
     const char *name;
     const char *short_name;  // nullptr: none
     int arguments;           // how many follow the option, or UP_TO_NEXT_OPTION
-    const char *takes;       // what they are, for the message when they are missing
+    const char *takes;       // what they are, for the help and the message when they are missing
     bool CalcOptions::*flag; // a switch sets it; other options have
     TakeOption take;         // this to take their arguments
     bool repeatable;         // may be given more than once
+    const char *help;        // lines for --help
+    const char *example;     // the arguments of an example in --help; nullptr: none
 } OPTIONS[] = {
-    {"--csv", nullptr, 0, nullptr, nullptr, take_csv, false},
-    {"--json", nullptr, 0, nullptr, nullptr, take_json, false},
-    {"--check", nullptr, 0, nullptr, &CalcOptions::check, nullptr, false},
-    {"--explain", nullptr, 0, nullptr, &CalcOptions::explain, nullptr, false},
-    {"--help", "-h", 0, nullptr, &CalcOptions::help, nullptr, false},
-    {"--version", nullptr, 0, nullptr, &CalcOptions::version, nullptr, false},
-    {"--plot", nullptr, 1, "FILE.svg", nullptr, take_plot, false},
-    {"--tolerance", nullptr, UP_TO_NEXT_OPTION, "NAME=AMOUNT arguments", nullptr, take_tolerances,
-     false},
-    {"--sweep", nullptr, 1, "FREE.zma", nullptr, take_sweep, false},
-    {"--added-sweep", nullptr, 2, "GRAMS ADDED.zma", nullptr, take_added_sweep, true},
-    {"--save", nullptr, 1, "FILE.spk", nullptr, take_save, false},
+    {"--csv", nullptr, 0, nullptr, nullptr, take_csv, false, "one CSV row per driver",
+     "--csv *.spk"},
+    {"--json", nullptr, 0, nullptr, nullptr, take_json, false,
+     "one JSON document: texts, values, findings, value column,\n"
+     "plausibility warnings (and what the options below add)",
+     "--json worked.spk"},
+    {"--check", nullptr, 0, nullptr, &CalcOptions::check, nullptr, false,
+     "warn of values that disagree with each other", "--check worked.spk"},
+    {"--tolerance", nullptr, UP_TO_NEXT_OPTION, "NAME=AMOUNT", nullptr, take_tolerances, false,
+     "uncertainty of every result from the inputs' tolerances,\n"
+     "absolute in the input's unit or relative with %; put it\n"
+     "after the files and values",
+     "worked.spk --tolerance Fs=0.5 FsAdded=0.5 Sd=2%"},
+    {"--explain", nullptr, 0, nullptr, &CalcOptions::explain, nullptr, false,
+     "each formula, with the numbers put in, and its result", "--explain worked.spk"},
+    {"--plot", nullptr, 1, "FILE.svg", nullptr, take_plot, false,
+     "draw the modelled impedance curve of the one driver given\n"
+     "(with --sweep: the measured sweeps over the fitted curves)",
+     "--plot worked.svg worked.spk"},
+    {"--sweep", nullptr, 1, "FREE.zma", nullptr, take_sweep, false,
+     "fit the driver to an impedance sweep measured in free air\n"
+     "(frequency, |Z| and phase, as measurement programs export\n"
+     "them): its values with their standard errors, the texts\n"
+     "for the fields and the value column with uncertainties;\n"
+     "Re is best measured with an ohmmeter and given",
+     "--sweep free.zma --added-sweep 20 added.zma Sd=132"},
+    {"--added-sweep", nullptr, 2, "GRAMS ADDED.zma", nullptr, take_added_sweep, true,
+     "the driver measured again with GRAMS added to the cone,\n"
+     "for FsAdded, Mms and Vas; may be given more than once",
+     nullptr},
+    {"--save", nullptr, 1, "FILE.spk", nullptr, take_save, false,
+     "with --sweep: write the driver as a driver data file",
+     "--sweep free.zma Sd=132 Re=6 --save fitted.spk"},
+    {"--help", "-h", 0, nullptr, &CalcOptions::help, nullptr, false, "this text", nullptr},
+    {"--version", nullptr, 0, nullptr, &CalcOptions::version, nullptr, false,
+     "the program's version", nullptr},
 };
 constexpr int OPTION_COUNT = static_cast<int>(std::size(OPTIONS));
+
+static const char USAGE[] =
+    "usage: elemtrix-calc [OPTION...] FILE.spk... | NAME=TEXT...\n"
+    "       elemtrix-calc --sweep FREE.zma [--added-sweep GRAMS ADDED.zma]... Sd=CM2\n"
+    "                     [Re=OHM] [Vas=LITRE] [Name=TEXT] [OPTION...]\n";
+
+static const char HELP_INTRO[] =
+    "Computes loudspeaker drivers as Elemtrix's \"Kalkylera\" does, from driver data files\n"
+    "or from the ten values given as NAME=TEXT (Fs Re Zmax Sd Vas Qms Qes Qts FsAdded\n"
+    "AddedMass, and Name for the driver name; a missing value is an empty text), or\n"
+    "fits the driver to impedance sweeps measured on it.\n"
+    "\n";
+
+static const char HELP_END[] =
+    "\n"
+    "Example: elemtrix-calc Fs=30 Re=6 Zmax=40 Sd=500 Vas=50 Qms=3 Qes=0.45 Qts=0.39 "
+    "FsAdded=25 AddedMass=20\n"
+    "Exit status: 0 all done, 1 a file not read or a sweep not usable, the plot or the\n"
+    "driver data file not made or the output not written, 2 usage.\n";
+
+static const char EXAMPLE_PROGRAM[] = "elemtrix-calc ";
+constexpr std::size_t HELP_COLUMN = 23;    // where the lines of an option's help start
+constexpr std::size_t EXAMPLE_COLUMN = 25; // and its example
+
+// The option and its arguments, then its help lines, beside it where it leaves room.
+static std::string help_entry(const std::string &option, const char *help, const char *example) {
+    std::string out = "  " + option;
+    out += out.size() < HELP_COLUMN ? std::string(HELP_COLUMN - out.size(), ' ')
+                                    : "\n" + std::string(HELP_COLUMN, ' ');
+    for (const char *c = help; *c; ++c)
+        out += *c == '\n' ? "\n" + std::string(HELP_COLUMN, ' ') : std::string(1, *c);
+    out += "\n";
+    if (example)
+        out += std::string(EXAMPLE_COLUMN, ' ') + EXAMPLE_PROGRAM + example + "\n";
+    return out;
+}
+
+std::string usage_text() {
+    return std::string(USAGE) + "try elemtrix-calc --help\n";
+}
+
+std::string help_text() {
+    std::string out = std::string(USAGE) + HELP_INTRO;
+    for (const auto &rule : OPTIONS) {
+        std::string option = rule.name;
+        if (rule.short_name)
+            option = std::string(rule.short_name) + ", " + option;
+        if (rule.takes)
+            option +=
+                std::string(" ") + rule.takes + (rule.arguments == UP_TO_NEXT_OPTION ? "..." : "");
+        out += help_entry(option, rule.help, rule.example);
+    }
+    return out +
+           help_entry(END_OF_OPTIONS, "the end of the options: what follows are files and values",
+                      nullptr) +
+           HELP_END;
+}
 
 // Takes the option at args[0] with the arguments it needs from the count - 1 after it; the
 // number of arguments taken, or -1 after a usage error.
@@ -259,7 +344,8 @@ static int take_option(Parse &p, char *const *args, int count, bool (&seen)[OPTI
             for (taken = 0; taken + 1 < count && !is_option(args[taken + 1]);)
                 ++taken;
         if (taken + 1 > count || (taken == 0 && rule.arguments != 0)) {
-            p.o.error = std::string(rule.name) + " needs " + rule.takes;
+            p.o.error = std::string(rule.name) + " needs " + rule.takes +
+                        (rule.arguments == UP_TO_NEXT_OPTION ? " arguments" : "");
             return -1;
         }
         if (rule.flag)
@@ -386,7 +472,7 @@ CalcOptions parse_options(int argc, char **argv) {
     for (int i = 1; i < argc && p.o.error.empty(); ++i) {
         std::string key;
         const char *text;
-        if (!options_ended && std::strcmp(argv[i], "--") == 0) {
+        if (!options_ended && std::strcmp(argv[i], END_OF_OPTIONS) == 0) {
             options_ended = true;
         } else if (!options_ended && is_option(argv[i])) {
             const int taken = take_option(p, argv + i, argc - i, seen);

@@ -41,6 +41,11 @@ struct CalcOptions {
 
 CalcOptions parse_options(int argc, char **argv);
 
+// What a usage error shows after its message: the command lines and where to read more.
+std::string usage_text();
+// What --help prints: the usage, then every option with its help and example.
+std::string help_text();
+
 // A number given with --sweep (GRAMS, Sd, Re, Vas): plain decimals, above 0 also as the field
 // of limit characters would hold it. False for anything else.
 bool measured_number(const char *text, int limit, double &value);
