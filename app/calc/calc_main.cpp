@@ -1,9 +1,8 @@
 // elemtrix-calc: computes drivers from their data files, or from values on the command line,
 // exactly as the window would, and adds checks, uncertainties, formulas and a plot on request.
-#include "app/calc/calc_json.h"
 #include "app/calc/calc_options.h"
+#include "app/calc/calc_output.h"
 #include "app/calc/calc_plot.h"
-#include "app/calc/calc_report.h"
 #include "app/calc/calc_sweep.h"
 #include "toolkit/text_file.h"
 
@@ -86,21 +85,6 @@ static bool write_plot(const std::string &path, const CalcDriver &d, SideFrequen
     return save_text(path, impedance_svg(cp1252_to_utf8(d.name), model, d.results.ZF1ZF2, side));
 }
 
-// The warnings and the formulas that --check and --explain ask for.
-static std::string checks_and_formulas(const CalcOptions &o, const CalcDriver &d) {
-    return (o.check ? check_report(d) : "") + (o.explain ? explain_report(d) : "");
-}
-
-// plot_name is empty when no plot was drawn.
-static std::string text_output(const CalcOptions &o, const CalcDriver &d, const Uncertainties &u,
-                               const std::string &plot_name, const SideFrequencies &side) {
-    std::string out = text_report(d, o.tolerance ? &u : nullptr) + checks_and_formulas(o, d);
-    if (!plot_name.empty())
-        out += "Impedanskurva: " + plot_name + "  F1 = " + decimal_text(side.F1, 2) +
-               " Hz  F2 = " + decimal_text(side.F2, 2) + " Hz\n";
-    return out;
-}
-
 // Reads every driver first: a tolerance that does not fit a driver's value is a usage error,
 // found before anything is printed. Empty when all fit.
 static std::string read_sources(const CalcOptions &o, std::vector<Source> &sources) {
@@ -124,12 +108,8 @@ static std::string read_sources(const CalcOptions &o, std::vector<Source> &sourc
 
 static int run(const CalcOptions &o, const std::vector<Source> &sources, Output &out) {
     int status = EXIT_ALL_DONE;
-    if (o.format == CalcFormat::Csv)
-        out.write(csv_header());
-    if (o.format == CalcFormat::Json)
-        out.write(json_head());
-    const std::string plot_name = path_text(o.plot_path.c_str());
-    bool first = true;
+    CalcOutput output(o.format);
+    out.write(output.begin());
     for (const Source &s : sources) {
         if (out.failed)
             break;
@@ -138,30 +118,24 @@ static int run(const CalcOptions &o, const std::vector<Source> &sources, Output 
             status = EXIT_FAILED;
             continue;
         }
-        const CalcDriver &d = s.driver;
-        Uncertainties u{};
-        if (o.tolerance)
-            u = propagate_uncertainty(d.inputs, o.tolerances);
-        SideFrequencies side = {NAN, NAN};
-        const bool plotted = !o.plot_path.empty() && write_plot(o.plot_path, d, side);
-        if (!o.plot_path.empty() && !plotted)
-            status = EXIT_FAILED;
-        switch (o.format) {
-        case CalcFormat::Csv: out.write(csv_row(d)); break;
-        case CalcFormat::Json:
-            out.write((first ? "" : ",\n") +
-                      json_driver(d, {o.tolerance ? &u : nullptr, o.explain,
-                                      plotted ? plot_name.c_str() : nullptr, side, nullptr}));
-            break;
-        case CalcFormat::Text:
-            out.write((first ? "" : "\n") +
-                      text_output(o, d, u, plotted ? plot_name : std::string(), side));
-            break;
+        CalcResult r;
+        r.driver = &s.driver;
+        r.check = o.check;
+        r.explain = o.explain;
+        Uncertainties u;
+        if (o.tolerance) {
+            u = propagate_uncertainty(s.driver.inputs, o.tolerances);
+            r.uncertainties = &u;
         }
-        first = false;
+        if (!o.plot_path.empty()) {
+            if (write_plot(o.plot_path, s.driver, r.side))
+                r.plot = path_text(o.plot_path.c_str());
+            else
+                status = EXIT_FAILED;
+        }
+        out.write(output.add(r));
     }
-    if (o.format == CalcFormat::Json)
-        out.write(json_tail());
+    out.write(output.end());
     return status;
 }
 
@@ -192,25 +166,20 @@ static int run_sweep(const CalcOptions &o, Output &out) {
     const bool save = !o.save_path.empty(), plot = !o.plot_path.empty();
     const bool saved = save && save_driver(o.save_path, m);
     const bool plotted = plot && write_sweep_plot(o.plot_path, m);
-    const std::string save_name = path_text(o.save_path.c_str());
-    const std::string plot_name = path_text(o.plot_path.c_str());
-    const CalcDriver &d = m.driver;
-    if (o.format == CalcFormat::Json) {
-        const std::string measurement = json_measurement(m, plotted ? plot_name.c_str() : nullptr,
-                                                         saved ? save_name.c_str() : nullptr);
-        out.write(json_head() +
-                  json_driver(
-                      d, {&m.uncertainties, o.explain, nullptr, {NAN, NAN}, measurement.c_str()}) +
-                  json_tail());
-    } else {
-        std::string text =
-            measurement_report(m) + text_report(d, &m.uncertainties) + checks_and_formulas(o, d);
-        if (plotted)
-            text += "Impedanskurva: " + plot_name + "\n";
-        if (saved)
-            text += "Sparad: " + save_name + "\n";
-        out.write(text);
-    }
+    CalcResult r;
+    r.driver = &m.driver;
+    r.uncertainties = &m.uncertainties;
+    r.measurement = &m;
+    r.check = o.check;
+    r.explain = o.explain;
+    if (plotted)
+        r.plot = path_text(o.plot_path.c_str());
+    if (saved)
+        r.saved = path_text(o.save_path.c_str());
+    CalcOutput output(o.format);
+    out.write(output.begin());
+    out.write(output.add(r));
+    out.write(output.end());
     return saved == save && plotted == plot ? EXIT_ALL_DONE : EXIT_FAILED;
 }
 
