@@ -7,7 +7,6 @@
 #include "toolkit/text_file.h"
 
 #include <cerrno>
-#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -26,6 +25,17 @@ constexpr int EXIT_USAGE = 2;
 
 static const char COMMAND_LINE_SOURCE[] = "(kommandorad)";
 
+// Every error reaches the user here, one line each, as it happens.
+static void report(const MeasureError &error) {
+    std::fprintf(stderr, "elemtrix-calc: %s\n", error.message.c_str());
+}
+
+static int usage_error(const MeasureError &error) {
+    report(error);
+    std::fputs(usage_text().c_str(), stderr);
+    return EXIT_USAGE;
+}
+
 namespace {
 
 // Standard output with every write checked: after the first failure nothing more is written.
@@ -37,14 +47,14 @@ struct Output {
         if (!failed && std::fwrite(text.data(), 1, text.size(), stdout) != text.size())
             fail();
     }
-    // Flushes what stdio still holds; false, with one message on stderr, when anything was lost.
-    bool finish() {
+    // Flushes what stdio still holds; false when anything was lost.
+    bool finish(MeasureError &lost) {
         if (!failed && (std::fflush(stdout) != 0 || std::ferror(stdout)))
             fail();
-        if (failed)
-            std::fprintf(stderr, "elemtrix-calc: cannot write the output to standard output: %s\n",
-                         std::strerror(error));
-        return !failed;
+        if (!failed)
+            return true;
+        const std::string reason = std::strerror(error);
+        return calc_error(lost, "cannot write the output to standard output: " + reason);
     }
 
   private:
@@ -56,66 +66,72 @@ struct Output {
 
 // A driver as read, before anything is printed.
 struct Source {
-    const char *path; // nullptr: the values on the command line
-    bool read;
+    const char *path;   // nullptr: the values on the command line
+    MeasureError error; // why it could not be read, when it has a message
     CalcDriver driver;
 };
 
 } // namespace
 
 // Writes the file as a driver data file is saved: a failed write leaves the earlier file as it
-// was. False, with a message on stderr, when it cannot.
-static bool save_text(const std::string &path, const std::string &text) {
-    if (wt_save_whole_file(path.c_str(), text.data(), text.size()))
-        return true;
-    std::fprintf(stderr, "elemtrix-calc: cannot write %s\n", path.c_str());
-    return false;
+// was.
+static bool save_text(const std::string &path, const std::string &text, MeasureError &error) {
+    return wt_save_whole_file(path.c_str(), text.data(), text.size()) ||
+           calc_error(error, "cannot write " + path);
 }
 
-// Writes the impedance plot of the driver; false, with the reason on stderr, when it cannot.
-static bool write_plot(const std::string &path, const CalcDriver &d, SideFrequencies &side) {
+// Writes the impedance plot of the driver and finds where its curve crosses ZF1/ZF2.
+static bool write_plot(const std::string &path, const CalcDriver &d, SideFrequencies &side,
+                       MeasureError &error) {
     ImpedanceModel model;
-    if (!make_impedance_model(d.inputs, d.results, model)) {
-        std::fputs("elemtrix-calc: no impedance plot: Fs, Re, Qms and Res (Zmax - Re) must be "
-                   "finite and above 0\n",
-                   stderr);
-        return false;
-    }
+    if (!make_impedance_model(d.inputs, d.results, model))
+        return calc_error(error, "no impedance plot: Fs, Re, Qms and Res (Zmax - Re) must be "
+                                 "finite and above 0");
     side = side_frequencies(model, d.results.ZF1ZF2);
-    return save_text(path, impedance_svg(cp1252_to_utf8(d.name), model, d.results.ZF1ZF2, side));
+    return save_text(path, impedance_svg(cp1252_to_utf8(d.name), model, d.results.ZF1ZF2, side),
+                     error);
 }
 
-// Reads every driver first: a tolerance that does not fit a driver's value is a usage error,
-// found before anything is printed. Empty when all fit.
-static std::string read_sources(const CalcOptions &o, std::vector<Source> &sources) {
-    for (const char *path : o.sources) {
-        DriverFileLines lines = o.values;
-        const bool read = !path || read_driver_file(path, lines);
-        sources.push_back({path, read, {}});
-        if (!read)
-            continue;
-        sources.back().driver =
-            calculate_driver(path ? path_text(path) : COMMAND_LINE_SOURCE, lines);
-        if (o.tolerance) {
-            const CalcDriver &d = sources.back().driver;
-            if (std::string error = tolerance_error(o.tolerances, d.inputs, d.source);
-                !error.empty())
-                return error;
-        }
-    }
+// The name of a file asked for, as printed once it is written; empty when it could not be, which
+// is reported and leaves the run undone.
+static std::string written(bool ok, const std::string &path, const MeasureError &error,
+                           bool &done) {
+    if (ok)
+        return path_text(path.c_str());
+    report(error);
+    done = false;
     return "";
 }
 
-static int run(const CalcOptions &o, const std::vector<Source> &sources, Output &out) {
-    int status = EXIT_ALL_DONE;
+// Reads every driver first: a tolerance that does not fit a driver's value is a usage error,
+// found before anything is printed.
+static bool read_sources(const CalcOptions &o, std::vector<Source> &sources, MeasureError &error) {
+    for (const char *path : o.sources) {
+        sources.push_back({path, {}, {}});
+        Source &s = sources.back();
+        DriverFileLines lines = o.values;
+        if (path && !read_driver_file(path, lines)) {
+            calc_error(s.error, std::string("cannot read ") + path);
+            continue;
+        }
+        s.driver = calculate_driver(path ? path_text(path) : COMMAND_LINE_SOURCE, lines);
+        if (o.tolerance && !tolerances_fit(o.tolerances, s.driver.inputs, s.driver.source, error))
+            return false;
+    }
+    return true;
+}
+
+// False when anything was left undone; what was is reported.
+static bool run(const CalcOptions &o, const std::vector<Source> &sources, Output &out) {
+    bool done = true;
     CalcOutput output(o.format);
     out.write(output.begin());
     for (const Source &s : sources) {
         if (out.failed)
             break;
-        if (!s.read) {
-            std::fprintf(stderr, "elemtrix-calc: cannot read %s\n", s.path);
-            status = EXIT_FAILED;
+        if (!s.error.message.empty()) {
+            report(s.error);
+            done = false;
             continue;
         }
         CalcResult r;
@@ -127,65 +143,54 @@ static int run(const CalcOptions &o, const std::vector<Source> &sources, Output 
             u = propagate_uncertainty(s.driver.inputs, o.tolerances);
             r.uncertainties = &u;
         }
-        if (!o.plot_path.empty()) {
-            if (write_plot(o.plot_path, s.driver, r.side))
-                r.plot = path_text(o.plot_path.c_str());
-            else
-                status = EXIT_FAILED;
-        }
+        MeasureError error;
+        if (!o.plot_path.empty())
+            r.plot =
+                written(write_plot(o.plot_path, s.driver, r.side, error), o.plot_path, error, done);
         out.write(output.add(r));
     }
     out.write(output.end());
-    return status;
+    return done;
 }
 
 // The measured points of every sweep over its fitted curve.
-static bool write_sweep_plot(const std::string &path, const Measurement &m) {
+static bool write_sweep_plot(const std::string &path, const Measurement &m, MeasureError &error) {
     std::vector<SweepCurve> curves;
     for (const MeasuredSweep &s : m.sweeps)
         curves.push_back({sweep_label(s), &s.sweep, &s.fit});
     const std::string name = cp1252_to_utf8(m.driver.name);
-    return save_text(path, sweep_svg(name.empty() ? m.sweeps.front().shown : name, curves));
+    return save_text(path, sweep_svg(name.empty() ? m.sweeps.front().shown : name, curves), error);
 }
 
-static bool save_driver(const std::string &path, const Measurement &m) {
-    if (save_measured_driver(path.c_str(), m))
-        return true;
-    std::fprintf(stderr, "elemtrix-calc: cannot write %s\n", path.c_str());
-    return false;
+static bool save_driver(const std::string &path, const Measurement &m, MeasureError &error) {
+    return save_measured_driver(path.c_str(), m) || calc_error(error, "cannot write " + path);
 }
 
 // --sweep: every sweep is read and fitted, and the driver made, before anything is written.
-static int run_sweep(const CalcOptions &o, Output &out) {
+// False when anything was left undone; what was is reported.
+static bool run_sweep(const CalcOptions &o, Output &out) {
     Measurement m{};
     MeasureError error;
     if (!measure_driver(o, m, error)) {
-        std::fprintf(stderr, "elemtrix-calc: %s\n", error.message.c_str());
-        return EXIT_FAILED;
+        report(error);
+        return false;
     }
-    const bool save = !o.save_path.empty(), plot = !o.plot_path.empty();
-    const bool saved = save && save_driver(o.save_path, m);
-    const bool plotted = plot && write_sweep_plot(o.plot_path, m);
     CalcResult r;
     r.driver = &m.driver;
     r.uncertainties = &m.uncertainties;
     r.measurement = &m;
     r.check = o.check;
     r.explain = o.explain;
-    if (plotted)
-        r.plot = path_text(o.plot_path.c_str());
-    if (saved)
-        r.saved = path_text(o.save_path.c_str());
+    bool done = true;
+    if (!o.save_path.empty())
+        r.saved = written(save_driver(o.save_path, m, error), o.save_path, error, done);
+    if (!o.plot_path.empty())
+        r.plot = written(write_sweep_plot(o.plot_path, m, error), o.plot_path, error, done);
     CalcOutput output(o.format);
     out.write(output.begin());
     out.write(output.add(r));
     out.write(output.end());
-    return saved == save && plotted == plot ? EXIT_ALL_DONE : EXIT_FAILED;
-}
-
-static int usage_error(const std::string &error) {
-    std::fprintf(stderr, "elemtrix-calc: %s\n%s", error.c_str(), usage_text().c_str());
-    return EXIT_USAGE;
+    return done;
 }
 
 int main(int argc, char **argv) {
@@ -194,21 +199,27 @@ int main(int argc, char **argv) {
     _setmode(_fileno(stdout), _O_BINARY);
 #endif
     const CalcOptions options = parse_options(argc, argv);
-    if (!options.error.empty())
+    if (!options.error.message.empty())
         return usage_error(options.error);
     Output out;
-    int status = EXIT_ALL_DONE;
+    bool done = true;
     if (options.help) {
         out.write(help_text());
     } else if (options.version) {
         out.write("elemtrix-calc " ELEMTRIX_VERSION "\n");
     } else if (options.sweep_path) {
-        status = run_sweep(options, out);
+        done = run_sweep(options, out);
     } else {
         std::vector<Source> sources;
-        if (std::string error = read_sources(options, sources); !error.empty())
+        MeasureError error;
+        if (!read_sources(options, sources, error))
             return usage_error(error);
-        status = run(options, sources, out);
+        done = run(options, sources, out);
     }
-    return out.finish() ? status : EXIT_FAILED;
+    MeasureError lost;
+    if (!out.finish(lost)) {
+        report(lost);
+        return EXIT_FAILED;
+    }
+    return done ? EXIT_ALL_DONE : EXIT_FAILED;
 }
