@@ -40,7 +40,7 @@ class JsonWriter {
     void end_object();
     void begin_array(Layout layout = Layout::Inline);
     void end_array();
-    void key(const char *name); // the next value is this member's
+    JsonWriter &key(const char *name); // the next value is this member's
 
     void string(const std::string &utf8);
     void number(double value, int digits = EVERY_BIT);
