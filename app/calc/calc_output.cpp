@@ -1,13 +1,11 @@
 #include "app/calc/calc_output.h"
 
 std::string CalcOutput::begin() {
-    switch (format_) {
-    case CalcFormat::Text: break;
-    case CalcFormat::Csv: return csv_header();
-    case CalcFormat::Json:
+    if (format_ == CalcFormat::Csv)
+        return csv_header();
+    if (format_ == CalcFormat::Json) {
         json_.begin_object(JsonWriter::Layout::Lines);
-        json_.key("drivers");
-        json_.begin_array(JsonWriter::Layout::Streamed);
+        json_.key("drivers").begin_array(JsonWriter::Layout::Streamed);
         return json_.take();
     }
     return "";
@@ -16,12 +14,13 @@ std::string CalcOutput::begin() {
 std::string CalcOutput::add(const CalcResult &result) {
     const bool first = first_;
     first_ = false;
-    switch (format_) {
-    case CalcFormat::Text: return (first ? "" : "\n") + text_report(result);
-    case CalcFormat::Csv: return csv_row(result);
-    case CalcFormat::Json: json_driver(json_, result); return json_.take();
+    if (format_ == CalcFormat::Csv)
+        return csv_row(result);
+    if (format_ == CalcFormat::Json) {
+        json_driver(json_, result);
+        return json_.take();
     }
-    return "";
+    return (first ? "" : "\n") + text_report(result); // a blank line between drivers
 }
 
 std::string CalcOutput::end() {
