@@ -1,14 +1,12 @@
 // elemtrix-calc: computes drivers from their data files, or from values on the command line,
 // exactly as the window would, and adds checks, uncertainties, formulas and a plot on request.
-#include "app/calc/calc_json.h"
 #include "app/calc/calc_options.h"
+#include "app/calc/calc_output.h"
 #include "app/calc/calc_plot.h"
-#include "app/calc/calc_report.h"
 #include "app/calc/calc_sweep.h"
 #include "base/text_file.h"
 
 #include <cerrno>
-#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -25,57 +23,18 @@ constexpr int EXIT_ALL_DONE = 0;
 constexpr int EXIT_FAILED = 1;
 constexpr int EXIT_USAGE = 2;
 
-#define USAGE_LINES                                                                                \
-    "usage: elemtrix-calc [OPTION...] FILE.spk... | NAME=TEXT...\n"                                \
-    "       elemtrix-calc --sweep FREE.zma [--added-sweep GRAMS ADDED.zma]... Sd=CM2\n"            \
-    "                     [Re=OHM] [Vas=LITRE] [Name=TEXT] [OPTION...]\n"
-
-static const char USAGE[] = USAGE_LINES "try elemtrix-calc --help\n";
-
-static const char HELP[] = USAGE_LINES
-    "Computes loudspeaker drivers as Elemtrix's \"Kalkylera\" does, from driver data files\n"
-    "or from the ten values given as NAME=TEXT (Fs Re Zmax Sd Vas Qms Qes Qts FsAdded\n"
-    "AddedMass, and Name for the driver name; a missing value is an empty text), or\n"
-    "fits the driver to impedance sweeps measured on it.\n"
-    "\n"
-    "  --csv                one CSV row per driver\n"
-    "                         elemtrix-calc --csv *.spk\n"
-    "  --json               one JSON document: texts, values, findings, value column,\n"
-    "                       plausibility warnings (and what the options below add)\n"
-    "                         elemtrix-calc --json worked.spk\n"
-    "  --check              warn of values that disagree with each other\n"
-    "                         elemtrix-calc --check worked.spk\n"
-    "  --tolerance NAME=AMOUNT...\n"
-    "                       uncertainty of every result from the inputs' tolerances,\n"
-    "                       absolute in the input's unit or relative with %; put it\n"
-    "                       after the files and values\n"
-    "                         elemtrix-calc worked.spk --tolerance Fs=0.5 FsAdded=0.5 Sd=2%\n"
-    "  --explain            each formula, with the numbers put in, and its result\n"
-    "                         elemtrix-calc --explain worked.spk\n"
-    "  --plot FILE.svg      draw the modelled impedance curve of the one driver given\n"
-    "                       (with --sweep: the measured sweeps over the fitted curves)\n"
-    "                         elemtrix-calc --plot worked.svg worked.spk\n"
-    "  --sweep FREE.zma     fit the driver to an impedance sweep measured in free air\n"
-    "                       (frequency, |Z| and phase, as measurement programs export\n"
-    "                       them): its values with their standard errors, the texts\n"
-    "                       for the fields and the value column with uncertainties;\n"
-    "                       Re is best measured with an ohmmeter and given\n"
-    "                         elemtrix-calc --sweep free.zma --added-sweep 20 added.zma Sd=132\n"
-    "  --added-sweep GRAMS ADDED.zma\n"
-    "                       the driver measured again with GRAMS added to the cone,\n"
-    "                       for FsAdded, Mms and Vas; may be given more than once\n"
-    "  --save FILE.spk      with --sweep: write the driver as a driver data file\n"
-    "                         elemtrix-calc --sweep free.zma Sd=132 Re=6 --save fitted.spk\n"
-    "  -h, --help           this text\n"
-    "  --version            the program's version\n"
-    "  --                   the end of the options: what follows are files and values\n"
-    "\n"
-    "Example: elemtrix-calc Fs=30 Re=6 Zmax=40 Sd=500 Vas=50 Qms=3 Qes=0.45 Qts=0.39 "
-    "FsAdded=25 AddedMass=20\n"
-    "Exit status: 0 all done, 1 a file not read or a sweep not usable, the plot or the\n"
-    "driver data file not made or the output not written, 2 usage.\n";
-
 static const char COMMAND_LINE_SOURCE[] = "(kommandorad)";
+
+// Every error reaches the user here, one line each, as it happens.
+static void report(const MeasureError &error) {
+    std::fprintf(stderr, "elemtrix-calc: %s\n", error.message.c_str());
+}
+
+static int usage_error(const MeasureError &error) {
+    report(error);
+    std::fputs(usage_text().c_str(), stderr);
+    return EXIT_USAGE;
+}
 
 namespace {
 
@@ -88,14 +47,14 @@ struct Output {
         if (!failed && std::fwrite(text.data(), 1, text.size(), stdout) != text.size())
             fail();
     }
-    // Flushes what stdio still holds; false, with one message on stderr, when anything was lost.
-    bool finish() {
+    // Flushes what stdio still holds; false when anything was lost.
+    bool finish(MeasureError &lost) {
         if (!failed && (std::fflush(stdout) != 0 || std::ferror(stdout)))
             fail();
-        if (failed)
-            std::fprintf(stderr, "elemtrix-calc: cannot write the output to standard output: %s\n",
-                         std::strerror(error));
-        return !failed;
+        if (!failed)
+            return true;
+        const std::string reason = std::strerror(error);
+        return calc_error(lost, "cannot write the output to standard output: " + reason);
     }
 
   private:
@@ -107,166 +66,131 @@ struct Output {
 
 // A driver as read, before anything is printed.
 struct Source {
-    const char *path; // nullptr: the values on the command line
-    bool read;
+    const char *path;   // nullptr: the values on the command line
+    MeasureError error; // why it could not be read, when it has a message
     CalcDriver driver;
 };
 
 } // namespace
 
 // Writes the file as a driver data file is saved: a failed write leaves the earlier file as it
-// was. False, with a message on stderr, when it cannot.
-static bool save_text(const std::string &path, const std::string &text) {
-    if (wt_save_whole_file(path.c_str(), text.data(), text.size()))
-        return true;
-    std::fprintf(stderr, "elemtrix-calc: cannot write %s\n", path.c_str());
-    return false;
+// was.
+static bool save_text(const std::string &path, const std::string &text, MeasureError &error) {
+    return wt_save_whole_file(path.c_str(), text.data(), text.size()) ||
+           calc_error(error, "cannot write " + path);
 }
 
-// Writes the impedance plot of the driver; false, with the reason on stderr, when it cannot.
-static bool write_plot(const std::string &path, const CalcDriver &d, SideFrequencies &side) {
+// Writes the impedance plot of the driver and finds where its curve crosses ZF1/ZF2.
+static bool write_plot(const std::string &path, const CalcDriver &d, SideFrequencies &side,
+                       MeasureError &error) {
     ImpedanceModel model;
-    if (!make_impedance_model(d.inputs, d.results, model)) {
-        std::fputs("elemtrix-calc: no impedance plot: Fs, Re, Qms and Res (Zmax - Re) must be "
-                   "finite and above 0\n",
-                   stderr);
-        return false;
-    }
+    if (!make_impedance_model(d.inputs, d.results, model))
+        return calc_error(error, "no impedance plot: Fs, Re, Qms and Res (Zmax - Re) must be "
+                                 "finite and above 0");
     side = side_frequencies(model, d.results.ZF1ZF2);
-    return save_text(path, impedance_svg(cp1252_to_utf8(d.name), model, d.results.ZF1ZF2, side));
+    return save_text(path, impedance_svg(cp1252_to_utf8(d.name), model, d.results.ZF1ZF2, side),
+                     error);
 }
 
-// The warnings and the formulas that --check and --explain ask for.
-static std::string checks_and_formulas(const CalcOptions &o, const CalcDriver &d) {
-    return (o.check ? check_report(d) : "") + (o.explain ? explain_report(d) : "");
-}
-
-// plot_name is empty when no plot was drawn.
-static std::string text_output(const CalcOptions &o, const CalcDriver &d, const Uncertainties &u,
-                               const std::string &plot_name, const SideFrequencies &side) {
-    std::string out = text_report(d, o.tolerance ? &u : nullptr) + checks_and_formulas(o, d);
-    if (!plot_name.empty())
-        out += "Impedanskurva: " + plot_name + "  F1 = " + decimal_text(side.F1, 2) +
-               " Hz  F2 = " + decimal_text(side.F2, 2) + " Hz\n";
-    return out;
-}
-
-// Reads every driver first: a tolerance that does not fit a driver's value is a usage error,
-// found before anything is printed. Empty when all fit.
-static std::string read_sources(const CalcOptions &o, std::vector<Source> &sources) {
-    for (const char *path : o.sources) {
-        DriverFileLines lines = o.values;
-        const bool read = !path || read_driver_file(path, lines);
-        sources.push_back({path, read, {}});
-        if (!read)
-            continue;
-        sources.back().driver =
-            calculate_driver(path ? path_text(path) : COMMAND_LINE_SOURCE, lines);
-        if (o.tolerance) {
-            const CalcDriver &d = sources.back().driver;
-            if (std::string error = tolerance_error(o.tolerances, d.inputs, d.source);
-                !error.empty())
-                return error;
-        }
-    }
+// The name of a file asked for, as printed once it is written; empty when it could not be, which
+// is reported and leaves the run undone.
+static std::string written(bool ok, const std::string &path, const MeasureError &error,
+                           bool &done) {
+    if (ok)
+        return path_text(path.c_str());
+    report(error);
+    done = false;
     return "";
 }
 
-static int run(const CalcOptions &o, const std::vector<Source> &sources, Output &out) {
-    int status = EXIT_ALL_DONE;
-    if (o.format == CalcFormat::Csv)
-        out.write(csv_header());
-    if (o.format == CalcFormat::Json)
-        out.write(json_head());
-    const std::string plot_name = path_text(o.plot_path.c_str());
-    bool first = true;
+// Reads every driver first: a tolerance that does not fit a driver's value is a usage error,
+// found before anything is printed.
+static bool read_sources(const CalcOptions &o, std::vector<Source> &sources, MeasureError &error) {
+    for (const char *path : o.sources) {
+        sources.push_back({path, {}, {}});
+        Source &s = sources.back();
+        DriverFileLines lines = o.values;
+        if (path && !read_driver_file(path, lines)) {
+            calc_error(s.error, std::string("cannot read ") + path);
+            continue;
+        }
+        s.driver = calculate_driver(path ? path_text(path) : COMMAND_LINE_SOURCE, lines);
+        if (o.tolerance && !tolerances_fit(o.tolerances, s.driver.inputs, s.driver.source, error))
+            return false;
+    }
+    return true;
+}
+
+// False when anything was left undone; what was is reported.
+static bool run(const CalcOptions &o, const std::vector<Source> &sources, Output &out) {
+    bool done = true;
+    CalcOutput output(o.format);
+    out.write(output.begin());
     for (const Source &s : sources) {
         if (out.failed)
             break;
-        if (!s.read) {
-            std::fprintf(stderr, "elemtrix-calc: cannot read %s\n", s.path);
-            status = EXIT_FAILED;
+        if (!s.error.message.empty()) {
+            report(s.error);
+            done = false;
             continue;
         }
-        const CalcDriver &d = s.driver;
-        Uncertainties u{};
-        if (o.tolerance)
-            u = propagate_uncertainty(d.inputs, o.tolerances);
-        SideFrequencies side = {NAN, NAN};
-        const bool plotted = !o.plot_path.empty() && write_plot(o.plot_path, d, side);
-        if (!o.plot_path.empty() && !plotted)
-            status = EXIT_FAILED;
-        switch (o.format) {
-        case CalcFormat::Csv: out.write(csv_row(d)); break;
-        case CalcFormat::Json:
-            out.write((first ? "" : ",\n") +
-                      json_driver(d, {o.tolerance ? &u : nullptr, o.explain,
-                                      plotted ? plot_name.c_str() : nullptr, side, nullptr}));
-            break;
-        case CalcFormat::Text:
-            out.write((first ? "" : "\n") +
-                      text_output(o, d, u, plotted ? plot_name : std::string(), side));
-            break;
+        CalcResult r;
+        r.driver = &s.driver;
+        r.check = o.check;
+        r.explain = o.explain;
+        Uncertainties u;
+        if (o.tolerance) {
+            u = propagate_uncertainty(s.driver.inputs, o.tolerances);
+            r.uncertainties = &u;
         }
-        first = false;
+        MeasureError error;
+        if (!o.plot_path.empty())
+            r.plot =
+                written(write_plot(o.plot_path, s.driver, r.side, error), o.plot_path, error, done);
+        out.write(output.add(r));
     }
-    if (o.format == CalcFormat::Json)
-        out.write(json_tail());
-    return status;
+    out.write(output.end());
+    return done;
 }
 
 // The measured points of every sweep over its fitted curve.
-static bool write_sweep_plot(const std::string &path, const Measurement &m) {
+static bool write_sweep_plot(const std::string &path, const Measurement &m, MeasureError &error) {
     std::vector<SweepCurve> curves;
     for (const MeasuredSweep &s : m.sweeps)
         curves.push_back({sweep_label(s), &s.sweep, &s.fit});
     const std::string name = cp1252_to_utf8(m.driver.name);
-    return save_text(path, sweep_svg(name.empty() ? m.sweeps.front().shown : name, curves));
+    return save_text(path, sweep_svg(name.empty() ? m.sweeps.front().shown : name, curves), error);
 }
 
-static bool save_driver(const std::string &path, const Measurement &m) {
-    if (save_measured_driver(path.c_str(), m))
-        return true;
-    std::fprintf(stderr, "elemtrix-calc: cannot write %s\n", path.c_str());
-    return false;
+static bool save_driver(const std::string &path, const Measurement &m, MeasureError &error) {
+    return save_measured_driver(path.c_str(), m) || calc_error(error, "cannot write " + path);
 }
 
 // --sweep: every sweep is read and fitted, and the driver made, before anything is written.
-static int run_sweep(const CalcOptions &o, Output &out) {
+// False when anything was left undone; what was is reported.
+static bool run_sweep(const CalcOptions &o, Output &out) {
     Measurement m{};
     MeasureError error;
     if (!measure_driver(o, m, error)) {
-        std::fprintf(stderr, "elemtrix-calc: %s\n", error.message.c_str());
-        return EXIT_FAILED;
+        report(error);
+        return false;
     }
-    const bool save = !o.save_path.empty(), plot = !o.plot_path.empty();
-    const bool saved = save && save_driver(o.save_path, m);
-    const bool plotted = plot && write_sweep_plot(o.plot_path, m);
-    const std::string save_name = path_text(o.save_path.c_str());
-    const std::string plot_name = path_text(o.plot_path.c_str());
-    const CalcDriver &d = m.driver;
-    if (o.format == CalcFormat::Json) {
-        const std::string measurement = json_measurement(m, plotted ? plot_name.c_str() : nullptr,
-                                                         saved ? save_name.c_str() : nullptr);
-        out.write(json_head() +
-                  json_driver(
-                      d, {&m.uncertainties, o.explain, nullptr, {NAN, NAN}, measurement.c_str()}) +
-                  json_tail());
-    } else {
-        std::string text =
-            measurement_report(m) + text_report(d, &m.uncertainties) + checks_and_formulas(o, d);
-        if (plotted)
-            text += "Impedanskurva: " + plot_name + "\n";
-        if (saved)
-            text += "Sparad: " + save_name + "\n";
-        out.write(text);
-    }
-    return saved == save && plotted == plot ? EXIT_ALL_DONE : EXIT_FAILED;
-}
-
-static int usage_error(const std::string &error) {
-    std::fprintf(stderr, "elemtrix-calc: %s\n%s", error.c_str(), USAGE);
-    return EXIT_USAGE;
+    CalcResult r;
+    r.driver = &m.driver;
+    r.uncertainties = &m.uncertainties;
+    r.measurement = &m;
+    r.check = o.check;
+    r.explain = o.explain;
+    bool done = true;
+    if (!o.save_path.empty())
+        r.saved = written(save_driver(o.save_path, m, error), o.save_path, error, done);
+    if (!o.plot_path.empty())
+        r.plot = written(write_sweep_plot(o.plot_path, m, error), o.plot_path, error, done);
+    CalcOutput output(o.format);
+    out.write(output.begin());
+    out.write(output.add(r));
+    out.write(output.end());
+    return done;
 }
 
 int main(int argc, char **argv) {
@@ -275,21 +199,27 @@ int main(int argc, char **argv) {
     _setmode(_fileno(stdout), _O_BINARY);
 #endif
     const CalcOptions options = parse_options(argc, argv);
-    if (!options.error.empty())
+    if (!options.error.message.empty())
         return usage_error(options.error);
     Output out;
-    int status = EXIT_ALL_DONE;
+    bool done = true;
     if (options.help) {
-        out.write(HELP);
+        out.write(help_text());
     } else if (options.version) {
         out.write("elemtrix-calc " ELEMTRIX_VERSION "\n");
     } else if (options.sweep_path) {
-        status = run_sweep(options, out);
+        done = run_sweep(options, out);
     } else {
         std::vector<Source> sources;
-        if (std::string error = read_sources(options, sources); !error.empty())
+        MeasureError error;
+        if (!read_sources(options, sources, error))
             return usage_error(error);
-        status = run(options, sources, out);
+        done = run(options, sources, out);
     }
-    return out.finish() ? status : EXIT_FAILED;
+    MeasureError lost;
+    if (!out.finish(lost)) {
+        report(lost);
+        return EXIT_FAILED;
+    }
+    return done ? EXIT_ALL_DONE : EXIT_FAILED;
 }

@@ -14,6 +14,8 @@
 #include <sys/stat.h>
 #endif
 
+// After it nothing is an option: a file may be called --json.
+static const char END_OF_OPTIONS[] = "--";
 // Name= gives the driver name, the first line of a driver data file.
 static const char NAME_KEY[] = "Name";
 constexpr int NAME_LINE = 0;
@@ -111,12 +113,12 @@ struct Parse {
 
 } // namespace
 
-static std::string set_value(Parse &p, const std::string &key, const char *text) {
+static bool set_value(Parse &p, const std::string &key, const char *text) {
     const int line = value_line(key);
     if (line == NOT_A_NAME)
-        return unknown_name("value", key, NAME_LINE);
+        return calc_error(p.o.error, unknown_name("value", key, NAME_LINE));
     if (p.value_given[line])
-        return "value " + key + " given twice";
+        return calc_error(p.o.error, "value " + key + " given twice");
     p.value_given[line] = true;
     p.o.value_args[line] = text;
 #ifdef _WIN32
@@ -128,44 +130,45 @@ static std::string set_value(Parse &p, const std::string &key, const char *text)
     const std::size_t limit = driver_file_line_limit(line);
     std::memset(field, 0, DRIVER_LINE_SIZE);
     std::memcpy(field, cp1252.data(), cp1252.size() < limit ? cp1252.size() : limit);
-    return "";
+    return true;
 }
 
-static std::string add_tolerance(Parse &p, const char *arg) {
+static bool add_tolerance(Parse &p, const char *arg) {
     std::string key;
     const char *text;
     if (!is_assignment(arg, key, text))
-        return std::string("bad tolerance ") + arg +
-               " (NAME=AMOUNT; files and values go before --tolerance)";
+        return calc_error(p.o.error, std::string("bad tolerance ") + arg +
+                                         " (NAME=AMOUNT; files and values go before --tolerance)");
     const int line = value_line(key);
     if (line == NOT_A_NAME || line == NAME_LINE)
-        return unknown_name("tolerance", key, NAME_LINE + 1);
+        return calc_error(p.o.error, unknown_name("tolerance", key, NAME_LINE + 1));
     if (p.tolerance_given[line - 1])
-        return "tolerance of " + key + " given twice";
+        return calc_error(p.o.error, "tolerance of " + key + " given twice");
     p.tolerance_given[line - 1] = true;
     InputTolerance &t = p.o.tolerances.input[line - 1];
     if (!parse_tolerance(text, t))
-        return "bad tolerance " + key + "=" + text + " (a number, or a number and %)";
+        return calc_error(p.o.error,
+                          "bad tolerance " + key + "=" + text + " (a number, or a number and %)");
     if (t.percent && t.amount > PERCENT_LIMIT)
-        return "bad tolerance " + key + "=" + text + " (over 100 %)";
-    return "";
+        return calc_error(p.o.error, "bad tolerance " + key + "=" + text + " (over 100 %)");
+    return true;
 }
 
-// An option that takes arguments: they are counted already. Returns a usage error or "".
-using TakeOption = std::string (*)(Parse &p, char *const *args, int count);
+// An option that takes arguments: they are counted already. False after a usage error.
+using TakeOption = bool (*)(Parse &p, char *const *args, int count);
 
-static std::string take_format(Parse &p, CalcFormat format) {
+static bool take_format(Parse &p, CalcFormat format) {
     if (p.o.format != CalcFormat::Text)
-        return "--csv and --json exclude each other";
+        return calc_error(p.o.error, "--csv and --json exclude each other");
     p.o.format = format;
-    return "";
+    return true;
 }
 
-static std::string take_csv(Parse &p, char *const *, int) {
+static bool take_csv(Parse &p, char *const *, int) {
     return take_format(p, CalcFormat::Csv);
 }
 
-static std::string take_json(Parse &p, char *const *, int) {
+static bool take_json(Parse &p, char *const *, int) {
     return take_format(p, CalcFormat::Json);
 }
 
@@ -175,42 +178,48 @@ static bool has_extension(const char *path, const char *extension) {
     return length > size && same_letters(path + length - size, extension);
 }
 
-static std::string take_plot(Parse &p, char *const *args, int) {
+static bool take_plot(Parse &p, char *const *args, int) {
     if (!has_extension(args[0], PLOT_EXTENSION))
-        return std::string("--plot writes an SVG file: give a name ending in .svg, not ") + args[0];
+        return calc_error(
+            p.o.error,
+            std::string("--plot writes an SVG file: give a name ending in .svg, not ") + args[0]);
     p.o.plot_path = args[0];
-    return "";
+    return true;
 }
 
-static std::string take_save(Parse &p, char *const *args, int) {
+static bool take_save(Parse &p, char *const *args, int) {
     if (!has_extension(args[0], DRIVER_FILE_EXTENSION))
-        return std::string("--save writes a driver data file: give a name ending in .spk, not ") +
-               args[0];
+        return calc_error(
+            p.o.error,
+            std::string("--save writes a driver data file: give a name ending in .spk, not ") +
+                args[0]);
     p.o.save_path = args[0];
-    return "";
+    return true;
 }
 
-static std::string take_sweep(Parse &p, char *const *args, int) {
+static bool take_sweep(Parse &p, char *const *args, int) {
     p.o.sweep_path = args[0];
-    return "";
+    return true;
 }
 
-static std::string take_added_sweep(Parse &p, char *const *args, int) {
+static bool take_added_sweep(Parse &p, char *const *args, int) {
     double grams;
     const int limit = INPUT_DESCRIPTORS[static_cast<int>(InputId::AddedMass)].text_limit;
     if (!measured_number(args[0], limit, grams))
-        return std::string("bad mass ") + args[0] +
-               " for --added-sweep GRAMS FILE (grams, a number above 0 such as 20 or 12.5)";
+        return calc_error(
+            p.o.error,
+            std::string("bad mass ") + args[0] +
+                " for --added-sweep GRAMS FILE (grams, a number above 0 such as 20 or 12.5)");
     p.o.added_sweeps.push_back({grams, args[1]});
-    return "";
+    return true;
 }
 
-static std::string take_tolerances(Parse &p, char *const *args, int count) {
+static bool take_tolerances(Parse &p, char *const *args, int count) {
     for (int i = 0; i < count; ++i)
-        if (std::string error = add_tolerance(p, args[i]); !error.empty())
-            return error;
+        if (!add_tolerance(p, args[i]))
+            return false;
     p.o.tolerance = true;
-    return "";
+    return true;
 }
 
 // Arguments up to the next option, at least one.
@@ -220,56 +229,136 @@ static const struct {
     const char *name;
     const char *short_name;  // nullptr: none
     int arguments;           // how many follow the option, or UP_TO_NEXT_OPTION
-    const char *takes;       // what they are, for the message when they are missing
+    const char *takes;       // what they are, for the help and the message when they are missing
     bool CalcOptions::*flag; // a switch sets it; other options have
     TakeOption take;         // this to take their arguments
     bool repeatable;         // may be given more than once
+    const char *help;        // lines for --help
+    const char *example;     // the arguments of an example in --help; nullptr: none
 } OPTIONS[] = {
-    {"--csv", nullptr, 0, nullptr, nullptr, take_csv, false},
-    {"--json", nullptr, 0, nullptr, nullptr, take_json, false},
-    {"--check", nullptr, 0, nullptr, &CalcOptions::check, nullptr, false},
-    {"--explain", nullptr, 0, nullptr, &CalcOptions::explain, nullptr, false},
-    {"--help", "-h", 0, nullptr, &CalcOptions::help, nullptr, false},
-    {"--version", nullptr, 0, nullptr, &CalcOptions::version, nullptr, false},
-    {"--plot", nullptr, 1, "FILE.svg", nullptr, take_plot, false},
-    {"--tolerance", nullptr, UP_TO_NEXT_OPTION, "NAME=AMOUNT arguments", nullptr, take_tolerances,
-     false},
-    {"--sweep", nullptr, 1, "FREE.zma", nullptr, take_sweep, false},
-    {"--added-sweep", nullptr, 2, "GRAMS ADDED.zma", nullptr, take_added_sweep, true},
-    {"--save", nullptr, 1, "FILE.spk", nullptr, take_save, false},
+    {"--csv", nullptr, 0, nullptr, nullptr, take_csv, false, "one CSV row per driver",
+     "--csv *.spk"},
+    {"--json", nullptr, 0, nullptr, nullptr, take_json, false,
+     "one JSON document: texts, values, findings, value column,\n"
+     "plausibility warnings (and what the options below add)",
+     "--json worked.spk"},
+    {"--check", nullptr, 0, nullptr, &CalcOptions::check, nullptr, false,
+     "warn of values that disagree with each other", "--check worked.spk"},
+    {"--tolerance", nullptr, UP_TO_NEXT_OPTION, "NAME=AMOUNT", nullptr, take_tolerances, false,
+     "uncertainty of every result from the inputs' tolerances,\n"
+     "absolute in the input's unit or relative with %; put it\n"
+     "after the files and values",
+     "worked.spk --tolerance Fs=0.5 FsAdded=0.5 Sd=2%"},
+    {"--explain", nullptr, 0, nullptr, &CalcOptions::explain, nullptr, false,
+     "each formula, with the numbers put in, and its result", "--explain worked.spk"},
+    {"--plot", nullptr, 1, "FILE.svg", nullptr, take_plot, false,
+     "draw the modelled impedance curve of the one driver given\n"
+     "(with --sweep: the measured sweeps over the fitted curves)",
+     "--plot worked.svg worked.spk"},
+    {"--sweep", nullptr, 1, "FREE.zma", nullptr, take_sweep, false,
+     "fit the driver to an impedance sweep measured in free air\n"
+     "(frequency, |Z| and phase, as measurement programs export\n"
+     "them): its values with their standard errors, the texts\n"
+     "for the fields and the value column with uncertainties;\n"
+     "Re is best measured with an ohmmeter and given",
+     "--sweep free.zma --added-sweep 20 added.zma Sd=132"},
+    {"--added-sweep", nullptr, 2, "GRAMS ADDED.zma", nullptr, take_added_sweep, true,
+     "the driver measured again with GRAMS added to the cone,\n"
+     "for FsAdded, Mms and Vas; may be given more than once",
+     nullptr},
+    {"--save", nullptr, 1, "FILE.spk", nullptr, take_save, false,
+     "with --sweep: write the driver as a driver data file",
+     "--sweep free.zma Sd=132 Re=6 --save fitted.spk"},
+    {"--help", "-h", 0, nullptr, &CalcOptions::help, nullptr, false, "this text", nullptr},
+    {"--version", nullptr, 0, nullptr, &CalcOptions::version, nullptr, false,
+     "the program's version", nullptr},
 };
 constexpr int OPTION_COUNT = static_cast<int>(std::size(OPTIONS));
 
-// Takes the option at args[0] with the arguments it needs from the count - 1 after it; the
-// number of arguments taken, or -1 after a usage error.
-static int take_option(Parse &p, char *const *args, int count, bool (&seen)[OPTION_COUNT]) {
+static const char USAGE[] =
+    "usage: elemtrix-calc [OPTION...] FILE.spk... | NAME=TEXT...\n"
+    "       elemtrix-calc --sweep FREE.zma [--added-sweep GRAMS ADDED.zma]... Sd=CM2\n"
+    "                     [Re=OHM] [Vas=LITRE] [Name=TEXT] [OPTION...]\n";
+
+static const char HELP_INTRO[] =
+    "Computes loudspeaker drivers as Elemtrix's \"Kalkylera\" does, from driver data files\n"
+    "or from the ten values given as NAME=TEXT (Fs Re Zmax Sd Vas Qms Qes Qts FsAdded\n"
+    "AddedMass, and Name for the driver name; a missing value is an empty text), or\n"
+    "fits the driver to impedance sweeps measured on it.\n"
+    "\n";
+
+static const char HELP_END[] =
+    "\n"
+    "Example: elemtrix-calc Fs=30 Re=6 Zmax=40 Sd=500 Vas=50 Qms=3 Qes=0.45 Qts=0.39 "
+    "FsAdded=25 AddedMass=20\n"
+    "Exit status: 0 all done, 1 a file not read or a sweep not usable, the plot or the\n"
+    "driver data file not made or the output not written, 2 usage.\n";
+
+static const char EXAMPLE_PROGRAM[] = "elemtrix-calc ";
+constexpr std::size_t HELP_COLUMN = 23;    // where the lines of an option's help start
+constexpr std::size_t EXAMPLE_COLUMN = 25; // and its example
+
+// The option and its arguments, then its help lines, beside it where it leaves room.
+static std::string help_entry(const std::string &option, const char *help, const char *example) {
+    std::string out = "  " + option;
+    out += out.size() < HELP_COLUMN ? std::string(HELP_COLUMN - out.size(), ' ')
+                                    : "\n" + std::string(HELP_COLUMN, ' ');
+    for (const char *c = help; *c; ++c)
+        out += *c == '\n' ? "\n" + std::string(HELP_COLUMN, ' ') : std::string(1, *c);
+    out += "\n";
+    if (example)
+        out += std::string(EXAMPLE_COLUMN, ' ') + EXAMPLE_PROGRAM + example + "\n";
+    return out;
+}
+
+std::string usage_text() {
+    return std::string(USAGE) + "try elemtrix-calc --help\n";
+}
+
+std::string help_text() {
+    std::string out = std::string(USAGE) + HELP_INTRO;
+    for (const auto &rule : OPTIONS) {
+        std::string option = rule.name;
+        if (rule.short_name)
+            option = std::string(rule.short_name) + ", " + option;
+        if (rule.takes)
+            option +=
+                std::string(" ") + rule.takes + (rule.arguments == UP_TO_NEXT_OPTION ? "..." : "");
+        out += help_entry(option, rule.help, rule.example);
+    }
+    return out +
+           help_entry(END_OF_OPTIONS, "the end of the options: what follows are files and values",
+                      nullptr) +
+           HELP_END;
+}
+
+// Takes the option at args[0] with the arguments it needs from the count - 1 after it, and
+// says how many it took; false after a usage error.
+static bool take_option(Parse &p, char *const *args, int count, bool (&seen)[OPTION_COUNT],
+                        int &taken) {
     const char *arg = args[0];
     for (int k = 0; k < OPTION_COUNT; ++k) {
         const auto &rule = OPTIONS[k];
         if (std::strcmp(arg, rule.name) != 0 &&
             !(rule.short_name && std::strcmp(arg, rule.short_name) == 0))
             continue;
-        if (seen[k] && !rule.repeatable) {
-            p.o.error = std::string(rule.name) + " given twice";
-            return -1;
-        }
+        if (seen[k] && !rule.repeatable)
+            return calc_error(p.o.error, std::string(rule.name) + " given twice");
         seen[k] = true;
-        int taken = rule.arguments;
+        taken = rule.arguments;
         if (taken == UP_TO_NEXT_OPTION)
             for (taken = 0; taken + 1 < count && !is_option(args[taken + 1]);)
                 ++taken;
-        if (taken + 1 > count || (taken == 0 && rule.arguments != 0)) {
-            p.o.error = std::string(rule.name) + " needs " + rule.takes;
-            return -1;
-        }
-        if (rule.flag)
-            p.o.*rule.flag = true;
-        else
-            p.o.error = rule.take(p, args + 1, taken);
-        return p.o.error.empty() ? taken : -1;
+        if (taken + 1 > count || (taken == 0 && rule.arguments != 0))
+            return calc_error(p.o.error,
+                              std::string(rule.name) + " needs " + rule.takes +
+                                  (rule.arguments == UP_TO_NEXT_OPTION ? " arguments" : ""));
+        if (!rule.flag)
+            return rule.take(p, args + 1, taken);
+        p.o.*rule.flag = true;
+        return true;
     }
-    p.o.error = std::string("unknown option ") + arg;
-    return -1;
+    return calc_error(p.o.error, std::string("unknown option ") + arg);
 }
 
 // Whether two paths name the same file: the same text, or one existing file reached two ways.
@@ -298,7 +387,7 @@ struct NamedFile {
 
 // The files written must not replace any file named on the command line (their extensions keep
 // them apart from each other), and no sweep is given twice.
-static std::string file_error(const CalcOptions &o) {
+static bool check_files(const CalcOptions &o, MeasureError &error) {
     std::vector<NamedFile> named;
     for (const char *source : o.sources)
         if (source)
@@ -310,17 +399,18 @@ static std::string file_error(const CalcOptions &o) {
     for (std::size_t i = 0; o.sweep_path && i < named.size(); ++i)
         for (std::size_t k = 0; k < i; ++k)
             if (same_file(named[i].path, named[k].path))
-                return std::string("the sweep ") + named[i].path + " is given twice";
+                return calc_error(error,
+                                  std::string("the sweep ") + named[i].path + " is given twice");
     const NamedFile written[] = {{"--plot", o.plot_path.c_str()}, {"--save", o.save_path.c_str()}};
     for (const NamedFile &w : written) {
         if (!*w.path)
             continue;
         for (const NamedFile &n : named)
             if (same_file(n.path, w.path))
-                return std::string(w.what) + " " + w.path + " would replace " + n.what + " " +
-                       n.path;
+                return calc_error(error, std::string(w.what) + " " + w.path + " would replace " +
+                                             n.what + " " + n.path);
     }
-    return "";
+    return true;
 }
 
 // Values that the sweeps do not give, as --sweep takes them.
@@ -333,49 +423,51 @@ static bool given_with_sweep(int line) {
     return false;
 }
 
-static std::string sweep_error(const CalcOptions &o) {
+static bool check_sweep(const CalcOptions &o, MeasureError &error) {
     for (const char *source : o.sources)
         if (source)
-            return std::string("--sweep takes no driver data file (") + source +
-                   "); an added-mass sweep is given as --added-sweep GRAMS FILE";
+            return calc_error(error, std::string("--sweep takes no driver data file (") + source +
+                                         "); an added-mass sweep is given as --added-sweep "
+                                         "GRAMS FILE");
     if (o.format == CalcFormat::Csv || o.tolerance)
-        return "--sweep takes no --csv or --tolerance: its tolerances come from the fit";
+        return calc_error(
+            error, "--sweep takes no --csv or --tolerance: its tolerances come from the fit");
     for (int line = NAME_LINE + 1; line < DRIVER_FILE_LINES; ++line)
         if (o.value_args[line] && !given_with_sweep(line))
-            return std::string(line_key(line)) +
-                   " comes from the sweeps: with --sweep give only Sd, Re, Vas and Name";
+            return calc_error(error, std::string(line_key(line)) +
+                                         " comes from the sweeps: with --sweep give only Sd, Re, "
+                                         "Vas and Name");
     if (!o.value_args[static_cast<int>(InputId::Sd) + 1])
-        return "--sweep needs Sd=CM2, the cone area in cm2";
+        return calc_error(error, "--sweep needs Sd=CM2, the cone area in cm2");
     for (InputId id : GIVEN_WITH_SWEEP) {
         const InputDescriptor &input = INPUT_DESCRIPTORS[static_cast<int>(id)];
         const char *text = o.value_args[static_cast<int>(id) + 1];
         double value;
         if (text && !measured_number(text, input.text_limit, value))
-            return std::string("bad value ") + input.name + "=" + text +
-                   " for --sweep (a number above 0 that its field of " +
-                   std::to_string(input.text_limit) + " characters holds)";
+            return calc_error(error, std::string("bad value ") + input.name + "=" + text +
+                                         " for --sweep (a number above 0 that its field of " +
+                                         std::to_string(input.text_limit) + " characters holds)");
     }
-    return "";
+    return true;
 }
 
 // The checks between options, once all are known.
-static std::string combination_error(const CalcOptions &o) {
-    std::string error;
-    if (o.sweep_path) {
-        error = sweep_error(o);
-    } else if (!o.added_sweeps.empty()) {
-        error = "--added-sweep needs --sweep FREE.zma";
-    } else if (!o.save_path.empty()) {
-        error = "--save writes a driver fitted with --sweep: give --sweep FREE.zma";
-    } else if (o.sources.empty()) {
-        error = "no driver: give FILE.spk or NAME=TEXT values";
-    } else if (o.format == CalcFormat::Csv &&
-               (o.check || o.explain || o.tolerance || !o.plot_path.empty())) {
-        error = "--csv takes no --check, --explain, --tolerance or --plot";
-    } else if (!o.plot_path.empty() && o.sources.size() != 1) {
-        error = "--plot draws one driver: give exactly one";
-    }
-    return error.empty() ? file_error(o) : error;
+static bool check_combination(const CalcOptions &o, MeasureError &error) {
+    if (o.sweep_path)
+        return check_sweep(o, error) && check_files(o, error);
+    if (!o.added_sweeps.empty())
+        return calc_error(error, "--added-sweep needs --sweep FREE.zma");
+    if (!o.save_path.empty())
+        return calc_error(error,
+                          "--save writes a driver fitted with --sweep: give --sweep FREE.zma");
+    if (o.sources.empty())
+        return calc_error(error, "no driver: give FILE.spk or NAME=TEXT values");
+    if (o.format == CalcFormat::Csv &&
+        (o.check || o.explain || o.tolerance || !o.plot_path.empty()))
+        return calc_error(error, "--csv takes no --check, --explain, --tolerance or --plot");
+    if (!o.plot_path.empty() && o.sources.size() != 1)
+        return calc_error(error, "--plot draws one driver: give exactly one");
+    return check_files(o, error);
 }
 
 CalcOptions parse_options(int argc, char **argv) {
@@ -383,17 +475,18 @@ CalcOptions parse_options(int argc, char **argv) {
     bool seen[OPTION_COUNT] = {};
     bool options_ended = false;
     bool has_values = false;
-    for (int i = 1; i < argc && p.o.error.empty(); ++i) {
+    bool usable = true;
+    for (int i = 1; i < argc && usable; ++i) {
         std::string key;
         const char *text;
-        if (!options_ended && std::strcmp(argv[i], "--") == 0) {
+        int taken = 0;
+        if (!options_ended && std::strcmp(argv[i], END_OF_OPTIONS) == 0) {
             options_ended = true;
         } else if (!options_ended && is_option(argv[i])) {
-            const int taken = take_option(p, argv + i, argc - i, seen);
-            if (taken > 0)
-                i += taken;
+            usable = take_option(p, argv + i, argc - i, seen, taken);
+            i += taken;
         } else if (is_assignment(argv[i], key, text)) {
-            p.o.error = set_value(p, key, text);
+            usable = set_value(p, key, text);
             if (!has_values)
                 p.o.sources.push_back(nullptr);
             has_values = true;
@@ -402,29 +495,34 @@ CalcOptions parse_options(int argc, char **argv) {
         }
     }
     p.o.values.count = DRIVER_FILE_LINES; // a value not given is an empty field
-    if (p.o.error.empty() && !p.o.help && !p.o.version)
-        p.o.error = combination_error(p.o);
+    if (usable && !p.o.help && !p.o.version)
+        check_combination(p.o, p.o.error);
     return p.o;
 }
 
-std::string tolerance_error(const Tolerances &tolerances, const DriverInputs &inputs,
-                            const std::string &source) {
+// %g, as the tolerance was given.
+static std::string number_text(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", value);
+    return text;
+}
+
+bool tolerances_fit(const Tolerances &tolerances, const DriverInputs &inputs,
+                    const std::string &source, MeasureError &error) {
     for (int i = 0; i < INPUT_COUNT; ++i) {
         const InputTolerance &t = tolerances.input[i];
         const double value = inputs.entry[i].value;
         if (tolerance_fits(t, value))
             continue;
-        const char *name = INPUT_DESCRIPTORS[i].name;
-        char text[160];
-        if (absolute_tolerance(t, value) > std::fabs(value))
-            std::snprintf(text, sizeof text,
-                          "the tolerance of %s (%g%s) is larger than %s itself (%g)", name,
-                          t.amount, t.percent ? " %" : "", name, value);
-        else
-            std::snprintf(text, sizeof text,
-                          "%s (%g) takes no tolerance: it must be finite and away from 0", name,
-                          value);
-        return text + (" in " + source);
+        const std::string name = INPUT_DESCRIPTORS[i].name;
+        const std::string reason =
+            absolute_tolerance(t, value) > std::fabs(value)
+                ? "the tolerance of " + name + " (" + number_text(t.amount) +
+                      (t.percent ? " %" : "") + ") is larger than " + name + " itself (" +
+                      number_text(value) + ")"
+                : name + " (" + number_text(value) +
+                      ") takes no tolerance: it must be finite and away from 0";
+        return calc_error(error, reason + " in " + source);
     }
-    return "";
+    return true;
 }

@@ -2,6 +2,7 @@
 // is checked here, before any file is read or anything printed.
 #pragma once
 
+#include "app/calc/calc_error.h"
 #include "engine/driver_file.h"
 #include "engine/uncertainty.h"
 
@@ -36,10 +37,15 @@ struct CalcOptions {
     DriverFileLines values{}; // the name and ten texts of that driver, cut as the fields cut
     // Each NAME=TEXT as given, before any cut, in file-line order; nullptr where not given.
     const char *value_args[DRIVER_FILE_LINES] = {};
-    std::string error; // not empty: a usage error, the message to show
+    MeasureError error; // a usage error, when it has a message
 };
 
 CalcOptions parse_options(int argc, char **argv);
+
+// What a usage error shows after its message: the command lines and where to read more.
+std::string usage_text();
+// What --help prints: the usage, then every option with its help and example.
+std::string help_text();
 
 // A number given with --sweep (GRAMS, Sd, Re, Vas): plain decimals, above 0 also as the field
 // of limit characters would hold it. False for anything else.
@@ -48,7 +54,7 @@ bool measured_number(const char *text, int limit, double &value);
 // A tolerance text: a non-negative decimal number, "%" after it for a relative one.
 bool parse_tolerance(const char *text, InputTolerance &tolerance);
 
-// The usage error for a tolerance that does not fit the driver's value (tolerance_fits), naming
-// the input and the source; empty when all fit.
-std::string tolerance_error(const Tolerances &tolerances, const DriverInputs &inputs,
-                            const std::string &source);
+// Whether every tolerance fits the driver's value (tolerance_fits); the usage error, naming the
+// input and the source, when one does not.
+bool tolerances_fit(const Tolerances &tolerances, const DriverInputs &inputs,
+                    const std::string &source, MeasureError &error);

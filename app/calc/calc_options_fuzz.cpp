@@ -30,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     argv.push_back(nullptr);
 
     const CalcOptions o = parse_options(static_cast<int>(parts.size()), argv.data());
-    if (!o.error.empty() || o.help || o.version)
+    if (!o.error.message.empty() || o.help || o.version)
         return 0;
     if (o.sources.empty() || (!o.plot_path.empty() && o.sources.size() != 1))
         std::abort();
@@ -39,7 +39,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
             static_cast<std::size_t>(driver_file_line_limit(line)))
             std::abort();
     const CalcDriver d = calculate_driver("fuzz", o.values);
-    if (!o.tolerance || !tolerance_error(o.tolerances, d.inputs, d.source).empty())
+    MeasureError misfit;
+    if (!o.tolerance || !tolerances_fit(o.tolerances, d.inputs, d.source, misfit))
         return 0;
     const Uncertainties u = propagate_uncertainty(d.inputs, o.tolerances);
     for (const RowUncertainty &r : u.row)

@@ -12,9 +12,15 @@ CalcOptions parse(std::vector<const char *> args) {
     return parse_options(static_cast<int>(args.size()), const_cast<char **>(args.data()));
 }
 
+// The usage error for tolerances that do not fit; empty when they do.
+std::string misfit(const Tolerances &t, const DriverInputs &in, const std::string &source) {
+    MeasureError error;
+    return tolerances_fit(t, in, source, error) ? "" : std::string(error.message);
+}
+
 TEST(Options, FilesAndValuesInCommandLineOrder) {
     const CalcOptions o = parse({"a.spk", "Fs=30", "b.spk", "Re=6", "Name=Bas"});
-    ASSERT_TRUE(o.error.empty()) << o.error;
+    ASSERT_TRUE(o.error.message.empty()) << o.error.message;
     ASSERT_EQ(o.sources.size(), 3u);
     EXPECT_STREQ(o.sources[0], "a.spk");
     EXPECT_EQ(o.sources[1], nullptr);
@@ -38,7 +44,7 @@ TEST(Options, ValuesAreCutLikeTheirFields) {
 
 TEST(Options, ToleranceTakesTheAssignmentsAfterIt) {
     const CalcOptions o = parse({"w.spk", "--tolerance", "Fs=0.5", "Sd=2%", "--check", "x.spk"});
-    ASSERT_TRUE(o.error.empty()) << o.error;
+    ASSERT_TRUE(o.error.message.empty()) << o.error.message;
     EXPECT_TRUE(o.tolerance);
     EXPECT_TRUE(o.check);
     EXPECT_EQ(o.tolerances.input[0].amount, 0.5);
@@ -125,17 +131,27 @@ TEST(Options, UsageErrorsNameTheirCause) {
          "--save writes a driver fitted with --sweep: give --sweep FREE.zma"},
     };
     for (const auto &c : cases)
-        EXPECT_EQ(parse(c.args).error, c.error);
-    EXPECT_TRUE(parse({"--help"}).error.empty());
-    EXPECT_TRUE(parse({"--json", "--plot", "p.SVG", "Fs=3"}).error.empty());
-    EXPECT_TRUE(parse({"a.spk", "--tolerance", "Fs=100%"}).error.empty());
+        EXPECT_EQ(parse(c.args).error.message, c.error);
+    EXPECT_TRUE(parse({"--help"}).error.message.empty());
+    EXPECT_TRUE(parse({"--json", "--plot", "p.SVG", "Fs=3"}).error.message.empty());
+    EXPECT_TRUE(parse({"a.spk", "--tolerance", "Fs=100%"}).error.message.empty());
+
+    // Whole, however long the names in them.
+    const std::string path(4000, 'p');
+    EXPECT_EQ(parse({"--plot", path.c_str(), "a.spk"}).error.message,
+              "--plot writes an SVG file: give a name ending in .svg, not " + path);
+    DriverInputs in{};
+    Tolerances t;
+    t.input[0] = {1, false};
+    EXPECT_EQ(misfit(t, in, path),
+              "the tolerance of Fs (1) is larger than Fs itself (0) in " + path);
 }
 
 TEST(Options, SweepsTheirMassesAndTheValuesAsGiven) {
     const CalcOptions o =
         parse({"--sweep", "f.zma", "--added-sweep", "20", "a.zma", "Sd=132.75", "Name=Bas",
                "--added-sweep", "12.5", "b.zma", "--save", "out.SPK", "--json", "Re=6.123456789"});
-    ASSERT_TRUE(o.error.empty()) << o.error;
+    ASSERT_TRUE(o.error.message.empty()) << o.error.message;
     EXPECT_STREQ(o.sweep_path, "f.zma");
     ASSERT_EQ(o.added_sweeps.size(), 2u);
     EXPECT_EQ(o.added_sweeps[0].grams, 20);
@@ -161,7 +177,7 @@ TEST(Options, MeasuredNumbers) {
 TEST(Options, ShortHelpAndTheEndOfOptions) {
     EXPECT_TRUE(parse({"-h"}).help);
     const CalcOptions o = parse({"--check", "--", "--json", "-", "Fs=3"});
-    ASSERT_TRUE(o.error.empty()) << o.error;
+    ASSERT_TRUE(o.error.message.empty()) << o.error.message;
     EXPECT_EQ(o.format, CalcFormat::Text);
     ASSERT_EQ(o.sources.size(), 3u);
     EXPECT_STREQ(o.sources[0], "--json");
@@ -179,17 +195,17 @@ TEST(Options, TolerancesMustFitTheValues) {
     t.input[static_cast<int>(InputId::Fs)] = {30, false};
     t.input[static_cast<int>(InputId::Re)] = {100, true};
     t.input[static_cast<int>(InputId::Sd)] = {5, true}; // of 0: no tolerance
-    EXPECT_EQ(tolerance_error(t, in, "w.spk"), "");
+    EXPECT_EQ(misfit(t, in, "w.spk"), "");
     t.input[static_cast<int>(InputId::Fs)] = {1e23, false};
-    EXPECT_EQ(tolerance_error(t, in, "w.spk"),
+    EXPECT_EQ(misfit(t, in, "w.spk"),
               "the tolerance of Fs (1e+23) is larger than Fs itself (30) in w.spk");
     t = Tolerances{};
     t.input[static_cast<int>(InputId::Zmax)] = {0.5, false};
-    EXPECT_EQ(tolerance_error(t, in, "w.spk"),
+    EXPECT_EQ(misfit(t, in, "w.spk"),
               "the tolerance of Zmax (0.5) is larger than Zmax itself (0) in w.spk");
     t = Tolerances{};
     t.input[static_cast<int>(InputId::Vas)] = {1, true};
-    EXPECT_EQ(tolerance_error(t, in, "(kommandorad)"),
+    EXPECT_EQ(misfit(t, in, "(kommandorad)"),
               "Vas (inf) takes no tolerance: it must be finite and away from 0 in (kommandorad)");
 }
 

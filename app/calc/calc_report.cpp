@@ -1,5 +1,6 @@
 #include "app/calc/calc_report.h"
 
+#include "app/calc/calc_sweep.h"
 #include "engine/explain.h"
 #include "base/number_text.h"
 
@@ -35,6 +36,7 @@ const char PLUS_MINUS[] = u8"±";
 constexpr std::size_t CAPTION_WIDTH = 16; // "Känslighet Watt" and a blank
 constexpr std::size_t VALUE_WIDTH = 12;
 constexpr std::size_t SPREAD_WIDTH = 10;
+constexpr int HZ_DECIMALS = 2; // as the value column shows Fs
 static const char MOST_FROM[] = u8"  (mest från ";
 
 std::string pad_right(const std::string &cp1252, std::size_t width) {
@@ -48,7 +50,7 @@ std::string pad_left(const std::string &s, std::size_t width) {
     return s.size() < width ? std::string(width - s.size(), ' ') + s : s;
 }
 
-std::string text_report(const CalcDriver &d, const Uncertainties *u) {
+static std::string value_column(const CalcDriver &d, const Uncertainties *u) {
     std::string out = "Fil: " + d.source + "\n";
     out += "Namn: " + cp1252_to_utf8(d.name) + "\n";
     for (const InputError &e : d.findings)
@@ -71,17 +73,27 @@ std::string text_report(const CalcDriver &d, const Uncertainties *u) {
     return out;
 }
 
-std::string check_report(const CalcDriver &d) {
-    std::string out;
-    for (const PlausibilityWarning &w : d.warnings)
-        out += "RIMLIGHET: " + cp1252_to_utf8(w.message) + "\n";
-    return out;
-}
-
-std::string explain_report(const CalcDriver &d) {
-    std::string out = u8"Beräkning:\n";
-    for (const std::string &line : explain_calculation(d.inputs, d.results))
-        out += line + "\n";
+std::string text_report(const CalcResult &r) {
+    const CalcDriver &d = *r.driver;
+    std::string out = r.measurement ? measurement_report(*r.measurement) : "";
+    out += value_column(d, r.uncertainties);
+    if (r.check)
+        for (const PlausibilityWarning &w : d.warnings)
+            out += "RIMLIGHET: " + cp1252_to_utf8(w.message) + "\n";
+    if (r.explain) {
+        out += u8"Beräkning:\n";
+        for (const std::string &line : explain_calculation(d.inputs, d.results))
+            out += line + "\n";
+    }
+    if (!r.plot.empty()) {
+        out += "Impedanskurva: " + r.plot;
+        if (!r.measurement)
+            out += "  F1 = " + decimal_text(r.side.F1, HZ_DECIMALS) +
+                   " Hz  F2 = " + decimal_text(r.side.F2, HZ_DECIMALS) + " Hz";
+        out += "\n";
+    }
+    if (!r.saved.empty())
+        out += "Sparad: " + r.saved + "\n";
     return out;
 }
 
@@ -110,7 +122,8 @@ std::string csv_header() {
     return out + "\n";
 }
 
-std::string csv_row(const CalcDriver &d) {
+std::string csv_row(const CalcResult &r) {
+    const CalcDriver &d = *r.driver;
     std::string out = csv_field(d.source) + "," + csv_field(cp1252_to_utf8(d.name));
     for (const InputEntry &e : d.inputs.entry)
         out += "," + csv_field(cp1252_to_utf8(e.text));

@@ -3,10 +3,12 @@
 #pragma once
 
 #include "engine/calculate.h"
+#include "engine/impedance.h"
 #include "engine/plausibility.h"
 #include "engine/uncertainty.h"
 #include "base/charset.h"
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -36,11 +38,25 @@ extern const char PLUS_MINUS[]; // UTF-8
 std::string pad_right(const std::string &cp1252, std::size_t width);
 std::string pad_left(const std::string &s, std::size_t width);
 
-// With uncertainties, each row adds its ± figure and the input that contributes most.
-std::string text_report(const CalcDriver &driver, const Uncertainties *uncertainties = nullptr);
-// The blocks that --check and --explain add after the value column.
-std::string check_report(const CalcDriver &driver);
-std::string explain_report(const CalcDriver &driver);
+struct Measurement;
+
+// Everything elemtrix-calc prints of one driver: its text, CSV and JSON writers read only this.
+struct CalcResult {
+    const CalcDriver *driver = nullptr;           // the file, texts, values, findings and warnings
+    const Uncertainties *uncertainties = nullptr; // --tolerance, or the fit's; null: none
+    const Measurement *measurement = nullptr;     // --sweep: the fit the driver came from
+    bool check = false;                           // the warnings are shown in the text
+    bool explain = false;                         // each formula with its numbers
+    // The files written, UTF-8; empty: none. A driver's plot is its modelled curve, with where
+    // it crosses ZF1/ZF2; a measurement's shows the sweeps over their fitted curves.
+    std::string plot;
+    SideFrequencies side = {NAN, NAN};
+    std::string saved; // --save
+};
+
+// With uncertainties, each row adds its ± figure and the input that contributes most; the
+// warnings, formulas and files written follow the value column.
+std::string text_report(const CalcResult &result);
 
 std::string csv_header();
-std::string csv_row(const CalcDriver &driver);
+std::string csv_row(const CalcResult &result);

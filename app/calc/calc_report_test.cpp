@@ -13,8 +13,15 @@ CalcDriver worked(const char *name = "Test") {
     return calculate_driver("w.spk", split_driver_file(text.c_str()));
 }
 
+CalcResult result(const CalcDriver &d) {
+    CalcResult r;
+    r.driver = &d;
+    return r;
+}
+
 TEST(TextReport, NameFindingsAndTwentyAlignedRows) {
-    const std::string r = text_report(worked("\xC5sa"));
+    const CalcDriver d = worked("\xC5sa");
+    const std::string r = text_report(result(d));
     EXPECT_EQ(r.substr(0, r.find("Fs ")), u8"Fil: w.spk\nNamn: Åsa\n");
     EXPECT_NE(r.find("Fs                     30.00  Hz\n"), std::string::npos);
     EXPECT_NE(r.find(u8"Känslighet Watt     0.002880  Watt\n"), std::string::npos);
@@ -28,28 +35,48 @@ TEST(TextReport, NameFindingsAndTwentyAlignedRows) {
 
 TEST(TextReport, FindingsComeBeforeTheRows) {
     const CalcDriver d = calculate_driver("e.spk", split_driver_file("x\n12,5\n"));
-    const std::string r = text_report(d);
+    const std::string r = text_report(result(d));
     EXPECT_NE(r.find(u8"INMATNINGSFEL: Fs: Använd punkt som komma!\n"
                      "INMATNINGSFEL: Re: Ingen inmatning!\n"),
               std::string::npos);
     EXPECT_NE(r.find("nan  ohm"), std::string::npos);
 }
 
-TEST(TextReport, UncertaintiesCheckAndExplain) {
+TEST(TextReport, UncertaintiesChecksFormulasAndFilesAfterTheColumn) {
     const CalcDriver d = worked();
-    EXPECT_EQ(check_report(d), u8"RIMLIGHET: Qes (0.450) avviker 15.0 % från Qms/(Ro-1) = 0.529\n");
+    CalcResult r = result(d);
     Uncertainties u{};
-    for (RowUncertainty &r : u.row)
-        r = {0, -1};
+    for (RowUncertainty &row : u.row)
+        row = {0, -1};
     u.row[SHOWN_INPUT_COUNT + 4] = {7.75, static_cast<int>(InputId::FsAdded)};
-    const std::string t = text_report(d, &u);
+    r.uncertainties = &u;
+    r.check = true;
+    r.explain = true;
+    r.plot = "p.svg";
+    r.side = {19.754, NAN};
+    r.saved = "s.spk";
+    const std::string t = text_report(r);
     EXPECT_NE(t.find(u8"\nFs                     30.00 ±      0.00  Hz\n"), std::string::npos);
     EXPECT_NE(t.find(u8"\nMms                    45.45 ±      7.75  Gram  (mest från "
                      "FsAdded)\n"),
               std::string::npos);
-    const std::string e = explain_report(d);
-    EXPECT_EQ(e.rfind(u8"Beräkning:\nRo = Zmax / Re = 40 / 6 = 6.67 ohm\n", 0), 0u);
-    EXPECT_EQ(std::count(e.begin(), e.end(), '\n'), 15);
+    // The warnings, the formulas and the files written follow the value column in that order.
+    const std::size_t column_end = t.find(u8"Res                    34.00 ±      0.00  ohm\n");
+    ASSERT_NE(column_end, std::string::npos) << t;
+    const std::string after = t.substr(t.find('\n', column_end) + 1);
+    EXPECT_EQ(after.rfind(u8"RIMLIGHET: Qes (0.450) avviker 15.0 % från Qms/(Ro-1) = 0.529\n"
+                          u8"Beräkning:\nRo = Zmax / Re = 40 / 6 = 6.67 ohm\n",
+                          0),
+              0u)
+        << after;
+    EXPECT_EQ(std::count(after.begin(), after.end(), '\n'), 1 + 15 + 2);
+    EXPECT_EQ(after.substr(after.find("Impedanskurva")),
+              "Impedanskurva: p.svg  F1 = 19.75 Hz  F2 = nan Hz\nSparad: s.spk\n");
+
+    // Nothing of it unless asked for.
+    const std::string plain = text_report(result(d));
+    for (const char *part : {PLUS_MINUS, "RIMLIGHET", "Impedanskurva", "Sparad"})
+        EXPECT_EQ(plain.find(part), std::string::npos) << part;
 }
 
 TEST(Csv, HeaderAndQuotedTexts) {
@@ -57,10 +84,11 @@ TEST(Csv, HeaderAndQuotedTexts) {
     EXPECT_EQ(header.substr(0, 30), "file,name,text_Fs,text_Re,text");
     EXPECT_NE(header.find(",SensitivityDb,Res\n"), std::string::npos);
     const CalcDriver d = calculate_driver("a,b.spk", split_driver_file("say \"hi\"\n12,5\n 6\n"));
-    const std::string row = csv_row(d);
+    const std::string row = csv_row(result(d));
     EXPECT_EQ(row.rfind("\"a,b.spk\",\"say \"\"hi\"\"\",\"12,5\",\" 6\",,", 0), 0u) << row;
     std::size_t commas = 0;
-    for (char c : csv_row(worked()))
+    const CalcDriver w = worked();
+    for (char c : csv_row(result(w)))
         commas += c == ',';
     EXPECT_EQ(commas, 1u + INPUT_COUNT + VALUE_ROW_COUNT);
 }

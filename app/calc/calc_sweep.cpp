@@ -8,6 +8,12 @@
 #include <cstring>
 #include <limits>
 
+const ClassicMember CLASSIC_MEMBERS[CLASSIC_MEMBER_COUNT] = {
+    {"Re", &ClassicValues::Re},   {"Fs", &ClassicValues::Fs},   {"Zmax", &ClassicValues::Zmax},
+    {"F1", &ClassicValues::F1},   {"F2", &ClassicValues::F2},   {"Qms", &ClassicValues::Qms},
+    {"Qes", &ClassicValues::Qes}, {"Qts", &ClassicValues::Qts},
+};
+
 namespace {
 
 constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
@@ -21,15 +27,6 @@ constexpr std::size_t FIELD_NAME_WIDTH = 22; // "Fs med adderad massa" and two b
 // The report is UTF-8: u8 literals stay UTF-8 where the compiler makes plain ones Windows-1252.
 const char INVERSE_SQUARE[] = u8"1/(2πf)²";
 const char PARALLEL[] = u8"∥";
-
-// The classic reading of the peak, where the fitted values have one.
-const struct {
-    const char *name;
-    double ClassicValues::*member;
-} CLASSIC_ROWS[] = {
-    {"Re", &ClassicValues::Re},   {"Fs", &ClassicValues::Fs},   {"Zmax", &ClassicValues::Zmax},
-    {"Qms", &ClassicValues::Qms}, {"Qes", &ClassicValues::Qes}, {"Qts", &ClassicValues::Qts},
-};
 
 int index(InputId id) {
     return static_cast<int>(id);
@@ -128,8 +125,8 @@ std::string sweep_report(const MeasuredSweep &s) {
         const Estimate e = fit.*row.member;
         if (e.value == 0 && std::isnan(e.error)) // R2 and L2 of a coil without losses
             continue;
-        double classic = NaN;
-        for (const auto &c : CLASSIC_ROWS)
+        double classic = NaN; // where the peak's classic reading has the value too
+        for (const ClassicMember &c : CLASSIC_MEMBERS)
             if (std::strcmp(c.name, row.name) == 0)
                 classic = fit.classic.*c.member * row.scale;
         out +=

@@ -30,6 +30,14 @@ struct Measurement {
     bool left_out[INPUT_COUNT];
 };
 
+// The classic reading of a sweep's peak, by name.
+struct ClassicMember {
+    const char *name;
+    double ClassicValues::*member;
+};
+constexpr int CLASSIC_MEMBER_COUNT = 8;
+extern const ClassicMember CLASSIC_MEMBERS[CLASSIC_MEMBER_COUNT];
+
 // "Fri luft", "Adderad massa 20 g".
 std::string sweep_label(const MeasuredSweep &s);
 

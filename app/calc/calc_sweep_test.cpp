@@ -19,7 +19,7 @@ CalcOptions parse(std::vector<const char *> args) {
     args.insert(args.begin(), "elemtrix-calc");
     const CalcOptions o =
         parse_options(static_cast<int>(args.size()), const_cast<char **>(args.data()));
-    EXPECT_EQ(o.error, "");
+    EXPECT_EQ(o.error.message, "");
     return o;
 }
 
