@@ -221,13 +221,16 @@ void set_params(const Active &active, const Vector &x, double *p) {
         p[active.k[j]] = from_fit(active.k[j], x[j]);
 }
 
+double resonance(const double *p, double cmes, double omega0);
+
 // The terms are physical: the resonance inside the sweeps, the coil's terms and the creep
-// above 0, and a corner of R2 ∥ L2 the sweeps can see.
+// above 0, and a corner of R2 ∥ L2 the sweeps can see. Each sweep's motional impedance must
+// also be real somewhere near it, with a resistance above 0: Fs and the Q's are read there.
 bool is_physical(const FitSetup &setup, const DriverModel &model, const double *p) {
     const double low = setup.spans[0].points[0].f;
     const double high = setup.spans[0].points[setup.spans[0].count - 1].f;
-    const double resonance = 1 / (TWO_PI * std::sqrt(p[CMES] * p[LCES]));
-    bool ok = resonance >= low && resonance <= high;
+    const double undamped = 1 / (TWO_PI * std::sqrt(p[CMES] * p[LCES]));
+    bool ok = undamped >= low && undamped <= high;
     if (model.creep)
         ok = ok && p[BETA] > 0;
     if (model.semi)
@@ -236,6 +239,11 @@ bool is_physical(const FitSetup &setup, const DriverModel &model, const double *
         const double corner = 1 / (TWO_PI * p[L2] * p[G2]);
         ok = ok && p[G2] > 0 && p[L2] > 0 && corner > low / CORNER_MARGIN &&
              corner < high * CORNER_MARGIN;
+    }
+    ok = ok && p[RES] > 0;
+    for (int span = 0; ok && span < setup.span_count; ++span) {
+        const double cmes = p[CMES] + setup.spans[span].mass / p[BL2];
+        ok = std::isfinite(resonance(p, cmes, setup.omega0));
     }
     return ok;
 }

@@ -1,3 +1,4 @@
+#include "measure/sweep_file.h"
 #include "measure/sweep_fit.h"
 #include "measure/synthetic_sweeps.h"
 
@@ -254,6 +255,47 @@ TEST(SweepFit, RefusesASweepWithoutResonance) {
     MeasureError error;
     EXPECT_FALSE(fit_sweep(coil, "coil.zma", {}, fit, error));
     EXPECT_EQ(error.message, "coil.zma: no resonance peak inside the sweep (20 to 24496.2 Hz)");
+}
+
+// One wild reading (8224 ohm at 28 Hz) puts the classic band edges the wrong way round; the fit
+// from there once ended where the motional impedance is real at no frequency, and reported
+// Fs and the Q's as "nan" for a fit that had succeeded.
+TEST(SweepFit, RefusesAFitThatEndsWithoutResonance) {
+    const std::string text = "* Freq(Hz)  |Z|(ohm)  Phase(deg)\n"
+                             "10 7.48819 33.0408\n"
+                             "11.2246 7.88963 36.2487\n"
+                             "12.5992 8.40734 39.5832\n"
+                             "14.1421 9.0817 42.9892\n"
+                             "15.874 9.97267 46.3878\n"
+                             "17.818 11.1738 49.6657\n"
+                             "20 12.8404 52.65\n"
+                             "22.4492 15.2497 55.0522\n"
+                             "25.1984 18.9451 56.3226\n"
+                             "28.35 8224.1168 55.2246\n"
+                             "31.748 36.6078 48.3568\n"
+                             "35.6359 57.2863 25.191\n"
+                             "40 59.4745 -20.3551\n"
+                             "44.8985 38.0962 -46.3898\n"
+                             "50.3968 25.6561 -54.2068\n"
+                             "56.5685 19.0534 -55.4926\n"
+                             "63.496 15.1433 -54.0968\n"
+                             "71.2719 12.6121 -51.3808\n"
+                             "80 10.8688 -47.9129\n"
+                             "226.274 6.19228 -9.69347\n"
+                             "253.984 6.1098 -5.5173\n"
+                             "285.088 6.06583 -1.37202\n"
+                             "320 6.05752 2.7574\n"
+                             "359.188 6.08375 6.88623\n";
+    Sweep wild;
+    MeasureError error;
+    ASSERT_TRUE(read_sweep_text(text.data(), text.size(), "wild.zma", wild, error));
+    SweepFit fit;
+    if (fit_sweep(wild, "wild.zma", {}, fit, error)) {
+        for (const Estimate &e : {fit.Fs, fit.Zmax, fit.Qms, fit.Qes, fit.Qts})
+            EXPECT_TRUE(std::isfinite(e.value) && e.value > 0) << e.value;
+    } else {
+        EXPECT_EQ(error.message.view().rfind("wild.zma: ", 0), 0u) << error.message.view();
+    }
 }
 
 } // namespace
