@@ -94,51 +94,102 @@ Active active_params(const FitSetup &setup, const DriverModel &model) {
     return a;
 }
 
-// log10(s/ω0) of s = jω.
-Complex creep_log(double w, double omega0) {
-    return Complex(std::log(w / omega0), PI / 2) / LN10;
+// The model's complex arithmetic written out in real and imaginary parts. In a build for size
+// std::complex multiplies through the library's __muldc3, which also mends infinities that a fit
+// has no use for (a step far off that overflows is caught by accumulate), and it does not inline
+// its products with a real number: together they took more than half of a sweep's fit. Each
+// operation rounds as std::complex's own, so that every fit ends where it ended with it.
+struct Cplx {
+    double re, im;
+};
+Cplx operator*(Cplx a, Cplx b) {
+    return {a.re * b.re - a.im * b.im, a.re * b.im + a.im * b.re};
+}
+Cplx operator*(Cplx a, double x) {
+    return {a.re * x, a.im * x};
+}
+// j·w·a: the products with s = jω, and with s·L2.
+Cplx times_j(double w, Cplx a) {
+    return {-(w * a.im), w * a.re};
+}
+// 1/z without the checks for infinities of the complex division.
+Cplx inverse(Cplx z) {
+    const double norm = z.re * z.re + z.im * z.im;
+    return {z.re / norm, -z.im / norm};
 }
 
-// 1/z without the checks for infinities of the complex division, which took a third of the
-// fit's time; a step far off that overflows is caught by accumulate.
-Complex inverse(Complex z) {
-    return std::conj(z) / std::norm(z);
+// What the impedance needs of a point's frequency.
+struct Frequency {
+    double w;
+    double half_root; // √(jω) = √(ω/2)·(1 + j)
+    Cplx log_s;       // log10(s/ω0) with creep, 0 without
+};
+
+Frequency frequency_terms(bool creep, double omega0, double w) {
+    Frequency t{w, std::sqrt(w / 2), {0, 0}};
+    if (creep)
+        t.log_s = {std::log(w / omega0) / LN10, PI / 2 / LN10};
+    return t;
 }
 
-// The impedance, and with derivative its derivative by each physical parameter.
-Complex impedance(const DriverModel &model, const double *p, double omega0, int span, double mass,
-                  double f, Complex *derivative) {
-    const double w = TWO_PI * f;
-    const Complex s(0, w);
+// 1 − β·log10(s/ω0)
+Cplx creep_factor(const double *p, const Frequency &t) {
+    return {1.0 - p[BETA] * t.log_s.re, -(p[BETA] * t.log_s.im)};
+}
+
+// What the impedance needs of the parameters, the same for every point of a sweep.
+struct Terms {
+    double cmes, conductance, re;
+    double by_resistance, by_bl2; // d(1/Res)/dRes, dCmes/dBl²
+};
+
+Terms sweep_terms(const double *p, int span, double mass) {
+    return {p[CMES] + mass / p[BL2], 1 / p[RES], p[RE + span], -1 / (p[RES] * p[RES]),
+            -mass / (p[BL2] * p[BL2])};
+}
+
+// The impedance, and with derivative its derivative by each physical parameter of the model
+// (Re only for this sweep's, see accumulate).
+Cplx impedance(const DriverModel &model, const double *p, const Terms &terms, const Frequency &t,
+               Cplx *derivative) {
+    const double w = t.w;
     // The terms a model lacks are left out: the fits spend their time here.
-    const Complex log_s = model.creep ? creep_log(w, omega0) : Complex(0);
-    const double cmes = p[CMES] + mass / p[BL2];
-    const Complex lces = p[LCES] * (1.0 - p[BETA] * log_s);
-    const Complex inverse_lces = inverse(s * lces);
-    const Complex motional = inverse(s * cmes + 1 / p[RES] + inverse_lces);
-    const double half_root = std::sqrt(w / 2); // √(jω) = √(ω/2)·(1 + j)
-    const Complex root_s(half_root, half_root);
-    const Complex inverse_coil2 = inverse(1.0 + s * p[L2] * p[G2]);
-    Complex z = p[RE + span] + s * p[LE] + motional;
-    if (model.semi)
-        z += p[SEMI] * root_s;
-    if (model.lossy)
-        z += s * p[L2] * inverse_coil2;
+    const Cplx creep = creep_factor(p, t);
+    const Cplx lces = creep * p[LCES];
+    const Cplx inverse_lces = inverse(times_j(w, lces));
+    const Cplx motional =
+        inverse({terms.conductance + inverse_lces.re, w * terms.cmes + inverse_lces.im});
+    Cplx z{terms.re + motional.re, w * p[LE] + motional.im};
+    Cplx inverse_coil2{};
+    if (model.semi) {
+        z.re += p[SEMI] * t.half_root;
+        z.im += p[SEMI] * t.half_root;
+    }
+    if (model.lossy) {
+        inverse_coil2 = inverse({1.0, w * p[L2] * p[G2]});
+        const Cplx coil2 = times_j(w * p[L2], inverse_coil2);
+        z.re += coil2.re;
+        z.im += coil2.im;
+    }
     if (derivative) {
-        const Complex by_admittance = -motional * motional;
-        const Complex by_lces = -by_admittance * inverse_lces * inverse(lces);
-        derivative[CMES] = by_admittance * s;
-        derivative[LCES] = by_lces * (1.0 - p[BETA] * log_s);
-        derivative[RES] = by_admittance * (-1 / (p[RES] * p[RES]));
-        derivative[BETA] = by_lces * (-p[LCES] * log_s);
-        derivative[BL2] = by_admittance * s * (-mass / (p[BL2] * p[BL2]));
-        derivative[LE] = s;
-        derivative[SEMI] = root_s;
-        const Complex by_coil2 = inverse_coil2 * inverse_coil2;
-        derivative[G2] = -(s * p[L2]) * (s * p[L2]) * by_coil2;
-        derivative[L2] = s * by_coil2;
-        for (int k = RE; k < PARAM_COUNT; ++k)
-            derivative[k] = k == RE + span ? 1 : 0;
+        const Cplx squared = motional * motional;
+        const Cplx by_admittance{-squared.re, -squared.im};
+        const Cplx by_lces = squared * inverse_lces * inverse(lces);
+        derivative[CMES] = times_j(w, by_admittance);
+        derivative[LCES] = by_lces * creep;
+        derivative[RES] = by_admittance * terms.by_resistance;
+        derivative[LE] = {0, w};
+        derivative[BL2] = derivative[CMES] * terms.by_bl2;
+        if (model.creep)
+            derivative[BETA] = by_lces * (t.log_s * -p[LCES]);
+        if (model.semi)
+            derivative[SEMI] = {t.half_root, t.half_root};
+        if (model.lossy) {
+            const Cplx by_coil2 = inverse_coil2 * inverse_coil2;
+            const double wl2 = w * p[L2];
+            derivative[G2] = by_coil2 * (wl2 * wl2);
+            derivative[L2] = times_j(w, by_coil2);
+        }
     }
     return z;
 }
@@ -157,60 +208,81 @@ int residual_count(const FitSetup &setup) {
 // The relative residuals (Zfit − Z)/|Z|, real and imaginary part with the phase, the
 // magnitude's alone without; their sum of squares, and with jtj the normal equations JᵀJ and
 // Jᵀr in fit coordinates, summed point by point; with scores also Σ gᵢ·gᵢᵀ of each point's
-// share gᵢ of Jᵀr.
+// share gᵢ of Jᵀr. The sums are kept in plain arrays: Eigen's element access of a matrix of
+// dynamic size costs more than the products.
 double accumulate(const FitSetup &setup, const DriverModel &model, const Active &active,
                   const double *p, Matrix *jtj, Vector *jtr, Matrix *scores = nullptr) {
-    if (jtj) {
-        jtj->setZero(active.n, active.n);
-        jtr->setZero(active.n);
-    }
-    if (scores)
-        scores->setZero(active.n, active.n);
+    const int n = active.n;
+    double normal[PARAM_COUNT][PARAM_COUNT] = {}, gradient[PARAM_COUNT] = {};
+    double score_sums[PARAM_COUNT][PARAM_COUNT] = {};
+    double slopes[PARAM_COUNT];
+    for (int j = 0; j < n; ++j)
+        slopes[j] = slope(active.k[j], p[active.k[j]]);
+    const int row_count = setup.phase ? 2 : 1;
     double ssr = 0;
-    Complex d[PARAM_COUNT];
+    Cplx d[PARAM_COUNT];
     double rows[2][PARAM_COUNT];
     for (int i = 0; i < setup.span_count; ++i) {
         const SweepSpan &span = setup.spans[i];
-        for (int n = 0; n < span.count; ++n) {
-            const ImpedancePoint &pt = span.points[n];
-            const Complex z =
-                impedance(model, p, setup.omega0, i, span.mass, pt.f, jtj ? d : nullptr);
-            const Complex e = relative_residual(setup.phase, z, pt);
-            const double r[2] = {e.real(), e.imag()};
-            const int row_count = setup.phase ? 2 : 1;
+        const Terms terms = sweep_terms(p, i, span.mass);
+        for (int m = 0; m < span.count; ++m) {
+            const ImpedancePoint &pt = span.points[m];
+            const Frequency t = frequency_terms(model.creep, setup.omega0, TWO_PI * pt.f);
+            const Cplx z = impedance(model, p, terms, t, jtj ? d : nullptr);
+            double r[2], magnitude = 0;
+            if (setup.phase) {
+                r[0] = (z.re - pt.z.real()) / pt.magnitude;
+                r[1] = (z.im - pt.z.imag()) / pt.magnitude;
+            } else {
+                magnitude = std::abs(Complex(z.re, z.im));
+                r[0] = (magnitude - pt.magnitude) / pt.magnitude;
+            }
             for (int k = 0; k < row_count; ++k)
                 ssr += r[k] * r[k];
             if (!jtj)
                 continue;
-            for (int j = 0; j < active.n; ++j) {
+            for (int j = 0; j < n; ++j) {
                 const int k = active.k[j];
-                const Complex dz = d[k] * slope(k, p[k]) / pt.magnitude;
+                // Each sweep's Re is felt by its own points alone.
+                const Cplx dk = k < RE ? d[k] : Cplx{k == RE + i ? 1.0 : 0.0, 0};
+                const Cplx dz{dk.re * slopes[j] / pt.magnitude, dk.im * slopes[j] / pt.magnitude};
                 if (setup.phase) {
-                    rows[0][j] = dz.real();
-                    rows[1][j] = dz.imag();
+                    rows[0][j] = dz.re;
+                    rows[1][j] = dz.im;
                 } else {
-                    rows[0][j] = (std::conj(z) * dz).real() / std::abs(z);
+                    rows[0][j] = (z.re * dz.re + z.im * dz.im) / magnitude;
                 }
             }
-            double score[PARAM_COUNT] = {};
-            for (int k = 0; k < row_count; ++k)
-                for (int j = 0; j < active.n; ++j) {
+            double score[PARAM_COUNT];
+            for (int j = 0; j < n; ++j) {
+                score[j] = 0;
+                for (int k = 0; k < row_count; ++k)
                     score[j] += rows[k][j] * r[k];
-                    for (int l = 0; l <= j; ++l)
-                        (*jtj)(j, l) += rows[k][j] * rows[k][l];
-                }
-            for (int j = 0; j < active.n; ++j) {
-                (*jtr)[j] += score[j];
+                for (int l = 0; l <= j; ++l)
+                    for (int k = 0; k < row_count; ++k)
+                        normal[j][l] += rows[k][j] * rows[k][l];
+                gradient[j] += score[j];
                 if (scores)
                     for (int l = 0; l <= j; ++l)
-                        (*scores)(j, l) += score[j] * score[l];
+                        score_sums[j][l] += score[j] * score[l];
             }
         }
     }
-    if (scores)
-        scores->triangularView<Eigen::StrictlyUpper>() = scores->transpose();
-    if (jtj)
-        jtj->triangularView<Eigen::StrictlyUpper>() = jtj->transpose();
+    if (jtj) {
+        jtj->resize(n, n);
+        jtr->resize(n);
+        for (int j = 0; j < n; ++j) {
+            (*jtr)[j] = gradient[j];
+            for (int l = 0; l <= j; ++l)
+                (*jtj)(j, l) = (*jtj)(l, j) = normal[j][l];
+        }
+    }
+    if (scores) {
+        scores->resize(n, n);
+        for (int j = 0; j < n; ++j)
+            for (int l = 0; l <= j; ++l)
+                (*scores)(j, l) = (*scores)(l, j) = score_sums[j][l];
+    }
     // A step far off can overflow: it counts as no gain, and the minimiser steps back.
     const bool finite = std::isfinite(ssr) && (!jtj || (jtj->allFinite() && jtr->allFinite()));
     return finite ? ssr : std::numeric_limits<double>::infinity();
@@ -300,9 +372,8 @@ ModelFit fit_from_start(const FitSetup &setup, const DriverModel &model,
 // creep-free resonance.
 double resonance(const double *p, double cmes, double omega0) {
     auto susceptance = [&](double w) {
-        const Complex s(0, w);
-        const Complex lces = p[LCES] * (1.0 - p[BETA] * creep_log(w, omega0));
-        return (s * cmes + inverse(s * lces)).imag();
+        const Cplx lces = creep_factor(p, frequency_terms(true, omega0, w)) * p[LCES];
+        return w * cmes + inverse(times_j(w, lces)).im;
     };
     const double centre = 1 / std::sqrt(cmes * p[LCES]);
     double low = centre / RESONANCE_RANGE, high = centre * RESONANCE_RANGE;
@@ -321,14 +392,16 @@ double resonance(const double *p, double cmes, double omega0) {
 
 std::complex<double> model_impedance(const DriverModel &model, const double (&p)[PARAM_COUNT],
                                      double omega0, int span, double mass, double f) {
-    return impedance(model, p, omega0, span, mass, f, nullptr);
+    const Cplx z = impedance(model, p, sweep_terms(p, span, mass),
+                             frequency_terms(model.creep, omega0, TWO_PI * f), nullptr);
+    return {z.re, z.im};
 }
 
 std::complex<double> point_residual(const FitSetup &setup, const ModelFit &fit, int span,
                                     const ImpedancePoint &point) {
-    const SweepSpan &s = setup.spans[span];
     return relative_residual(
-        setup.phase, impedance(fit.model, fit.p, setup.omega0, span, s.mass, point.f, nullptr),
+        setup.phase,
+        model_impedance(fit.model, fit.p, setup.omega0, span, setup.spans[span].mass, point.f),
         point);
 }
 
@@ -402,9 +475,8 @@ void driver_values(const FitSetup &setup, const ModelFit &fit, int span, double 
     const double mass = setup.spans[span].mass;
     const double cmes = p[CMES] + mass / p[BL2];
     const double ws = resonance(p, cmes, setup.omega0);
-    const Complex s(0, ws);
-    const Complex lces = p[LCES] * (1.0 - p[BETA] * creep_log(ws, setup.omega0));
-    const double motional = 1 / (1 / p[RES] + inverse(s * lces).real());
+    const Cplx lces = creep_factor(p, frequency_terms(true, setup.omega0, ws)) * p[LCES];
+    const double motional = 1 / (1 / p[RES] + inverse(times_j(ws, lces)).re);
     const double re = p[RE + span];
     v[V_RE] = re;
     v[V_FS] = ws / TWO_PI;
