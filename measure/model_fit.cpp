@@ -209,7 +209,8 @@ int residual_count(const FitSetup &setup) {
 // magnitude's alone without; their sum of squares, and with jtj the normal equations JᵀJ and
 // Jᵀr in fit coordinates, summed point by point; with scores also Σ gᵢ·gᵢᵀ of each point's
 // share gᵢ of Jᵀr. The sums are kept in plain arrays: Eigen's element access of a matrix of
-// dynamic size costs more than the products.
+// dynamic size costs more than the products. Without the phase the second row and residual of
+// a point are 0, which leaves every sum as it is.
 double accumulate(const FitSetup &setup, const DriverModel &model, const Active &active,
                   const double *p, Matrix *jtj, Vector *jtr, Matrix *scores = nullptr) {
     const int n = active.n;
@@ -218,10 +219,9 @@ double accumulate(const FitSetup &setup, const DriverModel &model, const Active 
     double slopes[PARAM_COUNT];
     for (int j = 0; j < n; ++j)
         slopes[j] = slope(active.k[j], p[active.k[j]]);
-    const int row_count = setup.phase ? 2 : 1;
     double ssr = 0;
     Cplx d[PARAM_COUNT];
-    double rows[2][PARAM_COUNT];
+    double rows[2][PARAM_COUNT] = {};
     for (int i = 0; i < setup.span_count; ++i) {
         const SweepSpan &span = setup.spans[i];
         const Terms terms = sweep_terms(p, i, span.mass);
@@ -229,7 +229,7 @@ double accumulate(const FitSetup &setup, const DriverModel &model, const Active 
             const ImpedancePoint &pt = span.points[m];
             const Frequency t = frequency_terms(model.creep, setup.omega0, TWO_PI * pt.f);
             const Cplx z = impedance(model, p, terms, t, jtj ? d : nullptr);
-            double r[2], magnitude = 0;
+            double r[2] = {}, magnitude = 0;
             if (setup.phase) {
                 r[0] = (z.re - pt.z.real()) / pt.magnitude;
                 r[1] = (z.im - pt.z.imag()) / pt.magnitude;
@@ -237,8 +237,8 @@ double accumulate(const FitSetup &setup, const DriverModel &model, const Active 
                 magnitude = std::abs(Complex(z.re, z.im));
                 r[0] = (magnitude - pt.magnitude) / pt.magnitude;
             }
-            for (int k = 0; k < row_count; ++k)
-                ssr += r[k] * r[k];
+            ssr += r[0] * r[0];
+            ssr += r[1] * r[1];
             if (!jtj)
                 continue;
             for (int j = 0; j < n; ++j) {
@@ -255,12 +255,9 @@ double accumulate(const FitSetup &setup, const DriverModel &model, const Active 
             }
             double score[PARAM_COUNT];
             for (int j = 0; j < n; ++j) {
-                score[j] = 0;
-                for (int k = 0; k < row_count; ++k)
-                    score[j] += rows[k][j] * r[k];
+                score[j] = rows[0][j] * r[0] + rows[1][j] * r[1];
                 for (int l = 0; l <= j; ++l)
-                    for (int k = 0; k < row_count; ++k)
-                        normal[j][l] += rows[k][j] * rows[k][l];
+                    normal[j][l] = normal[j][l] + rows[0][j] * rows[0][l] + rows[1][j] * rows[1][l];
                 gradient[j] += score[j];
                 if (scores)
                     for (int l = 0; l <= j; ++l)
