@@ -1,5 +1,7 @@
 #include "measure/model_fit.h"
 
+#include "measure/buffer.h"
+
 #include <Eigen/Dense>
 
 #include <cmath>
@@ -102,18 +104,18 @@ Active active_params(const FitSetup &setup, const DriverModel &model) {
 struct Cplx {
     double re, im;
 };
-Cplx operator*(Cplx a, Cplx b) {
+[[gnu::always_inline]] inline Cplx operator*(Cplx a, Cplx b) {
     return {a.re * b.re - a.im * b.im, a.re * b.im + a.im * b.re};
 }
-Cplx operator*(Cplx a, double x) {
+[[gnu::always_inline]] inline Cplx operator*(Cplx a, double x) {
     return {a.re * x, a.im * x};
 }
 // j·w·a: the products with s = jω, and with s·L2.
-Cplx times_j(double w, Cplx a) {
+[[gnu::always_inline]] inline Cplx times_j(double w, Cplx a) {
     return {-(w * a.im), w * a.re};
 }
 // 1/z without the checks for infinities of the complex division.
-Cplx inverse(Cplx z) {
+[[gnu::always_inline]] inline Cplx inverse(Cplx z) {
     const double norm = z.re * z.re + z.im * z.im;
     return {z.re / norm, -z.im / norm};
 }
@@ -122,7 +124,7 @@ Cplx inverse(Cplx z) {
 struct Frequency {
     double w;
     double half_root; // √(jω) = √(ω/2)·(1 + j)
-    Cplx log_s;       // log10(s/ω0) with creep, 0 without
+    Cplx log_s;       // log10(s/ω0); 0 where creep is left out
 };
 
 Frequency frequency_terms(bool creep, double omega0, double w) {
@@ -132,9 +134,32 @@ Frequency frequency_terms(bool creep, double omega0, double w) {
     return t;
 }
 
+// Each point's frequency terms, for every pass of every fit over the same sweeps. Worked out in
+// each pass, the logarithm and the square root took a third of a fit under Wine. Where memory
+// for them runs out, each pass works them out again.
+class FrequencyTable {
+  public:
+    explicit FrequencyTable(const FitSetup &setup) {
+        std::size_t count = 0;
+        for (int i = 0; i < setup.span_count; ++i)
+            count += setup.spans[i].count;
+        if (!terms_.resize(count))
+            return;
+        Frequency *t = terms_.data();
+        for (int i = 0; i < setup.span_count; ++i)
+            for (int m = 0; m < setup.spans[i].count; ++m)
+                *t++ = frequency_terms(true, setup.omega0, TWO_PI * setup.spans[i].points[m].f);
+    }
+    // The points of every sweep in turn; null without them.
+    const Frequency *terms() const { return terms_.empty() ? nullptr : terms_.data(); }
+
+  private:
+    Buffer<Frequency> terms_;
+};
+
 // 1 − β·log10(s/ω0)
-Cplx creep_factor(const double *p, const Frequency &t) {
-    return {1.0 - p[BETA] * t.log_s.re, -(p[BETA] * t.log_s.im)};
+[[gnu::always_inline]] inline Cplx creep_factor(const double *p, Cplx log_s) {
+    return {1.0 - p[BETA] * log_s.re, -(p[BETA] * log_s.im)};
 }
 
 // What the impedance needs of the parameters, the same for every point of a sweep.
@@ -154,7 +179,8 @@ Cplx impedance(const DriverModel &model, const double *p, const Terms &terms, co
                Cplx *derivative) {
     const double w = t.w;
     // The terms a model lacks are left out: the fits spend their time here.
-    const Cplx creep = creep_factor(p, t);
+    const Cplx log_s = model.creep ? t.log_s : Cplx{0, 0};
+    const Cplx creep = creep_factor(p, log_s);
     const Cplx lces = creep * p[LCES];
     const Cplx inverse_lces = inverse(times_j(w, lces));
     const Cplx motional =
@@ -181,7 +207,7 @@ Cplx impedance(const DriverModel &model, const double *p, const Terms &terms, co
         derivative[LE] = {0, w};
         derivative[BL2] = derivative[CMES] * terms.by_bl2;
         if (model.creep)
-            derivative[BETA] = by_lces * (t.log_s * -p[LCES]);
+            derivative[BETA] = by_lces * (log_s * -p[LCES]);
         if (model.semi)
             derivative[SEMI] = {t.half_root, t.half_root};
         if (model.lossy) {
@@ -210,9 +236,10 @@ int residual_count(const FitSetup &setup) {
 // Jᵀr in fit coordinates, summed point by point; with scores also Σ gᵢ·gᵢᵀ of each point's
 // share gᵢ of Jᵀr. The sums are kept in plain arrays: Eigen's element access of a matrix of
 // dynamic size costs more than the products. Without the phase the second row and residual of
-// a point are 0, which leaves every sum as it is.
-double accumulate(const FitSetup &setup, const DriverModel &model, const Active &active,
-                  const double *p, Matrix *jtj, Vector *jtr, Matrix *scores = nullptr) {
+// a point are 0, which leaves every sum as it is. table: the frequency terms, or null.
+double accumulate(const FitSetup &setup, const Frequency *table, const DriverModel &model,
+                  const Active &active, const double *p, Matrix *jtj, Vector *jtr,
+                  Matrix *scores = nullptr) {
     const int n = active.n;
     double normal[PARAM_COUNT][PARAM_COUNT] = {}, gradient[PARAM_COUNT] = {};
     double score_sums[PARAM_COUNT][PARAM_COUNT] = {};
@@ -227,7 +254,8 @@ double accumulate(const FitSetup &setup, const DriverModel &model, const Active 
         const Terms terms = sweep_terms(p, i, span.mass);
         for (int m = 0; m < span.count; ++m) {
             const ImpedancePoint &pt = span.points[m];
-            const Frequency t = frequency_terms(model.creep, setup.omega0, TWO_PI * pt.f);
+            const Frequency t =
+                table ? *table++ : frequency_terms(model.creep, setup.omega0, TWO_PI * pt.f);
             const Cplx z = impedance(model, p, terms, t, jtj ? d : nullptr);
             double r[2] = {}, magnitude = 0;
             if (setup.phase) {
@@ -317,7 +345,7 @@ bool is_physical(const FitSetup &setup, const DriverModel &model, const double *
     return ok;
 }
 
-ModelFit fit_from_start(const FitSetup &setup, const DriverModel &model,
+ModelFit fit_from_start(const FitSetup &setup, const Frequency *table, const DriverModel &model,
                         const double (&start)[PARAM_COUNT]) {
     const Active active = active_params(setup, model);
     ModelFit fit{false, model, {}, 0, residual_count(setup), active.n, 0};
@@ -328,7 +356,7 @@ ModelFit fit_from_start(const FitSetup &setup, const DriverModel &model,
         x[j] = to_fit(active.k[j], start[active.k[j]]);
     Matrix jtj;
     Vector jtr;
-    fit.ssr = accumulate(setup, model, active, fit.p, &jtj, &jtr);
+    fit.ssr = accumulate(setup, table, model, active, fit.p, &jtj, &jtr);
     double damping = START_DAMPING, checkpoint = fit.ssr;
     for (int iteration = 1; iteration <= MAX_ITERATIONS && std::isfinite(fit.ssr); ++iteration) {
         Matrix damped = jtj;
@@ -342,12 +370,12 @@ ModelFit fit_from_start(const FitSetup &setup, const DriverModel &model,
         set_params(active, trial_x, trial);
         // The residual alone first: most of the time goes into the normal equations, and a
         // step that does not gain needs none.
-        const double trial_ssr = accumulate(setup, model, active, trial, nullptr, nullptr);
+        const double trial_ssr = accumulate(setup, table, model, active, trial, nullptr, nullptr);
         if (trial_ssr < fit.ssr) {
             x = trial_x;
             for (int k = 0; k < PARAM_COUNT; ++k)
                 fit.p[k] = trial[k];
-            fit.ssr = accumulate(setup, model, active, fit.p, &jtj, &jtr);
+            fit.ssr = accumulate(setup, table, model, active, fit.p, &jtj, &jtr);
             damping = std::fmax(damping / 10, MIN_DAMPING);
         } else if ((damping *= 10) > MAX_DAMPING) {
             break;
@@ -369,7 +397,7 @@ ModelFit fit_from_start(const FitSetup &setup, const DriverModel &model,
 // creep-free resonance.
 double resonance(const double *p, double cmes, double omega0) {
     auto susceptance = [&](double w) {
-        const Cplx lces = creep_factor(p, frequency_terms(true, omega0, w)) * p[LCES];
+        const Cplx lces = creep_factor(p, frequency_terms(true, omega0, w).log_s) * p[LCES];
         return w * cmes + inverse(times_j(w, lces)).im;
     };
     const double centre = 1 / std::sqrt(cmes * p[LCES]);
@@ -404,7 +432,8 @@ std::complex<double> point_residual(const FitSetup &setup, const ModelFit &fit, 
 
 ModelFit fit_from(const FitSetup &setup, const DriverModel &model,
                   const double (&start)[PARAM_COUNT]) {
-    return fit_from_start(setup, model, start);
+    const FrequencyTable table(setup);
+    return fit_from_start(setup, table.terms(), model, start);
 }
 
 void textbook_params(double re, double fs, double qms, double res, double (&p)[PARAM_COUNT]) {
@@ -419,60 +448,12 @@ void textbook_params(double re, double fs, double qms, double res, double (&p)[P
         p[k] = re;
 }
 
-ModelFit fit_model(const FitSetup &setup, const DriverModel &model,
-                   const double (&base)[PARAM_COUNT], const double *le_starts, int le_count) {
-    const SweepSpan &free = setup.spans[0];
-    const double top = free.points[free.count - 1].f;
-    const int corners = model.lossy ? static_cast<int>(std::size(LOSS_CORNERS)) : 1;
-    ModelFit best{};
-    for (int i = 0; i < le_count; ++i) {
-        for (int c = 0; c < corners; ++c) {
-            double start[PARAM_COUNT];
-            for (int k = 0; k < PARAM_COUNT; ++k)
-                start[k] = base[k];
-            start[BETA] = model.creep ? BETA_START : 0;
-            start[SEMI] = model.semi ? SEMI_START : 0;
-            start[LE] = le_starts[i];
-            start[G2] = start[L2] = 0;
-            // The loss terms start from the inductance shared between Le and L2.
-            if (model.lossy) {
-                start[LE] = std::fmax(le_starts[i], 0.0) / 2;
-                start[L2] = std::fmax(std::fabs(le_starts[i]) / 2, MIN_L2_START);
-                start[G2] = 1 / (TWO_PI * LOSS_CORNERS[c] * top * start[L2]);
-            }
-            const ModelFit fit = fit_from_start(setup, model, start);
-            if (fit.ok && (!best.ok || fit.ssr < best.ssr))
-                best = fit;
-        }
-    }
-    return best;
-}
-
-ModelFit select_model(const FitSetup &setup, const double (&base)[PARAM_COUNT],
-                      const double *le_starts, int le_count) {
-    ModelFit best{};
-    for (const DriverModel &model : MODELS) {
-        const ModelFit fit = fit_model(setup, model, base, le_starts, le_count);
-        if (!fit.ok || (best.ok && fit.information >= best.information))
-            continue;
-        Estimate e[VALUE_COUNT];
-        driver_estimates(setup, fit, 0, e);
-        const bool told =
-            (!model.creep || std::isfinite(e[V_BETA].error)) &&
-            (!model.semi || std::isfinite(e[V_SEMI].error)) &&
-            (!model.lossy || (std::isfinite(e[V_R2].error) && std::isfinite(e[V_L2].error)));
-        if (told)
-            best = fit;
-    }
-    return best;
-}
-
 void driver_values(const FitSetup &setup, const ModelFit &fit, int span, double (&v)[VALUE_COUNT]) {
     const double *p = fit.p;
     const double mass = setup.spans[span].mass;
     const double cmes = p[CMES] + mass / p[BL2];
     const double ws = resonance(p, cmes, setup.omega0);
-    const Cplx lces = creep_factor(p, frequency_terms(true, setup.omega0, ws)) * p[LCES];
+    const Cplx lces = creep_factor(p, frequency_terms(true, setup.omega0, ws).log_s) * p[LCES];
     const double motional = 1 / (1 / p[RES] + inverse(times_j(ws, lces)).re);
     const double re = p[RE + span];
     v[V_RE] = re;
@@ -494,12 +475,42 @@ void driver_values(const FitSetup &setup, const ModelFit &fit, int span, double 
     v[V_BL] = joint ? std::sqrt(p[BL2]) : NaN;
 }
 
-void driver_estimates(const FitSetup &setup, const ModelFit &fit, int span,
-                      Estimate (&out)[VALUE_COUNT]) {
+FitQuality fit_quality(const FitSetup &setup, const ModelFit &fit) {
+    double sum = 0, second = 0;
+    int count = 0, seconds = 0;
+    for (int i = 0; i < setup.span_count; ++i) {
+        const SweepSpan &s = setup.spans[i];
+        Complex before[2] = {};
+        for (int n = 0; n < s.count; ++n) {
+            const ImpedancePoint &pt = s.points[n];
+            const Complex e = point_residual(setup, fit, i, pt);
+            sum += std::norm(e);
+            if (n >= 2) {
+                second += std::norm(before[0] - 2.0 * before[1] + e);
+                ++seconds;
+            }
+            before[0] = before[1];
+            before[1] = e;
+        }
+        count += s.count;
+    }
+    FitQuality q;
+    q.rms_percent = 100 * std::sqrt(sum / count);
+    // White noise of variance σ² gives second differences of variance 6σ².
+    q.scatter_percent = seconds > 0 ? 100 * std::sqrt(second / (6.0 * seconds)) : NaN;
+    q.error_scale =
+        q.rms_percent > MISFIT_RATIO * q.scatter_percent ? q.rms_percent / q.scatter_percent : 1;
+    return q;
+}
+
+namespace {
+
+void estimate(const FitSetup &setup, const Frequency *table, const ModelFit &fit, int span,
+              Estimate (&out)[VALUE_COUNT]) {
     const Active active = active_params(setup, fit.model);
     Matrix jtj, scores;
     Vector jtr;
-    accumulate(setup, fit.model, active, fit.p, &jtj, &jtr, &scores);
+    accumulate(setup, table, fit.model, active, fit.p, &jtj, &jtr, &scores);
     const Eigen::SelfAdjointEigenSolver<Matrix> eigen(jtj);
     const Vector &eigenvalues = eigen.eigenvalues();
     // Two covariances, the larger kept: σ²·(JᵀJ)⁻¹ with the mean squared residual σ², and
@@ -552,30 +563,65 @@ void driver_estimates(const FitSetup &setup, const ModelFit &fit, int span,
     }
 }
 
-FitQuality fit_quality(const FitSetup &setup, const ModelFit &fit) {
-    double sum = 0, second = 0;
-    int count = 0, seconds = 0;
-    for (int i = 0; i < setup.span_count; ++i) {
-        const SweepSpan &s = setup.spans[i];
-        Complex before[2] = {};
-        for (int n = 0; n < s.count; ++n) {
-            const ImpedancePoint &pt = s.points[n];
-            const Complex e = point_residual(setup, fit, i, pt);
-            sum += std::norm(e);
-            if (n >= 2) {
-                second += std::norm(before[0] - 2.0 * before[1] + e);
-                ++seconds;
+ModelFit fit_starts(const FitSetup &setup, const Frequency *table, const DriverModel &model,
+                    const double (&base)[PARAM_COUNT], const double *le_starts, int le_count) {
+    const SweepSpan &free = setup.spans[0];
+    const double top = free.points[free.count - 1].f;
+    const int corners = model.lossy ? static_cast<int>(std::size(LOSS_CORNERS)) : 1;
+    ModelFit best{};
+    for (int i = 0; i < le_count; ++i) {
+        for (int c = 0; c < corners; ++c) {
+            double start[PARAM_COUNT];
+            for (int k = 0; k < PARAM_COUNT; ++k)
+                start[k] = base[k];
+            start[BETA] = model.creep ? BETA_START : 0;
+            start[SEMI] = model.semi ? SEMI_START : 0;
+            start[LE] = le_starts[i];
+            start[G2] = start[L2] = 0;
+            // The loss terms start from the inductance shared between Le and L2.
+            if (model.lossy) {
+                start[LE] = std::fmax(le_starts[i], 0.0) / 2;
+                start[L2] = std::fmax(std::fabs(le_starts[i]) / 2, MIN_L2_START);
+                start[G2] = 1 / (TWO_PI * LOSS_CORNERS[c] * top * start[L2]);
             }
-            before[0] = before[1];
-            before[1] = e;
+            const ModelFit fit = fit_from_start(setup, table, model, start);
+            if (fit.ok && (!best.ok || fit.ssr < best.ssr))
+                best = fit;
         }
-        count += s.count;
     }
-    FitQuality q;
-    q.rms_percent = 100 * std::sqrt(sum / count);
-    // White noise of variance σ² gives second differences of variance 6σ².
-    q.scatter_percent = seconds > 0 ? 100 * std::sqrt(second / (6.0 * seconds)) : NaN;
-    q.error_scale =
-        q.rms_percent > MISFIT_RATIO * q.scatter_percent ? q.rms_percent / q.scatter_percent : 1;
-    return q;
+    return best;
+}
+
+} // namespace
+
+ModelFit fit_model(const FitSetup &setup, const DriverModel &model,
+                   const double (&base)[PARAM_COUNT], const double *le_starts, int le_count) {
+    const FrequencyTable table(setup);
+    return fit_starts(setup, table.terms(), model, base, le_starts, le_count);
+}
+
+ModelFit select_model(const FitSetup &setup, const double (&base)[PARAM_COUNT],
+                      const double *le_starts, int le_count) {
+    const FrequencyTable table(setup);
+    ModelFit best{};
+    for (const DriverModel &model : MODELS) {
+        const ModelFit fit = fit_starts(setup, table.terms(), model, base, le_starts, le_count);
+        if (!fit.ok || (best.ok && fit.information >= best.information))
+            continue;
+        Estimate e[VALUE_COUNT];
+        estimate(setup, table.terms(), fit, 0, e);
+        const bool told =
+            (!model.creep || std::isfinite(e[V_BETA].error)) &&
+            (!model.semi || std::isfinite(e[V_SEMI].error)) &&
+            (!model.lossy || (std::isfinite(e[V_R2].error) && std::isfinite(e[V_L2].error)));
+        if (told)
+            best = fit;
+    }
+    return best;
+}
+
+void driver_estimates(const FitSetup &setup, const ModelFit &fit, int span,
+                      Estimate (&out)[VALUE_COUNT]) {
+    const FrequencyTable table(setup);
+    estimate(setup, table.terms(), fit, span, out);
 }
