@@ -1,7 +1,8 @@
 // The driver model behind the sweep fit and its least-squares fit to one impedance sweep, or to
-// several sweeps of the same driver with known masses added to the cone. Nothing here
-// allocates, throws or uses more of the standard library than <complex>: the points are the
-// caller's, the matrices have a fixed largest size, so that the window program can fit too.
+// several sweeps of the same driver with known masses added to the cone. Nothing here throws or
+// uses more of the standard library than <complex>, so that the window program can fit too: the
+// points are the caller's, the matrices have a fixed largest size, and the one block taken from
+// malloc, a table of the points' frequency terms, only saves time (a fit goes on without it).
 //
 //   Z(s) = Re + s·Le + K·√s + (R2 ∥ s·L2) + 1 / (s·Cmes + 1/Res + 1/(s·Lces(s))),   s = jω
 //
