@@ -96,42 +96,38 @@ Active active_params(const FitSetup &setup, const DriverModel &model) {
     return a;
 }
 
-// The model's complex arithmetic written out in real and imaginary parts. In a build for size
-// std::complex multiplies through the library's __muldc3, which also mends infinities that a fit
-// has no use for (a step far off that overflows is caught by accumulate), and it does not inline
-// its products with a real number: together they took more than half of a sweep's fit. Each
-// operation rounds as std::complex's own, so that every fit ends where it ended with it.
-struct Cplx {
-    double re, im;
-};
-[[gnu::always_inline]] inline Cplx operator*(Cplx a, Cplx b) {
-    return {a.re * b.re - a.im * b.im, a.re * b.im + a.im * b.re};
-}
-[[gnu::always_inline]] inline Cplx operator*(Cplx a, double x) {
-    return {a.re * x, a.im * x};
+// The model's complex arithmetic in pairs of doubles, real and imaginary part in one SSE2
+// register (a GCC and Clang vector), and each operation rounded as std::complex's own, so that
+// every fit ends where it ended with std::complex. In a build for size std::complex multiplies
+// through the library's __muldc3, which also mends infinities that a fit has no use for (a
+// step far off that overflows is caught by accumulate), and inlines none of its products with a
+// real number. Divisions take most of a fit's time, and a pair divides at the cost of one.
+using Pair = double __attribute__((vector_size(16)));
+
+[[gnu::always_inline]] inline Pair times(Pair a, Pair b) {
+    return a[0] * b + a[1] * Pair{-b[1], b[0]};
 }
 // j·w·a: the products with s = jω, and with s·L2.
-[[gnu::always_inline]] inline Cplx times_j(double w, Cplx a) {
-    return {-(w * a.im), w * a.re};
+[[gnu::always_inline]] inline Pair times_j(double w, Pair a) {
+    return w * Pair{-a[1], a[0]};
 }
 // 1/z without the checks for infinities of the complex division.
-[[gnu::always_inline]] inline Cplx inverse(Cplx z) {
-    const double norm = z.re * z.re + z.im * z.im;
-    return {z.re / norm, -z.im / norm};
+[[gnu::always_inline]] inline Pair inverse(Pair z) {
+    return Pair{z[0], -z[1]} / (z[0] * z[0] + z[1] * z[1]);
 }
+
+// The imaginary part of log10(s/ω0) = log10(ω/ω0) + j·π/2/ln 10.
+constexpr double LOG_J = PI / 2 / LN10;
 
 // What the impedance needs of a point's frequency.
 struct Frequency {
     double w;
     double half_root; // √(jω) = √(ω/2)·(1 + j)
-    Cplx log_s;       // log10(s/ω0); 0 where creep is left out
+    double log_w;     // log10(ω/ω0); 0 where creep is left out
 };
 
 Frequency frequency_terms(bool creep, double omega0, double w) {
-    Frequency t{w, std::sqrt(w / 2), {0, 0}};
-    if (creep)
-        t.log_s = {std::log(w / omega0) / LN10, PI / 2 / LN10};
-    return t;
+    return {w, std::sqrt(w / 2), creep ? std::log(w / omega0) / LN10 : 0};
 }
 
 // Each point's frequency terms, for every pass of every fit over the same sweeps. Worked out in
@@ -158,8 +154,8 @@ class FrequencyTable {
 };
 
 // 1 − β·log10(s/ω0)
-[[gnu::always_inline]] inline Cplx creep_factor(const double *p, Cplx log_s) {
-    return {1.0 - p[BETA] * log_s.re, -(p[BETA] * log_s.im)};
+[[gnu::always_inline]] inline Pair creep_factor(const double *p, Pair log_s) {
+    return Pair{1.0 - p[BETA] * log_s[0], -(p[BETA] * log_s[1])};
 }
 
 // What the impedance needs of the parameters, the same for every point of a sweep.
@@ -175,43 +171,38 @@ Terms sweep_terms(const double *p, int span, double mass) {
 
 // The impedance, and with derivative its derivative by each physical parameter of the model
 // (Re only for this sweep's, see accumulate).
-Cplx impedance(const DriverModel &model, const double *p, const Terms &terms, const Frequency &t,
-               Cplx *derivative) {
+Pair impedance(const DriverModel &model, const double *p, const Terms &terms, const Frequency &t,
+               Pair *derivative) {
     const double w = t.w;
     // The terms a model lacks are left out: the fits spend their time here.
-    const Cplx log_s = model.creep ? t.log_s : Cplx{0, 0};
-    const Cplx creep = creep_factor(p, log_s);
-    const Cplx lces = creep * p[LCES];
-    const Cplx inverse_lces = inverse(times_j(w, lces));
-    const Cplx motional =
-        inverse({terms.conductance + inverse_lces.re, w * terms.cmes + inverse_lces.im});
-    Cplx z{terms.re + motional.re, w * p[LE] + motional.im};
-    Cplx inverse_coil2{};
-    if (model.semi) {
-        z.re += p[SEMI] * t.half_root;
-        z.im += p[SEMI] * t.half_root;
-    }
+    const Pair log_s = model.creep ? Pair{t.log_w, LOG_J} : Pair{0, 0};
+    const Pair creep = creep_factor(p, log_s);
+    const Pair lces = creep * p[LCES];
+    const Pair inverse_lces = inverse(times_j(w, lces));
+    const Pair motional = inverse(Pair{terms.conductance, w * terms.cmes} + inverse_lces);
+    Pair z = Pair{terms.re, w * p[LE]} + motional;
+    Pair inverse_coil2{};
+    if (model.semi)
+        z += p[SEMI] * t.half_root;
     if (model.lossy) {
-        inverse_coil2 = inverse({1.0, w * p[L2] * p[G2]});
-        const Cplx coil2 = times_j(w * p[L2], inverse_coil2);
-        z.re += coil2.re;
-        z.im += coil2.im;
+        inverse_coil2 = inverse(Pair{1.0, w * p[L2] * p[G2]});
+        z += times_j(w * p[L2], inverse_coil2);
     }
     if (derivative) {
-        const Cplx squared = motional * motional;
-        const Cplx by_admittance{-squared.re, -squared.im};
-        const Cplx by_lces = squared * inverse_lces * inverse(lces);
+        const Pair squared = times(motional, motional);
+        const Pair by_admittance = -squared;
+        const Pair by_lces = times(times(squared, inverse_lces), inverse(lces));
         derivative[CMES] = times_j(w, by_admittance);
-        derivative[LCES] = by_lces * creep;
+        derivative[LCES] = times(by_lces, creep);
         derivative[RES] = by_admittance * terms.by_resistance;
-        derivative[LE] = {0, w};
+        derivative[LE] = Pair{0, w};
         derivative[BL2] = derivative[CMES] * terms.by_bl2;
         if (model.creep)
-            derivative[BETA] = by_lces * (log_s * -p[LCES]);
+            derivative[BETA] = times(by_lces, log_s * -p[LCES]);
         if (model.semi)
-            derivative[SEMI] = {t.half_root, t.half_root};
+            derivative[SEMI] = Pair{t.half_root, t.half_root};
         if (model.lossy) {
-            const Cplx by_coil2 = inverse_coil2 * inverse_coil2;
+            const Pair by_coil2 = times(inverse_coil2, inverse_coil2);
             const double wl2 = w * p[L2];
             derivative[G2] = by_coil2 * (wl2 * wl2);
             derivative[L2] = times_j(w, by_coil2);
@@ -234,79 +225,96 @@ int residual_count(const FitSetup &setup) {
 // The relative residuals (Zfit − Z)/|Z|, real and imaginary part with the phase, the
 // magnitude's alone without; their sum of squares, and with jtj the normal equations JᵀJ and
 // Jᵀr in fit coordinates, summed point by point; with scores also Σ gᵢ·gᵢᵀ of each point's
-// share gᵢ of Jᵀr. The sums are kept in plain arrays: Eigen's element access of a matrix of
-// dynamic size costs more than the products. Without the phase the second row and residual of
-// a point are 0, which leaves every sum as it is. table: the frequency terms, or null.
+// share gᵢ of Jᵀr. The sums are kept in plain arrays, two columns in each pair: Eigen's element
+// access of a matrix of dynamic size costs more than the products. Without the phase the
+// second row and residual of a point are 0, which leaves every sum as it is. table: the
+// frequency terms, or null.
 double accumulate(const FitSetup &setup, const Frequency *table, const DriverModel &model,
                   const Active &active, const double *p, Matrix *jtj, Vector *jtr,
                   Matrix *scores = nullptr) {
-    const int n = active.n;
-    double normal[PARAM_COUNT][PARAM_COUNT] = {}, gradient[PARAM_COUNT] = {};
-    double score_sums[PARAM_COUNT][PARAM_COUNT] = {};
-    double slopes[PARAM_COUNT];
-    for (int j = 0; j < n; ++j)
-        slopes[j] = slope(active.k[j], p[active.k[j]]);
+    constexpr int PAIRS = PARAM_COUNT / 2;
+    const int n = active.n, pairs = (n + 1) / 2;
+    Pair normal[PARAM_COUNT][PAIRS] = {}, gradient[PAIRS] = {}, score_sums[PARAM_COUNT][PAIRS] = {};
+    // The derivative by each parameter (each sweep's Re: 1 at its own points, 0 at the others'),
+    // and a last one of 0 that fills the second half of a last pair.
+    Pair d[PARAM_COUNT + 1] = {};
+    int column[PARAM_COUNT];
+    Pair slopes[PAIRS];
+    for (int j = 0; j < 2 * pairs; ++j) {
+        column[j] = j < n ? active.k[j] : PARAM_COUNT;
+        slopes[j / 2][j % 2] = j < n ? slope(active.k[j], p[active.k[j]]) : 0;
+    }
     double ssr = 0;
-    Cplx d[PARAM_COUNT];
-    double rows[2][PARAM_COUNT] = {};
+    // A point's rows of the Jacobian, the real parts' and the imaginary parts', and its share
+    // of Jᵀr, two columns in each pair.
+    Pair real_row[PAIRS] = {}, imaginary_row[PAIRS] = {}, score[PAIRS];
     for (int i = 0; i < setup.span_count; ++i) {
         const SweepSpan &span = setup.spans[i];
         const Terms terms = sweep_terms(p, i, span.mass);
+        d[RE + i] = Pair{1, 0};
         for (int m = 0; m < span.count; ++m) {
             const ImpedancePoint &pt = span.points[m];
             const Frequency t =
                 table ? *table++ : frequency_terms(model.creep, setup.omega0, TWO_PI * pt.f);
-            const Cplx z = impedance(model, p, terms, t, jtj ? d : nullptr);
-            double r[2] = {}, magnitude = 0;
+            const Pair z = impedance(model, p, terms, t, jtj ? d : nullptr);
+            Pair r{};
+            double magnitude = 0;
             if (setup.phase) {
-                r[0] = (z.re - pt.z.real()) / pt.magnitude;
-                r[1] = (z.im - pt.z.imag()) / pt.magnitude;
+                r = (z - Pair{pt.z.real(), pt.z.imag()}) / pt.magnitude;
             } else {
-                magnitude = std::abs(Complex(z.re, z.im));
+                magnitude = std::abs(Complex(z[0], z[1]));
                 r[0] = (magnitude - pt.magnitude) / pt.magnitude;
             }
             ssr += r[0] * r[0];
             ssr += r[1] * r[1];
             if (!jtj)
                 continue;
-            for (int j = 0; j < n; ++j) {
-                const int k = active.k[j];
-                // Each sweep's Re is felt by its own points alone.
-                const Cplx dk = k < RE ? d[k] : Cplx{k == RE + i ? 1.0 : 0.0, 0};
-                const Cplx dz{dk.re * slopes[j] / pt.magnitude, dk.im * slopes[j] / pt.magnitude};
+            for (int j = 0; j < pairs; ++j) {
+                const Pair a = d[column[2 * j]], b = d[column[2 * j + 1]];
+                const Pair real = Pair{a[0], b[0]} * slopes[j] / pt.magnitude;
+                const Pair imaginary = Pair{a[1], b[1]} * slopes[j] / pt.magnitude;
                 if (setup.phase) {
-                    rows[0][j] = dz.re;
-                    rows[1][j] = dz.im;
+                    real_row[j] = real;
+                    imaginary_row[j] = imaginary;
                 } else {
-                    rows[0][j] = (z.re * dz.re + z.im * dz.im) / magnitude;
+                    real_row[j] = (z[0] * real + z[1] * imaginary) / magnitude;
                 }
             }
-            double score[PARAM_COUNT];
-            for (int j = 0; j < n; ++j) {
-                score[j] = rows[0][j] * r[0] + rows[1][j] * r[1];
-                for (int l = 0; l <= j; ++l)
-                    normal[j][l] = normal[j][l] + rows[0][j] * rows[0][l] + rows[1][j] * rows[1][l];
+            // The second row of a pair, and the second column of a pair on the diagonal, gather
+            // what is never read where they lie beyond the last parameter or above the diagonal.
+            for (int j = 0; j < pairs; ++j) {
+                const Pair real = real_row[j], imaginary = imaginary_row[j];
+                score[j] = real * r[0] + imaginary * r[1];
                 gradient[j] += score[j];
+                for (int l = 0; l <= j; ++l) {
+                    normal[2 * j][l] =
+                        normal[2 * j][l] + real[0] * real_row[l] + imaginary[0] * imaginary_row[l];
+                    normal[2 * j + 1][l] = normal[2 * j + 1][l] + real[1] * real_row[l] +
+                                           imaginary[1] * imaginary_row[l];
+                }
                 if (scores)
-                    for (int l = 0; l <= j; ++l)
-                        score_sums[j][l] += score[j] * score[l];
+                    for (int l = 0; l <= j; ++l) {
+                        score_sums[2 * j][l] += score[j][0] * score[l];
+                        score_sums[2 * j + 1][l] += score[j][1] * score[l];
+                    }
             }
         }
+        d[RE + i] = Pair{0, 0};
     }
     if (jtj) {
         jtj->resize(n, n);
         jtr->resize(n);
         for (int j = 0; j < n; ++j) {
-            (*jtr)[j] = gradient[j];
+            (*jtr)[j] = gradient[j / 2][j % 2];
             for (int l = 0; l <= j; ++l)
-                (*jtj)(j, l) = (*jtj)(l, j) = normal[j][l];
+                (*jtj)(j, l) = (*jtj)(l, j) = normal[j][l / 2][l % 2];
         }
     }
     if (scores) {
         scores->resize(n, n);
         for (int j = 0; j < n; ++j)
             for (int l = 0; l <= j; ++l)
-                (*scores)(j, l) = (*scores)(l, j) = score_sums[j][l];
+                (*scores)(j, l) = (*scores)(l, j) = score_sums[j][l / 2][l % 2];
     }
     // A step far off can overflow: it counts as no gain, and the minimiser steps back.
     const bool finite = std::isfinite(ssr) && (!jtj || (jtj->allFinite() && jtr->allFinite()));
@@ -397,8 +405,9 @@ ModelFit fit_from_start(const FitSetup &setup, const Frequency *table, const Dri
 // creep-free resonance.
 double resonance(const double *p, double cmes, double omega0) {
     auto susceptance = [&](double w) {
-        const Cplx lces = creep_factor(p, frequency_terms(true, omega0, w).log_s) * p[LCES];
-        return w * cmes + inverse(times_j(w, lces)).im;
+        const Pair log_s{frequency_terms(true, omega0, w).log_w, LOG_J};
+        const Pair lces = creep_factor(p, log_s) * p[LCES];
+        return w * cmes + inverse(times_j(w, lces))[1];
     };
     const double centre = 1 / std::sqrt(cmes * p[LCES]);
     double low = centre / RESONANCE_RANGE, high = centre * RESONANCE_RANGE;
@@ -417,9 +426,9 @@ double resonance(const double *p, double cmes, double omega0) {
 
 std::complex<double> model_impedance(const DriverModel &model, const double (&p)[PARAM_COUNT],
                                      double omega0, int span, double mass, double f) {
-    const Cplx z = impedance(model, p, sweep_terms(p, span, mass),
+    const Pair z = impedance(model, p, sweep_terms(p, span, mass),
                              frequency_terms(model.creep, omega0, TWO_PI * f), nullptr);
-    return {z.re, z.im};
+    return {z[0], z[1]};
 }
 
 std::complex<double> point_residual(const FitSetup &setup, const ModelFit &fit, int span,
@@ -453,8 +462,9 @@ void driver_values(const FitSetup &setup, const ModelFit &fit, int span, double 
     const double mass = setup.spans[span].mass;
     const double cmes = p[CMES] + mass / p[BL2];
     const double ws = resonance(p, cmes, setup.omega0);
-    const Cplx lces = creep_factor(p, frequency_terms(true, setup.omega0, ws).log_s) * p[LCES];
-    const double motional = 1 / (1 / p[RES] + inverse(times_j(ws, lces)).re);
+    const Pair log_s{frequency_terms(true, setup.omega0, ws).log_w, LOG_J};
+    const Pair lces = creep_factor(p, log_s) * p[LCES];
+    const double motional = 1 / (1 / p[RES] + inverse(times_j(ws, lces))[0]);
     const double re = p[RE + span];
     v[V_RE] = re;
     v[V_FS] = ws / TWO_PI;
