@@ -4,6 +4,7 @@
 
 #include <Eigen/Dense>
 
+#include <algorithm>
 #include <cmath>
 #include <iterator>
 #include <limits>
@@ -211,8 +212,14 @@ Pair impedance(const DriverModel &model, const double *p, const Terms &terms, co
     return z;
 }
 
-Complex relative_residual(bool phase, Complex z, const ImpedancePoint &pt) {
-    return phase ? (z - pt.z) / pt.magnitude : Complex((std::abs(z) - pt.magnitude) / pt.magnitude);
+// The relative residual (Zfit − Z)/|Z| of a point: real and imaginary part with the phase, the
+// magnitude's and 0 without, where magnitude is set to |Zfit|.
+[[gnu::always_inline]] inline Pair residual(bool phase, Pair z, const ImpedancePoint &pt,
+                                            double &magnitude) {
+    if (phase)
+        return (z - Pair{pt.z.real(), pt.z.imag()}) / pt.magnitude;
+    magnitude = std::abs(Complex(z[0], z[1]));
+    return Pair{(magnitude - pt.magnitude) / pt.magnitude, 0};
 }
 
 int residual_count(const FitSetup &setup) {
@@ -222,17 +229,39 @@ int residual_count(const FitSetup &setup) {
     return n * (setup.phase ? 2 : 1);
 }
 
-// The relative residuals (Zfit − Z)/|Z|, real and imaginary part with the phase, the
-// magnitude's alone without; their sum of squares, and with jtj the normal equations JᵀJ and
-// Jᵀr in fit coordinates, summed point by point; with scores also Σ gᵢ·gᵢᵀ of each point's
-// share gᵢ of Jᵀr. The sums are kept in plain arrays, two columns in each pair: Eigen's element
-// access of a matrix of dynamic size costs more than the products. Without the phase the
-// second row and residual of a point are 0, which leaves every sum as it is. table: the
+// The sum of squares of the relative residuals; infinity where it overflows. table: the
 // frequency terms, or null.
+double residual_sum(const FitSetup &setup, const Frequency *table, const DriverModel &model,
+                    const double *p) {
+    double ssr = 0, magnitude;
+    for (int i = 0; i < setup.span_count; ++i) {
+        const SweepSpan &span = setup.spans[i];
+        const Terms terms = sweep_terms(p, i, span.mass);
+        for (int m = 0; m < span.count; ++m) {
+            const ImpedancePoint &pt = span.points[m];
+            const Frequency t =
+                table ? *table++ : frequency_terms(model.creep, setup.omega0, TWO_PI * pt.f);
+            const Pair r =
+                residual(setup.phase, impedance(model, p, terms, t, nullptr), pt, magnitude);
+            ssr += r[0] * r[0];
+            ssr += r[1] * r[1];
+        }
+    }
+    return std::isfinite(ssr) ? ssr : std::numeric_limits<double>::infinity();
+}
+
+// The same sum, the normal equations JᵀJ and Jᵀr in fit coordinates, summed point by point,
+// and with scores also Σ gᵢ·gᵢᵀ of each point's share gᵢ of Jᵀr. The rows of the Jacobian
+// are a point's residual's real and imaginary part; without the phase the second row is 0,
+// which leaves every sum as it is. The sums are kept in plain arrays, two columns in each pair:
+// Eigen's element access of a matrix of dynamic size costs more than the products. A block of
+// points has its rows worked out before any is summed: the divisions in a point's impedance
+// follow one from another, and the next points' can run beside them only where no sums stand
+// between. Infinity where anything overflows.
 double accumulate(const FitSetup &setup, const Frequency *table, const DriverModel &model,
-                  const Active &active, const double *p, Matrix *jtj, Vector *jtr,
+                  const Active &active, const double *p, Matrix &jtj, Vector &jtr,
                   Matrix *scores = nullptr) {
-    constexpr int PAIRS = PARAM_COUNT / 2;
+    constexpr int PAIRS = PARAM_COUNT / 2, BLOCK = 16;
     const int n = active.n, pairs = (n + 1) / 2;
     Pair normal[PARAM_COUNT][PAIRS] = {}, gradient[PAIRS] = {}, score_sums[PARAM_COUNT][PAIRS] = {};
     // The derivative by each parameter (each sweep's Re: 1 at its own points, 0 at the others'),
@@ -244,71 +273,72 @@ double accumulate(const FitSetup &setup, const Frequency *table, const DriverMod
         column[j] = j < n ? active.k[j] : PARAM_COUNT;
         slopes[j / 2][j % 2] = j < n ? slope(active.k[j], p[active.k[j]]) : 0;
     }
+    // A point's residual and rows, the real parts' and the imaginary parts', two columns in
+    // each pair; its share of Jᵀr.
+    struct Rows {
+        Pair r, real[PAIRS], imaginary[PAIRS];
+    } block[BLOCK];
+    Pair score[PAIRS];
     double ssr = 0;
-    // A point's rows of the Jacobian, the real parts' and the imaginary parts', and its share
-    // of Jᵀr, two columns in each pair.
-    Pair real_row[PAIRS] = {}, imaginary_row[PAIRS] = {}, score[PAIRS];
     for (int i = 0; i < setup.span_count; ++i) {
         const SweepSpan &span = setup.spans[i];
         const Terms terms = sweep_terms(p, i, span.mass);
         d[RE + i] = Pair{1, 0};
-        for (int m = 0; m < span.count; ++m) {
-            const ImpedancePoint &pt = span.points[m];
-            const Frequency t =
-                table ? *table++ : frequency_terms(model.creep, setup.omega0, TWO_PI * pt.f);
-            const Pair z = impedance(model, p, terms, t, jtj ? d : nullptr);
-            Pair r{};
-            double magnitude = 0;
-            if (setup.phase) {
-                r = (z - Pair{pt.z.real(), pt.z.imag()}) / pt.magnitude;
-            } else {
-                magnitude = std::abs(Complex(z[0], z[1]));
-                r[0] = (magnitude - pt.magnitude) / pt.magnitude;
-            }
-            ssr += r[0] * r[0];
-            ssr += r[1] * r[1];
-            if (!jtj)
-                continue;
-            for (int j = 0; j < pairs; ++j) {
-                const Pair a = d[column[2 * j]], b = d[column[2 * j + 1]];
-                const Pair real = Pair{a[0], b[0]} * slopes[j] / pt.magnitude;
-                const Pair imaginary = Pair{a[1], b[1]} * slopes[j] / pt.magnitude;
-                if (setup.phase) {
-                    real_row[j] = real;
-                    imaginary_row[j] = imaginary;
-                } else {
-                    real_row[j] = (z[0] * real + z[1] * imaginary) / magnitude;
+        for (int first = 0; first < span.count; first += BLOCK) {
+            const int count = std::min(BLOCK, span.count - first);
+            for (int m = 0; m < count; ++m) {
+                const ImpedancePoint &pt = span.points[first + m];
+                const Frequency t =
+                    table ? *table++ : frequency_terms(model.creep, setup.omega0, TWO_PI * pt.f);
+                const Pair z = impedance(model, p, terms, t, d);
+                Rows &rows = block[m];
+                double magnitude;
+                rows.r = residual(setup.phase, z, pt, magnitude);
+                for (int j = 0; j < pairs; ++j) {
+                    const Pair a = d[column[2 * j]], b = d[column[2 * j + 1]];
+                    Pair real = Pair{a[0], b[0]} * slopes[j] / pt.magnitude;
+                    Pair imaginary = Pair{a[1], b[1]} * slopes[j] / pt.magnitude;
+                    if (!setup.phase) {
+                        real = (z[0] * real + z[1] * imaginary) / magnitude;
+                        imaginary = Pair{0, 0};
+                    }
+                    rows.real[j] = real;
+                    rows.imaginary[j] = imaginary;
                 }
             }
             // The second row of a pair, and the second column of a pair on the diagonal, gather
             // what is never read where they lie beyond the last parameter or above the diagonal.
-            for (int j = 0; j < pairs; ++j) {
-                const Pair real = real_row[j], imaginary = imaginary_row[j];
-                score[j] = real * r[0] + imaginary * r[1];
-                gradient[j] += score[j];
-                for (int l = 0; l <= j; ++l) {
-                    normal[2 * j][l] =
-                        normal[2 * j][l] + real[0] * real_row[l] + imaginary[0] * imaginary_row[l];
-                    normal[2 * j + 1][l] = normal[2 * j + 1][l] + real[1] * real_row[l] +
-                                           imaginary[1] * imaginary_row[l];
-                }
-                if (scores)
+            for (int m = 0; m < count; ++m) {
+                const Rows &rows = block[m];
+                const Pair r = rows.r;
+                ssr += r[0] * r[0];
+                ssr += r[1] * r[1];
+                for (int j = 0; j < pairs; ++j) {
+                    const Pair real = rows.real[j], imaginary = rows.imaginary[j];
+                    score[j] = real * r[0] + imaginary * r[1];
+                    gradient[j] += score[j];
                     for (int l = 0; l <= j; ++l) {
-                        score_sums[2 * j][l] += score[j][0] * score[l];
-                        score_sums[2 * j + 1][l] += score[j][1] * score[l];
+                        normal[2 * j][l] = normal[2 * j][l] + real[0] * rows.real[l] +
+                                           imaginary[0] * rows.imaginary[l];
+                        normal[2 * j + 1][l] = normal[2 * j + 1][l] + real[1] * rows.real[l] +
+                                               imaginary[1] * rows.imaginary[l];
                     }
+                    if (scores)
+                        for (int l = 0; l <= j; ++l) {
+                            score_sums[2 * j][l] += score[j][0] * score[l];
+                            score_sums[2 * j + 1][l] += score[j][1] * score[l];
+                        }
+                }
             }
         }
         d[RE + i] = Pair{0, 0};
     }
-    if (jtj) {
-        jtj->resize(n, n);
-        jtr->resize(n);
-        for (int j = 0; j < n; ++j) {
-            (*jtr)[j] = gradient[j / 2][j % 2];
-            for (int l = 0; l <= j; ++l)
-                (*jtj)(j, l) = (*jtj)(l, j) = normal[j][l / 2][l % 2];
-        }
+    jtj.resize(n, n);
+    jtr.resize(n);
+    for (int j = 0; j < n; ++j) {
+        jtr[j] = gradient[j / 2][j % 2];
+        for (int l = 0; l <= j; ++l)
+            jtj(j, l) = jtj(l, j) = normal[j][l / 2][l % 2];
     }
     if (scores) {
         scores->resize(n, n);
@@ -317,8 +347,9 @@ double accumulate(const FitSetup &setup, const Frequency *table, const DriverMod
                 (*scores)(j, l) = (*scores)(l, j) = score_sums[j][l / 2][l % 2];
     }
     // A step far off can overflow: it counts as no gain, and the minimiser steps back.
-    const bool finite = std::isfinite(ssr) && (!jtj || (jtj->allFinite() && jtr->allFinite()));
-    return finite ? ssr : std::numeric_limits<double>::infinity();
+    return std::isfinite(ssr) && jtj.allFinite() && jtr.allFinite()
+               ? ssr
+               : std::numeric_limits<double>::infinity();
 }
 
 void set_params(const Active &active, const Vector &x, double *p) {
@@ -364,7 +395,7 @@ ModelFit fit_from_start(const FitSetup &setup, const Frequency *table, const Dri
         x[j] = to_fit(active.k[j], start[active.k[j]]);
     Matrix jtj;
     Vector jtr;
-    fit.ssr = accumulate(setup, table, model, active, fit.p, &jtj, &jtr);
+    fit.ssr = accumulate(setup, table, model, active, fit.p, jtj, jtr);
     double damping = START_DAMPING, checkpoint = fit.ssr;
     for (int iteration = 1; iteration <= MAX_ITERATIONS && std::isfinite(fit.ssr); ++iteration) {
         Matrix damped = jtj;
@@ -378,12 +409,12 @@ ModelFit fit_from_start(const FitSetup &setup, const Frequency *table, const Dri
         set_params(active, trial_x, trial);
         // The residual alone first: most of the time goes into the normal equations, and a
         // step that does not gain needs none.
-        const double trial_ssr = accumulate(setup, table, model, active, trial, nullptr, nullptr);
+        const double trial_ssr = residual_sum(setup, table, model, trial);
         if (trial_ssr < fit.ssr) {
             x = trial_x;
             for (int k = 0; k < PARAM_COUNT; ++k)
                 fit.p[k] = trial[k];
-            fit.ssr = accumulate(setup, table, model, active, fit.p, &jtj, &jtr);
+            fit.ssr = accumulate(setup, table, model, active, fit.p, jtj, jtr);
             damping = std::fmax(damping / 10, MIN_DAMPING);
         } else if ((damping *= 10) > MAX_DAMPING) {
             break;
@@ -433,10 +464,11 @@ std::complex<double> model_impedance(const DriverModel &model, const double (&p)
 
 std::complex<double> point_residual(const FitSetup &setup, const ModelFit &fit, int span,
                                     const ImpedancePoint &point) {
-    return relative_residual(
-        setup.phase,
-        model_impedance(fit.model, fit.p, setup.omega0, span, setup.spans[span].mass, point.f),
-        point);
+    const std::complex<double> z =
+        model_impedance(fit.model, fit.p, setup.omega0, span, setup.spans[span].mass, point.f);
+    double magnitude;
+    const Pair e = residual(setup.phase, Pair{z.real(), z.imag()}, point, magnitude);
+    return {e[0], e[1]};
 }
 
 ModelFit fit_from(const FitSetup &setup, const DriverModel &model,
@@ -520,7 +552,7 @@ void estimate(const FitSetup &setup, const Frequency *table, const ModelFit &fit
     const Active active = active_params(setup, fit.model);
     Matrix jtj, scores;
     Vector jtr;
-    accumulate(setup, table, fit.model, active, fit.p, &jtj, &jtr, &scores);
+    accumulate(setup, table, fit.model, active, fit.p, jtj, jtr, &scores);
     const Eigen::SelfAdjointEigenSolver<Matrix> eigen(jtj);
     const Vector &eigenvalues = eigen.eigenvalues();
     // Two covariances, the larger kept: σ²·(JᵀJ)⁻¹ with the mean squared residual σ², and
