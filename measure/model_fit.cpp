@@ -170,46 +170,54 @@ Terms sweep_terms(const double *p, int span, double mass) {
             -mass / (p[BL2] * p[BL2])};
 }
 
-// The impedance, and with derivative its derivative by each physical parameter of the model
-// (Re only for this sweep's, see accumulate).
-Pair impedance(const DriverModel &model, const double *p, const Terms &terms, const Frequency &t,
-               Pair *derivative) {
+// A point's impedance, and the terms its derivatives are made of. The terms a model lacks are
+// left out: the fits spend their time here.
+struct PointImpedance {
+    Pair z, log_s, creep, lces, inverse_lces, motional, inverse_coil2;
+};
+
+[[gnu::always_inline]] inline PointImpedance impedance(const DriverModel &model, const double *p,
+                                                       const Terms &terms, const Frequency &t) {
+    PointImpedance v;
     const double w = t.w;
-    // The terms a model lacks are left out: the fits spend their time here.
-    const Pair log_s = model.creep ? Pair{t.log_w, LOG_J} : Pair{0, 0};
-    const Pair creep = creep_factor(p, log_s);
-    const Pair lces = creep * p[LCES];
-    const Pair inverse_lces = inverse(times_j(w, lces));
-    const Pair motional = inverse(Pair{terms.conductance, w * terms.cmes} + inverse_lces);
-    Pair z = Pair{terms.re, w * p[LE]} + motional;
-    Pair inverse_coil2{};
+    v.log_s = model.creep ? Pair{t.log_w, LOG_J} : Pair{0, 0};
+    v.creep = creep_factor(p, v.log_s);
+    v.lces = v.creep * p[LCES];
+    v.inverse_lces = inverse(times_j(w, v.lces));
+    v.motional = inverse(Pair{terms.conductance, w * terms.cmes} + v.inverse_lces);
+    v.z = Pair{terms.re, w * p[LE]} + v.motional;
+    v.inverse_coil2 = Pair{0, 0};
     if (model.semi)
-        z += p[SEMI] * t.half_root;
+        v.z += p[SEMI] * t.half_root;
     if (model.lossy) {
-        inverse_coil2 = inverse(Pair{1.0, w * p[L2] * p[G2]});
-        z += times_j(w * p[L2], inverse_coil2);
+        v.inverse_coil2 = inverse(Pair{1.0, w * p[L2] * p[G2]});
+        v.z += times_j(w * p[L2], v.inverse_coil2);
     }
-    if (derivative) {
-        const Pair squared = times(motional, motional);
-        const Pair by_admittance = -squared;
-        const Pair by_lces = times(times(squared, inverse_lces), inverse(lces));
-        derivative[CMES] = times_j(w, by_admittance);
-        derivative[LCES] = times(by_lces, creep);
-        derivative[RES] = by_admittance * terms.by_resistance;
-        derivative[LE] = Pair{0, w};
-        derivative[BL2] = derivative[CMES] * terms.by_bl2;
-        if (model.creep)
-            derivative[BETA] = times(by_lces, log_s * -p[LCES]);
-        if (model.semi)
-            derivative[SEMI] = Pair{t.half_root, t.half_root};
-        if (model.lossy) {
-            const Pair by_coil2 = times(inverse_coil2, inverse_coil2);
-            const double wl2 = w * p[L2];
-            derivative[G2] = by_coil2 * (wl2 * wl2);
-            derivative[L2] = times_j(w, by_coil2);
-        }
+    return v;
+}
+
+// The impedance's derivative by each physical parameter of the model but Re (see accumulate).
+void derivatives(const DriverModel &model, const double *p, const Terms &terms, const Frequency &t,
+                 const PointImpedance &v, Pair *derivative) {
+    const double w = t.w;
+    const Pair squared = times(v.motional, v.motional);
+    const Pair by_admittance = -squared;
+    const Pair by_lces = times(times(squared, v.inverse_lces), inverse(v.lces));
+    derivative[CMES] = times_j(w, by_admittance);
+    derivative[LCES] = times(by_lces, v.creep);
+    derivative[RES] = by_admittance * terms.by_resistance;
+    derivative[LE] = Pair{0, w};
+    derivative[BL2] = derivative[CMES] * terms.by_bl2;
+    if (model.creep)
+        derivative[BETA] = times(by_lces, v.log_s * -p[LCES]);
+    if (model.semi)
+        derivative[SEMI] = Pair{t.half_root, t.half_root};
+    if (model.lossy) {
+        const Pair by_coil2 = times(v.inverse_coil2, v.inverse_coil2);
+        const double wl2 = w * p[L2];
+        derivative[G2] = by_coil2 * (wl2 * wl2);
+        derivative[L2] = times_j(w, by_coil2);
     }
-    return z;
 }
 
 // The relative residual (Zfit − Z)/|Z| of a point: real and imaginary part with the phase, the
@@ -241,8 +249,7 @@ double residual_sum(const FitSetup &setup, const Frequency *table, const DriverM
             const ImpedancePoint &pt = span.points[m];
             const Frequency t =
                 table ? *table++ : frequency_terms(model.creep, setup.omega0, TWO_PI * pt.f);
-            const Pair r =
-                residual(setup.phase, impedance(model, p, terms, t, nullptr), pt, magnitude);
+            const Pair r = residual(setup.phase, impedance(model, p, terms, t).z, pt, magnitude);
             ssr += r[0] * r[0];
             ssr += r[1] * r[1];
         }
@@ -254,10 +261,10 @@ double residual_sum(const FitSetup &setup, const Frequency *table, const DriverM
 // and with scores also Σ gᵢ·gᵢᵀ of each point's share gᵢ of Jᵀr. The rows of the Jacobian
 // are a point's residual's real and imaginary part; without the phase the second row is 0,
 // which leaves every sum as it is. The sums are kept in plain arrays, two columns in each pair:
-// Eigen's element access of a matrix of dynamic size costs more than the products. A block of
-// points has its rows worked out before any is summed: the divisions in a point's impedance
-// follow one from another, and the next points' can run beside them only where no sums stand
-// between. Infinity where anything overflows.
+// Eigen's element access of a matrix of dynamic size costs more than the products. The points
+// are taken in blocks, each step for the whole block before the next: the divisions in a
+// point's impedance follow one from another, and only in a loop that does little else can the
+// next points' run beside them. Infinity where anything overflows.
 double accumulate(const FitSetup &setup, const Frequency *table, const DriverModel &model,
                   const Active &active, const double *p, Matrix &jtj, Vector &jtr,
                   Matrix *scores = nullptr) {
@@ -273,11 +280,13 @@ double accumulate(const FitSetup &setup, const Frequency *table, const DriverMod
         column[j] = j < n ? active.k[j] : PARAM_COUNT;
         slopes[j / 2][j % 2] = j < n ? slope(active.k[j], p[active.k[j]]) : 0;
     }
-    // A point's residual and rows, the real parts' and the imaginary parts', two columns in
-    // each pair; its share of Jᵀr.
+    // A block's frequency terms and impedances; each point's residual and rows, the real parts'
+    // and the imaginary parts', two columns in each pair; a point's share of Jᵀr.
+    Frequency frequencies[BLOCK];
+    PointImpedance values[BLOCK];
     struct Rows {
         Pair r, real[PAIRS], imaginary[PAIRS];
-    } block[BLOCK];
+    } rows[BLOCK];
     Pair score[PAIRS];
     double ssr = 0;
     for (int i = 0; i < setup.span_count; ++i) {
@@ -285,15 +294,20 @@ double accumulate(const FitSetup &setup, const Frequency *table, const DriverMod
         const Terms terms = sweep_terms(p, i, span.mass);
         d[RE + i] = Pair{1, 0};
         for (int first = 0; first < span.count; first += BLOCK) {
+            const ImpedancePoint *points = span.points + first;
             const int count = std::min(BLOCK, span.count - first);
             for (int m = 0; m < count; ++m) {
-                const ImpedancePoint &pt = span.points[first + m];
-                const Frequency t =
-                    table ? *table++ : frequency_terms(model.creep, setup.omega0, TWO_PI * pt.f);
-                const Pair z = impedance(model, p, terms, t, d);
-                Rows &rows = block[m];
+                const Frequency &t = frequencies[m] =
+                    table ? *table++
+                          : frequency_terms(model.creep, setup.omega0, TWO_PI * points[m].f);
+                values[m] = impedance(model, p, terms, t);
+            }
+            for (int m = 0; m < count; ++m) {
+                const ImpedancePoint &pt = points[m];
+                const Pair z = values[m].z;
+                derivatives(model, p, terms, frequencies[m], values[m], d);
                 double magnitude;
-                rows.r = residual(setup.phase, z, pt, magnitude);
+                rows[m].r = residual(setup.phase, z, pt, magnitude);
                 for (int j = 0; j < pairs; ++j) {
                     const Pair a = d[column[2 * j]], b = d[column[2 * j + 1]];
                     Pair real = Pair{a[0], b[0]} * slopes[j] / pt.magnitude;
@@ -302,26 +316,26 @@ double accumulate(const FitSetup &setup, const Frequency *table, const DriverMod
                         real = (z[0] * real + z[1] * imaginary) / magnitude;
                         imaginary = Pair{0, 0};
                     }
-                    rows.real[j] = real;
-                    rows.imaginary[j] = imaginary;
+                    rows[m].real[j] = real;
+                    rows[m].imaginary[j] = imaginary;
                 }
             }
             // The second row of a pair, and the second column of a pair on the diagonal, gather
             // what is never read where they lie beyond the last parameter or above the diagonal.
             for (int m = 0; m < count; ++m) {
-                const Rows &rows = block[m];
-                const Pair r = rows.r;
+                const Rows &row = rows[m];
+                const Pair r = row.r;
                 ssr += r[0] * r[0];
                 ssr += r[1] * r[1];
                 for (int j = 0; j < pairs; ++j) {
-                    const Pair real = rows.real[j], imaginary = rows.imaginary[j];
+                    const Pair real = row.real[j], imaginary = row.imaginary[j];
                     score[j] = real * r[0] + imaginary * r[1];
                     gradient[j] += score[j];
                     for (int l = 0; l <= j; ++l) {
-                        normal[2 * j][l] = normal[2 * j][l] + real[0] * rows.real[l] +
-                                           imaginary[0] * rows.imaginary[l];
-                        normal[2 * j + 1][l] = normal[2 * j + 1][l] + real[1] * rows.real[l] +
-                                               imaginary[1] * rows.imaginary[l];
+                        normal[2 * j][l] = normal[2 * j][l] + real[0] * row.real[l] +
+                                           imaginary[0] * row.imaginary[l];
+                        normal[2 * j + 1][l] = normal[2 * j + 1][l] + real[1] * row.real[l] +
+                                               imaginary[1] * row.imaginary[l];
                     }
                     if (scores)
                         for (int l = 0; l <= j; ++l) {
@@ -458,7 +472,8 @@ double resonance(const double *p, double cmes, double omega0) {
 std::complex<double> model_impedance(const DriverModel &model, const double (&p)[PARAM_COUNT],
                                      double omega0, int span, double mass, double f) {
     const Pair z = impedance(model, p, sweep_terms(p, span, mass),
-                             frequency_terms(model.creep, omega0, TWO_PI * f), nullptr);
+                             frequency_terms(model.creep, omega0, TWO_PI * f))
+                       .z;
     return {z[0], z[1]};
 }
 
