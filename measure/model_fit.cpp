@@ -492,6 +492,29 @@ ModelFit fit_from(const FitSetup &setup, const DriverModel &model,
     return fit_from_start(setup, table.terms(), model, start);
 }
 
+void normal_equations(const FitSetup &setup, const DriverModel &model,
+                      const double (&p)[PARAM_COUNT], double (&jtj)[PARAM_COUNT][PARAM_COUNT],
+                      double (&jtr)[PARAM_COUNT]) {
+    const Active active = active_params(setup, model);
+    const FrequencyTable table(setup);
+    Matrix normal;
+    Vector gradient;
+    accumulate(setup, table.terms(), model, active, p, normal, gradient);
+    for (int k = 0; k < PARAM_COUNT; ++k) {
+        jtr[k] = 0;
+        for (int l = 0; l < PARAM_COUNT; ++l)
+            jtj[k][l] = 0;
+    }
+    for (int j = 0; j < active.n; ++j) {
+        const int k = active.k[j];
+        jtr[k] = gradient[j] / slope(k, p[k]);
+        for (int i = 0; i < active.n; ++i) {
+            const int l = active.k[i];
+            jtj[k][l] = normal(j, i) / (slope(k, p[k]) * slope(l, p[l]));
+        }
+    }
+}
+
 void textbook_params(double re, double fs, double qms, double res, double (&p)[PARAM_COUNT]) {
     const double ws = TWO_PI * fs;
     for (double &v : p)

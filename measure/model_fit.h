@@ -87,6 +87,13 @@ void textbook_params(double re, double fs, double qms, double res, double (&p)[P
 std::complex<double> model_impedance(const DriverModel &model, const double (&p)[PARAM_COUNT],
                                      double omega0, int span, double mass, double f);
 
+// For the tests: the normal equations that the fit solves at p, JᵀJ and Jᵀr of the relative
+// residuals of every sweep (those of point_residual, real and imaginary part in turn) by the
+// physical parameters, 0 in the rows and columns of those the model does not fit.
+void normal_equations(const FitSetup &setup, const DriverModel &model,
+                      const double (&p)[PARAM_COUNT], double (&jtj)[PARAM_COUNT][PARAM_COUNT],
+                      double (&jtr)[PARAM_COUNT]);
+
 // Levenberg–Marquardt from start alone: ok false when it ends where a term is not physical
 // (R2, L2, K and β above 0, the corner of R2 ∥ L2 near the sweep, the resonance inside it).
 ModelFit fit_from(const FitSetup &setup, const DriverModel &model,
