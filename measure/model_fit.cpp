@@ -98,11 +98,11 @@ Active active_params(const FitSetup &setup, const DriverModel &model) {
 }
 
 // The model's complex arithmetic in pairs of doubles, real and imaginary part in one SSE2
-// register (a GCC and Clang vector), and each operation rounded as std::complex's own, so that
-// every fit ends where it ended with std::complex. In a build for size std::complex multiplies
-// through the library's __muldc3, which also mends infinities that a fit has no use for (a
-// step far off that overflows is caught by accumulate), and inlines none of its products with a
-// real number. Divisions take most of a fit's time, and a pair divides at the cost of one.
+// register (a GCC and Clang vector) and one instruction for both, each rounded as std::complex's
+// own operation, so that every fit ends where it ended with std::complex. In a build for size
+// std::complex multiplies through the library's __muldc3, which also mends infinities that a
+// fit has no use for (a step far off that overflows is caught by accumulate), and inlines none
+// of its products with a real number: the two took more than half of a fit's time.
 using Pair = double __attribute__((vector_size(16)));
 
 [[gnu::always_inline]] inline Pair times(Pair a, Pair b) {
