@@ -1,7 +1,10 @@
 #include "measure/model_fit.h"
 
+#include "measure/buffer.h"
+
 #include <Eigen/Dense>
 
+#include <algorithm>
 #include <cmath>
 #include <iterator>
 #include <limits>
@@ -94,57 +97,137 @@ Active active_params(const FitSetup &setup, const DriverModel &model) {
     return a;
 }
 
-// log10(s/ω0) of s = jω.
-Complex creep_log(double w, double omega0) {
-    return Complex(std::log(w / omega0), PI / 2) / LN10;
+// The model's complex arithmetic in pairs of doubles, real and imaginary part in one SSE2
+// register (a GCC and Clang vector) and one instruction for both, each rounded as std::complex's
+// own operation, so that every fit ends where it ended with std::complex. In a build for size
+// std::complex multiplies through the library's __muldc3, which also mends infinities that a
+// fit has no use for (a step far off that overflows is caught by accumulate), and inlines none
+// of its products with a real number: the two took more than half of a fit's time.
+using Pair = double __attribute__((vector_size(16)));
+
+[[gnu::always_inline]] inline Pair times(Pair a, Pair b) {
+    return a[0] * b + a[1] * Pair{-b[1], b[0]};
+}
+// j·w·a: the products with s = jω, and with s·L2.
+[[gnu::always_inline]] inline Pair times_j(double w, Pair a) {
+    return w * Pair{-a[1], a[0]};
+}
+// 1/z without the checks for infinities of the complex division.
+[[gnu::always_inline]] inline Pair inverse(Pair z) {
+    return Pair{z[0], -z[1]} / (z[0] * z[0] + z[1] * z[1]);
 }
 
-// 1/z without the checks for infinities of the complex division, which took a third of the
-// fit's time; a step far off that overflows is caught by accumulate.
-Complex inverse(Complex z) {
-    return std::conj(z) / std::norm(z);
+// The imaginary part of log10(s/ω0) = log10(ω/ω0) + j·π/2/ln 10.
+constexpr double LOG_J = PI / 2 / LN10;
+
+// What the impedance needs of a point's frequency.
+struct Frequency {
+    double w;
+    double half_root; // √(jω) = √(ω/2)·(1 + j)
+    double log_w;     // log10(ω/ω0); 0 where creep is left out
+};
+
+Frequency frequency_terms(bool creep, double omega0, double w) {
+    return {w, std::sqrt(w / 2), creep ? std::log(w / omega0) / LN10 : 0};
 }
 
-// The impedance, and with derivative its derivative by each physical parameter.
-Complex impedance(const DriverModel &model, const double *p, double omega0, int span, double mass,
-                  double f, Complex *derivative) {
-    const double w = TWO_PI * f;
-    const Complex s(0, w);
-    // The terms a model lacks are left out: the fits spend their time here.
-    const Complex log_s = model.creep ? creep_log(w, omega0) : Complex(0);
-    const double cmes = p[CMES] + mass / p[BL2];
-    const Complex lces = p[LCES] * (1.0 - p[BETA] * log_s);
-    const Complex inverse_lces = inverse(s * lces);
-    const Complex motional = inverse(s * cmes + 1 / p[RES] + inverse_lces);
-    const double half_root = std::sqrt(w / 2); // √(jω) = √(ω/2)·(1 + j)
-    const Complex root_s(half_root, half_root);
-    const Complex inverse_coil2 = inverse(1.0 + s * p[L2] * p[G2]);
-    Complex z = p[RE + span] + s * p[LE] + motional;
-    if (model.semi)
-        z += p[SEMI] * root_s;
-    if (model.lossy)
-        z += s * p[L2] * inverse_coil2;
-    if (derivative) {
-        const Complex by_admittance = -motional * motional;
-        const Complex by_lces = -by_admittance * inverse_lces * inverse(lces);
-        derivative[CMES] = by_admittance * s;
-        derivative[LCES] = by_lces * (1.0 - p[BETA] * log_s);
-        derivative[RES] = by_admittance * (-1 / (p[RES] * p[RES]));
-        derivative[BETA] = by_lces * (-p[LCES] * log_s);
-        derivative[BL2] = by_admittance * s * (-mass / (p[BL2] * p[BL2]));
-        derivative[LE] = s;
-        derivative[SEMI] = root_s;
-        const Complex by_coil2 = inverse_coil2 * inverse_coil2;
-        derivative[G2] = -(s * p[L2]) * (s * p[L2]) * by_coil2;
-        derivative[L2] = s * by_coil2;
-        for (int k = RE; k < PARAM_COUNT; ++k)
-            derivative[k] = k == RE + span ? 1 : 0;
+// Each point's frequency terms, for every pass of every fit over the same sweeps. Worked out in
+// each pass, the logarithm and the square root took a third of a fit under Wine. Where memory
+// for them runs out, each pass works them out again.
+class FrequencyTable {
+  public:
+    explicit FrequencyTable(const FitSetup &setup) {
+        std::size_t count = 0;
+        for (int i = 0; i < setup.span_count; ++i)
+            count += setup.spans[i].count;
+        if (!terms_.resize(count))
+            return;
+        Frequency *t = terms_.data();
+        for (int i = 0; i < setup.span_count; ++i)
+            for (int m = 0; m < setup.spans[i].count; ++m)
+                *t++ = frequency_terms(true, setup.omega0, TWO_PI * setup.spans[i].points[m].f);
     }
-    return z;
+    // The points of every sweep in turn; null without them.
+    const Frequency *terms() const { return terms_.empty() ? nullptr : terms_.data(); }
+
+  private:
+    Buffer<Frequency> terms_;
+};
+
+// 1 − β·log10(s/ω0)
+[[gnu::always_inline]] inline Pair creep_factor(const double *p, Pair log_s) {
+    return Pair{1.0 - p[BETA] * log_s[0], -(p[BETA] * log_s[1])};
 }
 
-Complex relative_residual(bool phase, Complex z, const ImpedancePoint &pt) {
-    return phase ? (z - pt.z) / pt.magnitude : Complex((std::abs(z) - pt.magnitude) / pt.magnitude);
+// What the impedance needs of the parameters, the same for every point of a sweep.
+struct Terms {
+    double cmes, conductance, re;
+    double by_resistance, by_bl2; // d(1/Res)/dRes, dCmes/dBl²
+};
+
+Terms sweep_terms(const double *p, int span, double mass) {
+    return {p[CMES] + mass / p[BL2], 1 / p[RES], p[RE + span], -1 / (p[RES] * p[RES]),
+            -mass / (p[BL2] * p[BL2])};
+}
+
+// A point's impedance, and the terms its derivatives are made of. The terms a model lacks are
+// left out: the fits spend their time here.
+struct PointImpedance {
+    Pair z, log_s, creep, lces, inverse_lces, motional, inverse_coil2;
+};
+
+[[gnu::always_inline]] inline PointImpedance impedance(const DriverModel &model, const double *p,
+                                                       const Terms &terms, const Frequency &t) {
+    PointImpedance v;
+    const double w = t.w;
+    v.log_s = model.creep ? Pair{t.log_w, LOG_J} : Pair{0, 0};
+    v.creep = creep_factor(p, v.log_s);
+    v.lces = v.creep * p[LCES];
+    v.inverse_lces = inverse(times_j(w, v.lces));
+    v.motional = inverse(Pair{terms.conductance, w * terms.cmes} + v.inverse_lces);
+    v.z = Pair{terms.re, w * p[LE]} + v.motional;
+    v.inverse_coil2 = Pair{0, 0};
+    if (model.semi)
+        v.z += p[SEMI] * t.half_root;
+    if (model.lossy) {
+        v.inverse_coil2 = inverse(Pair{1.0, w * p[L2] * p[G2]});
+        v.z += times_j(w * p[L2], v.inverse_coil2);
+    }
+    return v;
+}
+
+// The impedance's derivative by each physical parameter of the model but Re (see accumulate).
+void derivatives(const DriverModel &model, const double *p, const Terms &terms, const Frequency &t,
+                 const PointImpedance &v, Pair *derivative) {
+    const double w = t.w;
+    const Pair squared = times(v.motional, v.motional);
+    const Pair by_admittance = -squared;
+    const Pair by_lces = times(times(squared, v.inverse_lces), inverse(v.lces));
+    derivative[CMES] = times_j(w, by_admittance);
+    derivative[LCES] = times(by_lces, v.creep);
+    derivative[RES] = by_admittance * terms.by_resistance;
+    derivative[LE] = Pair{0, w};
+    derivative[BL2] = derivative[CMES] * terms.by_bl2;
+    if (model.creep)
+        derivative[BETA] = times(by_lces, v.log_s * -p[LCES]);
+    if (model.semi)
+        derivative[SEMI] = Pair{t.half_root, t.half_root};
+    if (model.lossy) {
+        const Pair by_coil2 = times(v.inverse_coil2, v.inverse_coil2);
+        const double wl2 = w * p[L2];
+        derivative[G2] = by_coil2 * (wl2 * wl2);
+        derivative[L2] = times_j(w, by_coil2);
+    }
+}
+
+// The relative residual (Zfit − Z)/|Z| of a point: real and imaginary part with the phase, the
+// magnitude's and 0 without, where magnitude is set to |Zfit|.
+[[gnu::always_inline]] inline Pair residual(bool phase, Pair z, const ImpedancePoint &pt,
+                                            double &magnitude) {
+    if (phase)
+        return (z - Pair{pt.z.real(), pt.z.imag()}) / pt.magnitude;
+    magnitude = std::abs(Complex(z[0], z[1]));
+    return Pair{(magnitude - pt.magnitude) / pt.magnitude, 0};
 }
 
 int residual_count(const FitSetup &setup) {
@@ -154,66 +237,133 @@ int residual_count(const FitSetup &setup) {
     return n * (setup.phase ? 2 : 1);
 }
 
-// The relative residuals (Zfit − Z)/|Z|, real and imaginary part with the phase, the
-// magnitude's alone without; their sum of squares, and with jtj the normal equations JᵀJ and
-// Jᵀr in fit coordinates, summed point by point; with scores also Σ gᵢ·gᵢᵀ of each point's
-// share gᵢ of Jᵀr.
-double accumulate(const FitSetup &setup, const DriverModel &model, const Active &active,
-                  const double *p, Matrix *jtj, Vector *jtr, Matrix *scores = nullptr) {
-    if (jtj) {
-        jtj->setZero(active.n, active.n);
-        jtr->setZero(active.n);
-    }
-    if (scores)
-        scores->setZero(active.n, active.n);
-    double ssr = 0;
-    Complex d[PARAM_COUNT];
-    double rows[2][PARAM_COUNT];
+// The sum of squares of the relative residuals; infinity where it overflows. table: the
+// frequency terms, or null.
+double residual_sum(const FitSetup &setup, const Frequency *table, const DriverModel &model,
+                    const double *p) {
+    double ssr = 0, magnitude;
     for (int i = 0; i < setup.span_count; ++i) {
         const SweepSpan &span = setup.spans[i];
-        for (int n = 0; n < span.count; ++n) {
-            const ImpedancePoint &pt = span.points[n];
-            const Complex z =
-                impedance(model, p, setup.omega0, i, span.mass, pt.f, jtj ? d : nullptr);
-            const Complex e = relative_residual(setup.phase, z, pt);
-            const double r[2] = {e.real(), e.imag()};
-            const int row_count = setup.phase ? 2 : 1;
-            for (int k = 0; k < row_count; ++k)
-                ssr += r[k] * r[k];
-            if (!jtj)
-                continue;
-            for (int j = 0; j < active.n; ++j) {
-                const int k = active.k[j];
-                const Complex dz = d[k] * slope(k, p[k]) / pt.magnitude;
-                if (setup.phase) {
-                    rows[0][j] = dz.real();
-                    rows[1][j] = dz.imag();
-                } else {
-                    rows[0][j] = (std::conj(z) * dz).real() / std::abs(z);
-                }
-            }
-            double score[PARAM_COUNT] = {};
-            for (int k = 0; k < row_count; ++k)
-                for (int j = 0; j < active.n; ++j) {
-                    score[j] += rows[k][j] * r[k];
-                    for (int l = 0; l <= j; ++l)
-                        (*jtj)(j, l) += rows[k][j] * rows[k][l];
-                }
-            for (int j = 0; j < active.n; ++j) {
-                (*jtr)[j] += score[j];
-                if (scores)
-                    for (int l = 0; l <= j; ++l)
-                        (*scores)(j, l) += score[j] * score[l];
-            }
+        const Terms terms = sweep_terms(p, i, span.mass);
+        for (int m = 0; m < span.count; ++m) {
+            const ImpedancePoint &pt = span.points[m];
+            const Frequency t =
+                table ? *table++ : frequency_terms(model.creep, setup.omega0, TWO_PI * pt.f);
+            const Pair r = residual(setup.phase, impedance(model, p, terms, t).z, pt, magnitude);
+            ssr += r[0] * r[0];
+            ssr += r[1] * r[1];
         }
     }
-    if (scores)
-        scores->triangularView<Eigen::StrictlyUpper>() = scores->transpose();
-    if (jtj)
-        jtj->triangularView<Eigen::StrictlyUpper>() = jtj->transpose();
+    return std::isfinite(ssr) ? ssr : std::numeric_limits<double>::infinity();
+}
+
+// The same sum, the normal equations JᵀJ and Jᵀr in fit coordinates, summed point by point,
+// and with scores also Σ gᵢ·gᵢᵀ of each point's share gᵢ of Jᵀr. The rows of the Jacobian
+// are a point's residual's real and imaginary part; without the phase the second row is 0,
+// which leaves every sum as it is. The sums are kept in plain arrays, two columns in each pair:
+// Eigen's element access of a matrix of dynamic size costs more than the products. The points
+// are taken in blocks, each step for the whole block before the next: the divisions in a
+// point's impedance follow one from another, and only in a loop that does little else can the
+// next points' run beside them. Infinity where anything overflows.
+double accumulate(const FitSetup &setup, const Frequency *table, const DriverModel &model,
+                  const Active &active, const double *p, Matrix &jtj, Vector &jtr,
+                  Matrix *scores = nullptr) {
+    constexpr int PAIRS = PARAM_COUNT / 2, BLOCK = 16;
+    const int n = active.n, pairs = (n + 1) / 2;
+    Pair normal[PARAM_COUNT][PAIRS] = {}, gradient[PAIRS] = {}, score_sums[PARAM_COUNT][PAIRS] = {};
+    // The derivative by each parameter (each sweep's Re: 1 at its own points, 0 at the others'),
+    // and a last one of 0 that fills the second half of a last pair.
+    Pair d[PARAM_COUNT + 1] = {};
+    int column[PARAM_COUNT];
+    Pair slopes[PAIRS];
+    for (int j = 0; j < 2 * pairs; ++j) {
+        column[j] = j < n ? active.k[j] : PARAM_COUNT;
+        slopes[j / 2][j % 2] = j < n ? slope(active.k[j], p[active.k[j]]) : 0;
+    }
+    // A block's frequency terms and impedances; each point's residual and rows, the real parts'
+    // and the imaginary parts', two columns in each pair; a point's share of Jᵀr.
+    Frequency frequencies[BLOCK];
+    PointImpedance values[BLOCK];
+    struct Rows {
+        Pair r, real[PAIRS], imaginary[PAIRS];
+    } rows[BLOCK];
+    Pair score[PAIRS];
+    double ssr = 0;
+    for (int i = 0; i < setup.span_count; ++i) {
+        const SweepSpan &span = setup.spans[i];
+        const Terms terms = sweep_terms(p, i, span.mass);
+        d[RE + i] = Pair{1, 0};
+        for (int first = 0; first < span.count; first += BLOCK) {
+            const ImpedancePoint *points = span.points + first;
+            const int count = std::min(BLOCK, span.count - first);
+            for (int m = 0; m < count; ++m) {
+                const Frequency &t = frequencies[m] =
+                    table ? *table++
+                          : frequency_terms(model.creep, setup.omega0, TWO_PI * points[m].f);
+                values[m] = impedance(model, p, terms, t);
+            }
+            for (int m = 0; m < count; ++m) {
+                const ImpedancePoint &pt = points[m];
+                const Pair z = values[m].z;
+                derivatives(model, p, terms, frequencies[m], values[m], d);
+                double magnitude;
+                rows[m].r = residual(setup.phase, z, pt, magnitude);
+                for (int j = 0; j < pairs; ++j) {
+                    const Pair a = d[column[2 * j]], b = d[column[2 * j + 1]];
+                    Pair real = Pair{a[0], b[0]} * slopes[j] / pt.magnitude;
+                    Pair imaginary = Pair{a[1], b[1]} * slopes[j] / pt.magnitude;
+                    if (!setup.phase) {
+                        real = (z[0] * real + z[1] * imaginary) / magnitude;
+                        imaginary = Pair{0, 0};
+                    }
+                    rows[m].real[j] = real;
+                    rows[m].imaginary[j] = imaginary;
+                }
+            }
+            // The second row of a pair, and the second column of a pair on the diagonal, gather
+            // what is never read where they lie beyond the last parameter or above the diagonal.
+            for (int m = 0; m < count; ++m) {
+                const Rows &row = rows[m];
+                const Pair r = row.r;
+                ssr += r[0] * r[0];
+                ssr += r[1] * r[1];
+                for (int j = 0; j < pairs; ++j) {
+                    const Pair real = row.real[j], imaginary = row.imaginary[j];
+                    score[j] = real * r[0] + imaginary * r[1];
+                    gradient[j] += score[j];
+                    for (int l = 0; l <= j; ++l) {
+                        normal[2 * j][l] = normal[2 * j][l] + real[0] * row.real[l] +
+                                           imaginary[0] * row.imaginary[l];
+                        normal[2 * j + 1][l] = normal[2 * j + 1][l] + real[1] * row.real[l] +
+                                               imaginary[1] * row.imaginary[l];
+                    }
+                    if (scores)
+                        for (int l = 0; l <= j; ++l) {
+                            score_sums[2 * j][l] += score[j][0] * score[l];
+                            score_sums[2 * j + 1][l] += score[j][1] * score[l];
+                        }
+                }
+            }
+        }
+        d[RE + i] = Pair{0, 0};
+    }
+    jtj.resize(n, n);
+    jtr.resize(n);
+    for (int j = 0; j < n; ++j) {
+        jtr[j] = gradient[j / 2][j % 2];
+        for (int l = 0; l <= j; ++l)
+            jtj(j, l) = jtj(l, j) = normal[j][l / 2][l % 2];
+    }
+    if (scores) {
+        scores->resize(n, n);
+        for (int j = 0; j < n; ++j)
+            for (int l = 0; l <= j; ++l)
+                (*scores)(j, l) = (*scores)(l, j) = score_sums[j][l / 2][l % 2];
+    }
     // A step far off can overflow: it counts as no gain, and the minimiser steps back.
-    const bool finite = std::isfinite(ssr) && (!jtj || (jtj->allFinite() && jtr->allFinite()));
-    return finite ? ssr : std::numeric_limits<double>::infinity();
+    return std::isfinite(ssr) && jtj.allFinite() && jtr.allFinite()
+               ? ssr
+               : std::numeric_limits<double>::infinity();
 }
 
 void set_params(const Active &active, const Vector &x, double *p) {
@@ -248,7 +398,7 @@ bool is_physical(const FitSetup &setup, const DriverModel &model, const double *
     return ok;
 }
 
-ModelFit fit_from_start(const FitSetup &setup, const DriverModel &model,
+ModelFit fit_from_start(const FitSetup &setup, const Frequency *table, const DriverModel &model,
                         const double (&start)[PARAM_COUNT]) {
     const Active active = active_params(setup, model);
     ModelFit fit{false, model, {}, 0, residual_count(setup), active.n, 0};
@@ -259,7 +409,7 @@ ModelFit fit_from_start(const FitSetup &setup, const DriverModel &model,
         x[j] = to_fit(active.k[j], start[active.k[j]]);
     Matrix jtj;
     Vector jtr;
-    fit.ssr = accumulate(setup, model, active, fit.p, &jtj, &jtr);
+    fit.ssr = accumulate(setup, table, model, active, fit.p, jtj, jtr);
     double damping = START_DAMPING, checkpoint = fit.ssr;
     for (int iteration = 1; iteration <= MAX_ITERATIONS && std::isfinite(fit.ssr); ++iteration) {
         Matrix damped = jtj;
@@ -273,12 +423,12 @@ ModelFit fit_from_start(const FitSetup &setup, const DriverModel &model,
         set_params(active, trial_x, trial);
         // The residual alone first: most of the time goes into the normal equations, and a
         // step that does not gain needs none.
-        const double trial_ssr = accumulate(setup, model, active, trial, nullptr, nullptr);
+        const double trial_ssr = residual_sum(setup, table, model, trial);
         if (trial_ssr < fit.ssr) {
             x = trial_x;
             for (int k = 0; k < PARAM_COUNT; ++k)
                 fit.p[k] = trial[k];
-            fit.ssr = accumulate(setup, model, active, fit.p, &jtj, &jtr);
+            fit.ssr = accumulate(setup, table, model, active, fit.p, jtj, jtr);
             damping = std::fmax(damping / 10, MIN_DAMPING);
         } else if ((damping *= 10) > MAX_DAMPING) {
             break;
@@ -300,9 +450,9 @@ ModelFit fit_from_start(const FitSetup &setup, const DriverModel &model,
 // creep-free resonance.
 double resonance(const double *p, double cmes, double omega0) {
     auto susceptance = [&](double w) {
-        const Complex s(0, w);
-        const Complex lces = p[LCES] * (1.0 - p[BETA] * creep_log(w, omega0));
-        return (s * cmes + inverse(s * lces)).imag();
+        const Pair log_s{frequency_terms(true, omega0, w).log_w, LOG_J};
+        const Pair lces = creep_factor(p, log_s) * p[LCES];
+        return w * cmes + inverse(times_j(w, lces))[1];
     };
     const double centre = 1 / std::sqrt(cmes * p[LCES]);
     double low = centre / RESONANCE_RANGE, high = centre * RESONANCE_RANGE;
@@ -321,20 +471,48 @@ double resonance(const double *p, double cmes, double omega0) {
 
 std::complex<double> model_impedance(const DriverModel &model, const double (&p)[PARAM_COUNT],
                                      double omega0, int span, double mass, double f) {
-    return impedance(model, p, omega0, span, mass, f, nullptr);
+    const Pair z = impedance(model, p, sweep_terms(p, span, mass),
+                             frequency_terms(model.creep, omega0, TWO_PI * f))
+                       .z;
+    return {z[0], z[1]};
 }
 
 std::complex<double> point_residual(const FitSetup &setup, const ModelFit &fit, int span,
                                     const ImpedancePoint &point) {
-    const SweepSpan &s = setup.spans[span];
-    return relative_residual(
-        setup.phase, impedance(fit.model, fit.p, setup.omega0, span, s.mass, point.f, nullptr),
-        point);
+    const std::complex<double> z =
+        model_impedance(fit.model, fit.p, setup.omega0, span, setup.spans[span].mass, point.f);
+    double magnitude;
+    const Pair e = residual(setup.phase, Pair{z.real(), z.imag()}, point, magnitude);
+    return {e[0], e[1]};
 }
 
 ModelFit fit_from(const FitSetup &setup, const DriverModel &model,
                   const double (&start)[PARAM_COUNT]) {
-    return fit_from_start(setup, model, start);
+    const FrequencyTable table(setup);
+    return fit_from_start(setup, table.terms(), model, start);
+}
+
+void normal_equations(const FitSetup &setup, const DriverModel &model,
+                      const double (&p)[PARAM_COUNT], double (&jtj)[PARAM_COUNT][PARAM_COUNT],
+                      double (&jtr)[PARAM_COUNT]) {
+    const Active active = active_params(setup, model);
+    const FrequencyTable table(setup);
+    Matrix normal;
+    Vector gradient;
+    accumulate(setup, table.terms(), model, active, p, normal, gradient);
+    for (int k = 0; k < PARAM_COUNT; ++k) {
+        jtr[k] = 0;
+        for (int l = 0; l < PARAM_COUNT; ++l)
+            jtj[k][l] = 0;
+    }
+    for (int j = 0; j < active.n; ++j) {
+        const int k = active.k[j];
+        jtr[k] = gradient[j] / slope(k, p[k]);
+        for (int i = 0; i < active.n; ++i) {
+            const int l = active.k[i];
+            jtj[k][l] = normal(j, i) / (slope(k, p[k]) * slope(l, p[l]));
+        }
+    }
 }
 
 void textbook_params(double re, double fs, double qms, double res, double (&p)[PARAM_COUNT]) {
@@ -349,62 +527,14 @@ void textbook_params(double re, double fs, double qms, double res, double (&p)[P
         p[k] = re;
 }
 
-ModelFit fit_model(const FitSetup &setup, const DriverModel &model,
-                   const double (&base)[PARAM_COUNT], const double *le_starts, int le_count) {
-    const SweepSpan &free = setup.spans[0];
-    const double top = free.points[free.count - 1].f;
-    const int corners = model.lossy ? static_cast<int>(std::size(LOSS_CORNERS)) : 1;
-    ModelFit best{};
-    for (int i = 0; i < le_count; ++i) {
-        for (int c = 0; c < corners; ++c) {
-            double start[PARAM_COUNT];
-            for (int k = 0; k < PARAM_COUNT; ++k)
-                start[k] = base[k];
-            start[BETA] = model.creep ? BETA_START : 0;
-            start[SEMI] = model.semi ? SEMI_START : 0;
-            start[LE] = le_starts[i];
-            start[G2] = start[L2] = 0;
-            // The loss terms start from the inductance shared between Le and L2.
-            if (model.lossy) {
-                start[LE] = std::fmax(le_starts[i], 0.0) / 2;
-                start[L2] = std::fmax(std::fabs(le_starts[i]) / 2, MIN_L2_START);
-                start[G2] = 1 / (TWO_PI * LOSS_CORNERS[c] * top * start[L2]);
-            }
-            const ModelFit fit = fit_from_start(setup, model, start);
-            if (fit.ok && (!best.ok || fit.ssr < best.ssr))
-                best = fit;
-        }
-    }
-    return best;
-}
-
-ModelFit select_model(const FitSetup &setup, const double (&base)[PARAM_COUNT],
-                      const double *le_starts, int le_count) {
-    ModelFit best{};
-    for (const DriverModel &model : MODELS) {
-        const ModelFit fit = fit_model(setup, model, base, le_starts, le_count);
-        if (!fit.ok || (best.ok && fit.information >= best.information))
-            continue;
-        Estimate e[VALUE_COUNT];
-        driver_estimates(setup, fit, 0, e);
-        const bool told =
-            (!model.creep || std::isfinite(e[V_BETA].error)) &&
-            (!model.semi || std::isfinite(e[V_SEMI].error)) &&
-            (!model.lossy || (std::isfinite(e[V_R2].error) && std::isfinite(e[V_L2].error)));
-        if (told)
-            best = fit;
-    }
-    return best;
-}
-
 void driver_values(const FitSetup &setup, const ModelFit &fit, int span, double (&v)[VALUE_COUNT]) {
     const double *p = fit.p;
     const double mass = setup.spans[span].mass;
     const double cmes = p[CMES] + mass / p[BL2];
     const double ws = resonance(p, cmes, setup.omega0);
-    const Complex s(0, ws);
-    const Complex lces = p[LCES] * (1.0 - p[BETA] * creep_log(ws, setup.omega0));
-    const double motional = 1 / (1 / p[RES] + inverse(s * lces).real());
+    const Pair log_s{frequency_terms(true, setup.omega0, ws).log_w, LOG_J};
+    const Pair lces = creep_factor(p, log_s) * p[LCES];
+    const double motional = 1 / (1 / p[RES] + inverse(times_j(ws, lces))[0]);
     const double re = p[RE + span];
     v[V_RE] = re;
     v[V_FS] = ws / TWO_PI;
@@ -425,12 +555,42 @@ void driver_values(const FitSetup &setup, const ModelFit &fit, int span, double 
     v[V_BL] = joint ? std::sqrt(p[BL2]) : NaN;
 }
 
-void driver_estimates(const FitSetup &setup, const ModelFit &fit, int span,
-                      Estimate (&out)[VALUE_COUNT]) {
+FitQuality fit_quality(const FitSetup &setup, const ModelFit &fit) {
+    double sum = 0, second = 0;
+    int count = 0, seconds = 0;
+    for (int i = 0; i < setup.span_count; ++i) {
+        const SweepSpan &s = setup.spans[i];
+        Complex before[2] = {};
+        for (int n = 0; n < s.count; ++n) {
+            const ImpedancePoint &pt = s.points[n];
+            const Complex e = point_residual(setup, fit, i, pt);
+            sum += std::norm(e);
+            if (n >= 2) {
+                second += std::norm(before[0] - 2.0 * before[1] + e);
+                ++seconds;
+            }
+            before[0] = before[1];
+            before[1] = e;
+        }
+        count += s.count;
+    }
+    FitQuality q;
+    q.rms_percent = 100 * std::sqrt(sum / count);
+    // White noise of variance σ² gives second differences of variance 6σ².
+    q.scatter_percent = seconds > 0 ? 100 * std::sqrt(second / (6.0 * seconds)) : NaN;
+    q.error_scale =
+        q.rms_percent > MISFIT_RATIO * q.scatter_percent ? q.rms_percent / q.scatter_percent : 1;
+    return q;
+}
+
+namespace {
+
+void estimate(const FitSetup &setup, const Frequency *table, const ModelFit &fit, int span,
+              Estimate (&out)[VALUE_COUNT]) {
     const Active active = active_params(setup, fit.model);
     Matrix jtj, scores;
     Vector jtr;
-    accumulate(setup, fit.model, active, fit.p, &jtj, &jtr, &scores);
+    accumulate(setup, table, fit.model, active, fit.p, jtj, jtr, &scores);
     const Eigen::SelfAdjointEigenSolver<Matrix> eigen(jtj);
     const Vector &eigenvalues = eigen.eigenvalues();
     // Two covariances, the larger kept: σ²·(JᵀJ)⁻¹ with the mean squared residual σ², and
@@ -483,30 +643,65 @@ void driver_estimates(const FitSetup &setup, const ModelFit &fit, int span,
     }
 }
 
-FitQuality fit_quality(const FitSetup &setup, const ModelFit &fit) {
-    double sum = 0, second = 0;
-    int count = 0, seconds = 0;
-    for (int i = 0; i < setup.span_count; ++i) {
-        const SweepSpan &s = setup.spans[i];
-        Complex before[2] = {};
-        for (int n = 0; n < s.count; ++n) {
-            const ImpedancePoint &pt = s.points[n];
-            const Complex e = point_residual(setup, fit, i, pt);
-            sum += std::norm(e);
-            if (n >= 2) {
-                second += std::norm(before[0] - 2.0 * before[1] + e);
-                ++seconds;
+ModelFit fit_starts(const FitSetup &setup, const Frequency *table, const DriverModel &model,
+                    const double (&base)[PARAM_COUNT], const double *le_starts, int le_count) {
+    const SweepSpan &free = setup.spans[0];
+    const double top = free.points[free.count - 1].f;
+    const int corners = model.lossy ? static_cast<int>(std::size(LOSS_CORNERS)) : 1;
+    ModelFit best{};
+    for (int i = 0; i < le_count; ++i) {
+        for (int c = 0; c < corners; ++c) {
+            double start[PARAM_COUNT];
+            for (int k = 0; k < PARAM_COUNT; ++k)
+                start[k] = base[k];
+            start[BETA] = model.creep ? BETA_START : 0;
+            start[SEMI] = model.semi ? SEMI_START : 0;
+            start[LE] = le_starts[i];
+            start[G2] = start[L2] = 0;
+            // The loss terms start from the inductance shared between Le and L2.
+            if (model.lossy) {
+                start[LE] = std::fmax(le_starts[i], 0.0) / 2;
+                start[L2] = std::fmax(std::fabs(le_starts[i]) / 2, MIN_L2_START);
+                start[G2] = 1 / (TWO_PI * LOSS_CORNERS[c] * top * start[L2]);
             }
-            before[0] = before[1];
-            before[1] = e;
+            const ModelFit fit = fit_from_start(setup, table, model, start);
+            if (fit.ok && (!best.ok || fit.ssr < best.ssr))
+                best = fit;
         }
-        count += s.count;
     }
-    FitQuality q;
-    q.rms_percent = 100 * std::sqrt(sum / count);
-    // White noise of variance σ² gives second differences of variance 6σ².
-    q.scatter_percent = seconds > 0 ? 100 * std::sqrt(second / (6.0 * seconds)) : NaN;
-    q.error_scale =
-        q.rms_percent > MISFIT_RATIO * q.scatter_percent ? q.rms_percent / q.scatter_percent : 1;
-    return q;
+    return best;
+}
+
+} // namespace
+
+ModelFit fit_model(const FitSetup &setup, const DriverModel &model,
+                   const double (&base)[PARAM_COUNT], const double *le_starts, int le_count) {
+    const FrequencyTable table(setup);
+    return fit_starts(setup, table.terms(), model, base, le_starts, le_count);
+}
+
+ModelFit select_model(const FitSetup &setup, const double (&base)[PARAM_COUNT],
+                      const double *le_starts, int le_count) {
+    const FrequencyTable table(setup);
+    ModelFit best{};
+    for (const DriverModel &model : MODELS) {
+        const ModelFit fit = fit_starts(setup, table.terms(), model, base, le_starts, le_count);
+        if (!fit.ok || (best.ok && fit.information >= best.information))
+            continue;
+        Estimate e[VALUE_COUNT];
+        estimate(setup, table.terms(), fit, 0, e);
+        const bool told =
+            (!model.creep || std::isfinite(e[V_BETA].error)) &&
+            (!model.semi || std::isfinite(e[V_SEMI].error)) &&
+            (!model.lossy || (std::isfinite(e[V_R2].error) && std::isfinite(e[V_L2].error)));
+        if (told)
+            best = fit;
+    }
+    return best;
+}
+
+void driver_estimates(const FitSetup &setup, const ModelFit &fit, int span,
+                      Estimate (&out)[VALUE_COUNT]) {
+    const FrequencyTable table(setup);
+    estimate(setup, table.terms(), fit, span, out);
 }

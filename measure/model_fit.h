@@ -1,7 +1,8 @@
 // The driver model behind the sweep fit and its least-squares fit to one impedance sweep, or to
-// several sweeps of the same driver with known masses added to the cone. Nothing here
-// allocates, throws or uses more of the standard library than <complex>: the points are the
-// caller's, the matrices have a fixed largest size, so that the window program can fit too.
+// several sweeps of the same driver with known masses added to the cone. Nothing here throws or
+// uses more of the standard library than <complex>, so that the window program can fit too: the
+// points are the caller's, the matrices have a fixed largest size, and the one block taken from
+// malloc, a table of the points' frequency terms, only saves time (a fit goes on without it).
 //
 //   Z(s) = Re + s·Le + K·√s + (R2 ∥ s·L2) + 1 / (s·Cmes + 1/Res + 1/(s·Lces(s))),   s = jω
 //
@@ -85,6 +86,13 @@ void textbook_params(double re, double fs, double qms, double res, double (&p)[P
 // The model's impedance of sweep `span` at f.
 std::complex<double> model_impedance(const DriverModel &model, const double (&p)[PARAM_COUNT],
                                      double omega0, int span, double mass, double f);
+
+// For the tests: the normal equations that the fit solves at p, JᵀJ and Jᵀr of the relative
+// residuals of every sweep (those of point_residual, real and imaginary part in turn) by the
+// physical parameters, 0 in the rows and columns of those the model does not fit.
+void normal_equations(const FitSetup &setup, const DriverModel &model,
+                      const double (&p)[PARAM_COUNT], double (&jtj)[PARAM_COUNT][PARAM_COUNT],
+                      double (&jtr)[PARAM_COUNT]);
 
 // Levenberg–Marquardt from start alone: ok false when it ends where a term is not physical
 // (R2, L2, K and β above 0, the corner of R2 ∥ L2 near the sweep, the resonance inside it).
