@@ -20,7 +20,7 @@ constexpr double ENVELOPE_BLOCK_SECONDS = 0.01;
 constexpr double ACTIVE_DB = -25;          // a block this far below the loudest is silence, or hum
 constexpr double OWN_STIMULUS_SHARE = 0.9; // of input A's power on our tones: our stimulus
 constexpr double DRIFT_ALLOWANCE = 3e-4;   // of a tone's frequency, for the clocks' drift
-constexpr double SETTLE_SECONDS = 0.1;      // of the steady lead-in before the first frame
+constexpr double SETTLE_SECONDS = 0.1;     // of the steady lead-in before the first frame
 constexpr double TAIL_SECONDS = 0.25;      // kept whole after a transient: the jig's decay
 constexpr double HUM_RATIO_DB = 15;   // a line this far above the noise between our tones is hum
 constexpr double HUM_WELCH_DB = 6;    // above a steady signal's averaged spectrum around it
@@ -829,7 +829,7 @@ class ImpedanceAnalysis {
         result_.hum_hz = measured.hum_hz;
         result_.a = measured.a;
         result_.b = measured.b;
-        if (!calibration() || !check_signal(measured))
+        if (!calibration() || !check_short(measured) || !check_signal(measured))
             return false;
         if (swapped(measured)) {
             result_.swapped = true;
@@ -925,6 +925,27 @@ class ImpedanceAnalysis {
         return true;
     }
 
+    // A short leaves input B with nothing of the stimulus, so that its points fail for
+    // coherence: the points with the level are looked at before that.
+    bool check_short(const Transfer &t) {
+        Buffer<double> values;
+        for (const TransferPoint &p : t.points)
+            if ((p.reason < 0 || p.reason == LEFT_OUT_COHERENCE) &&
+                !values.push_back(std::abs(p.h)))
+                return refuse_as(FindingKind::NO_SIGNAL, name_, "out of memory",
+                                 u8"minnet räcker inte");
+        const double shorted = median(values.data(), values.size());
+        if (values.size() >= std::size_t(MIN_POINTS) && shorted < SHORT_LIMIT)
+            return refuse_as(
+                FindingKind::SHORTED, name_,
+                "the driver is shorted: input B carries nothing of the stimulus "
+                "(H = 0 within %.2f %%)",
+                u8"elementet är kortslutet: ingång B har inget av signalen (H = 0 inom "
+                u8"%.2f %%)",
+                100 * shorted);
+        return true;
+    }
+
     // The median over the kept points of what value gives.
     template <typename Value> static double median_of(const Transfer &t, Value value) {
         Buffer<double> values;
@@ -990,15 +1011,6 @@ class ImpedanceAnalysis {
                 "no driver connected: input B follows input A (H = 1 within %.2f %%)",
                 u8"ingen element anslutet: ingång B följer ingång A (H = 1 inom %.2f %%)",
                 100 * open);
-        const double shorted = median_of(t, [](const TransferPoint &p) { return std::abs(p.h); });
-        if (shorted < SHORT_LIMIT)
-            return refuse_as(
-                FindingKind::SHORTED, name_,
-                "the driver is shorted: input B carries nothing of the stimulus "
-                "(H = 0 within %.2f %%)",
-                u8"elementet är kortslutet: ingång B har inget av signalen (H = 0 inom "
-                u8"%.2f %%)",
-                100 * shorted);
         return true;
     }
 
