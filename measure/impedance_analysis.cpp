@@ -19,6 +19,7 @@ constexpr double GRID_HIGH_OF_RATE = 0.45;
 constexpr double ENVELOPE_BLOCK_SECONDS = 0.01;
 constexpr double ACTIVE_DB = -25;          // a block this far below the loudest is silence, or hum
 constexpr double OWN_STIMULUS_SHARE = 0.9; // of input A's power on our tones: our stimulus
+constexpr double OWN_TONE_SPREAD = 0.01;   // our tones within 20 dB of their median
 constexpr double DRIFT_ALLOWANCE = 3e-4;   // of a tone's frequency, for the clocks' drift
 constexpr double SETTLE_SECONDS = 0.1;     // of the steady lead-in before the first frame
 constexpr double TAIL_SECONDS = 0.25;      // kept whole after a transient: the jig's decay
@@ -312,7 +313,19 @@ class Analysis {
                 on_tones += std::norm(spectrum[k]);
             next = static_cast<std::size_t>(tone + reach + 1);
         }
-        return on_tones >= OWN_STIMULUS_SHARE * total;
+        if (on_tones < OWN_STIMULUS_SHARE * total)
+            return false;
+        // And on all of them alike, as a slow sweep's piece on the low, dense tones is not.
+        Buffer<double> power;
+        if (!power.reserve(tones_.size()))
+            return false;
+        for (int tone : tones_)
+            power.push_back(std::norm(spectrum[tone]));
+        const double typical = median(power.data(), power.size());
+        std::size_t level = 0;
+        for (int tone : tones_)
+            level += std::norm(spectrum[tone]) > OWN_TONE_SPREAD * typical;
+        return level >= OWN_STIMULUS_SHARE * tones_.size();
     }
 
     bool take_spectra() {
