@@ -383,3 +383,27 @@ TEST(Results, FitOfARecordedMeasurement) {
 }
 
 } // namespace
+
+namespace {
+
+// What make-recording writes and the other programs play: a 16-bit WAV file of the model's
+// recording, analysed after reading it back.
+TEST(Results, ThroughA16BitWavFile) {
+    Jig jig = quiet_jig();
+    jig.pcm16 = true;
+    const Recording made = short_recording(jig);
+    const std::string path = ::testing::TempDir() + "/model.wav";
+    MeasureError error;
+    ASSERT_TRUE(write_wav_file(path.c_str(), RATE, made.left.data(), made.right.data(),
+                               made.frames(), WavFormat::PCM16, error))
+        << error.message;
+    Recording read;
+    ASSERT_TRUE(read_wav_file(path.c_str(), read, error)) << error.message;
+    const Analysed a = analyse(read, settings());
+    ASSERT_TRUE(a.ok) << a.error.message;
+    const Deviation d = deviation(a.result, jig);
+    EXPECT_LT(d.magnitude_percent, 0.1);
+    EXPECT_LT(d.phase_degrees, 0.1);
+}
+
+} // namespace
