@@ -143,7 +143,9 @@ class Analysis {
             return false;
         if (!envelope())
             return fail("no signal on input A", u8"ingen signal på ingång A");
-        if (!choose_method() || !take_spectra() || !make_bands())
+        if (!choose_method())
+            return fail("too short to analyse", u8"för kort för att analyseras");
+        if (!take_spectra() || !make_bands())
             return fail("out of memory", u8"minnet räcker inte");
         if (!find_hum())
             return fail("out of memory", u8"minnet räcker inte");
@@ -274,8 +276,10 @@ class Analysis {
             n_ = active;
         n_ &= ~std::size_t(3);
         frame_start_ = first_block_ * block_;
-        frames_ = n_ ? 1 + (active - n_) / (n_ / 2) : 0;
-        return n_ >= MIN_SEGMENT / 16;
+        if (n_ < MIN_SEGMENT / 16)
+            return false;
+        frames_ = 1 + (active - n_) / (n_ / 2);
+        return true;
     }
 
     // A sweep changes its frequency over the recording, which noise does not: the zero
@@ -488,7 +492,7 @@ class Analysis {
             const double mains = MAINS_FAMILIES[family];
             for (int h = 1; h <= MAINS_LAST_HARMONIC; ++h) {
                 const int centre = static_cast<int>(std::lround(h * mains / out_.resolution_hz));
-                if (centre + HUM_REACH >= int(x.size()))
+                if (centre + HUM_REACH + 2 >= int(x.size()))
                     break;
                 if (centre - HUM_NEIGHBOURS - 3 < 1 || tone_[centre])
                     continue;
