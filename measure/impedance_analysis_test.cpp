@@ -407,3 +407,44 @@ TEST(Results, ThroughA16BitWavFile) {
 }
 
 } // namespace
+
+namespace {
+
+// Recordings too short, silent on one input, or holding nothing but a constant: a clear
+// refusal each, never a crash or a curve; short noise is measured at the resolution it allows
+// (the sanitizer tree runs this too).
+TEST(Results, DegenerateRecordingsAreRefused) {
+    const std::vector<double> lengths_of_noise[] = {noise(RATE, 2.0 / RATE), noise(RATE, 0.002),
+                                                    noise(RATE, 0.05), noise(RATE, 0.3)};
+    for (const std::vector<double> &x : lengths_of_noise) {
+        const bool long_enough = x.size() >= RATE / 20;
+        Recording r;
+        r.rate = RATE;
+        r.left.resize(x.size());
+        r.right.resize(x.size());
+        for (std::size_t i = 0; i < x.size(); ++i) {
+            r.left[i] = x[i];
+            r.right[i] = 0.5 * x[(i + 1) % x.size()];
+        }
+        const Analysed a = analyse(r, settings());
+        EXPECT_EQ(a.ok, long_enough) << x.size() << ": " << a.error.message;
+        if (!long_enough) {
+            EXPECT_EQ(std::string(a.error.message).rfind("rec.wav: ", 0), 0u) << a.error.message;
+        }
+    }
+    Recording one_sided = record(quiet_jig(), own_stimulus(RATE, 4), RATE);
+    for (double &v : one_sided.right)
+        v = 0;
+    EXPECT_FALSE(analyse(one_sided, settings()).ok);
+    Recording constant;
+    constant.rate = RATE;
+    constant.left.resize(RATE);
+    constant.right.resize(RATE);
+    for (std::size_t i = 0; i < RATE; ++i)
+        constant.left[i] = constant.right[i] = 0.25 + (i % 2) * 1e-9;
+    EXPECT_FALSE(analyse(constant, settings()).ok);
+    ImpedanceSettings no_rref = settings(0);
+    EXPECT_FALSE(analyse(one_sided, no_rref).ok);
+}
+
+} // namespace
