@@ -23,22 +23,24 @@ constexpr double OWN_TONE_SPREAD = 0.01;   // our tones within 20 dB of their me
 constexpr double DRIFT_ALLOWANCE = 3e-4;   // of a tone's frequency, for the clocks' drift
 constexpr double SETTLE_SECONDS = 0.1;     // of the steady lead-in before the first frame
 constexpr double TAIL_SECONDS = 0.25;      // kept whole after a transient: the jig's decay
-constexpr double HUM_RATIO_DB = 15;   // a line this far above the noise between our tones is hum
-constexpr double HUM_WELCH_DB = 6;    // above a steady signal's averaged spectrum around it
-constexpr double HUM_SILENCE_DB = 10; // above the noise in the silence around a transient
+// Hum: a line this far above the noise between our tones, above a steady signal's averaged
+// spectrum around it, or above the noise in the silence around a transient.
+constexpr double HUM_RATIO_DB = 15;
+constexpr double HUM_WELCH_DB = 6;
+constexpr double HUM_SILENCE_DB = 10;
+constexpr double HUM_FLOOR_RE_TONES = 1e-8; // a line 80 dB below our tones is no hum
+constexpr double HUM_FLOOR_DBFS = -100;     // nor one below this in a silence
+constexpr double HUM_SEARCH = 0.005;        // mains is within this share of its nominal
+constexpr int HUM_NEIGHBOURS = 30;          // bins either side that tell a line's floor
+constexpr int HUM_REACH = 100;              // bins around a line whose leakage is taken out
+// Left out around each harmonic of the mains found: a transient's bins this near, a steady
+// signal's this many bins either side.
+constexpr double HUM_WHOLE_EXCLUDE_HZ = 3;
 constexpr double HUM_WELCH_EXCLUDE_BINS = 2;
 constexpr double MIN_SILENCE_SECONDS = 0.2;
-constexpr double HUM_FLOOR_DBFS = -100;
 constexpr double SWEEP_RATE_RATIO = 4; // zero crossings per second, last piece to first
-constexpr int HUM_NEIGHBOURS = 30;     // bins either side that tell a harmonic's floor
-constexpr double HUM_SEARCH = 0.005;   // mains is within this share of its nominal
-constexpr double HUM_WHOLE_EXCLUDE_HZ = 3;
-constexpr double HUM_FLOOR_RE_TONES = 1e-8; // a line 80 dB below the tones is no hum
-constexpr int HUM_REACH = 100;
-constexpr double MIN_DRIFT = 1e-6; // below, the tones' leakage is less than 0.01 %
-constexpr double DRIFT_LOW_HZ = 100,
-                 DRIFT_HIGH_HZ = 2000; // bins around a hum line whose leakage is taken out // a
-                                       // transient's bins this near hum are left out
+constexpr double MIN_DRIFT = 1e-6;     // below, the tones' leakage is less than 0.01 %
+constexpr double DRIFT_LOW_HZ = 100, DRIFT_HIGH_HZ = 2000;
 constexpr double MAINS_FAMILIES[] = {50, 60};
 constexpr double IDENTICAL_SHARE = 0.99;
 constexpr std::size_t MIN_SEGMENT = 4096;
@@ -494,7 +496,7 @@ class Analysis {
                 const int centre = static_cast<int>(std::lround(h * mains / out_.resolution_hz));
                 if (centre + HUM_REACH + 2 >= int(x.size()))
                     break;
-                if (centre - HUM_NEIGHBOURS - 3 < 1 || tone_[centre])
+                if (centre - 3 < 1 || tone_[centre])
                     continue;
                 int k = centre;
                 for (int c : {centre - 1, centre + 1})
