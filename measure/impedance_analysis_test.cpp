@@ -427,7 +427,7 @@ TEST(Results, DegenerateRecordingsAreRefused) {
             r.right[i] = 0.5 * x[(i + 1) % x.size()];
         }
         const Analysed a = analyse(r, settings());
-        EXPECT_EQ(a.ok, long_enough) << x.size() << ": " << a.error.message;
+        EXPECT_EQ(a.ok, long_enough) << x.size() << ": " << a.error.message.c_str();
         if (!long_enough) {
             EXPECT_EQ(std::string(a.error.message).rfind("rec.wav: ", 0), 0u) << a.error.message;
         }
