@@ -5,13 +5,15 @@
 // H is estimated as S_AB/S_AA from the cross- and auto-spectra, summed over the bins of each
 // point of a logarithmic grid, so that it works with any stimulus that excites the band. How
 // the spectra are taken depends on what the recording holds:
-//   - our own multitone (measure/stimulus.h): frames of whole periods after the lead-in, no
-//     window: exact for a linear system, each period one average;
+//   - our own multitone (measure/stimulus.h): frames of whole periods from the lead-in's
+//     steady half on, no window: exact for a linear system, each period one average; hum's
+//     leakage onto the tones is taken out, and a drift between the output's and the inputs'
+//     clocks is measured and the frames read again at the output's clock;
 //   - a transient that starts and ends in silence (a swept sine from another program): one
 //     transform of the whole recording, whose silent ends only are tapered; exact too, but a
 //     single average, so its errors are not estimated;
-//   - anything steady (random noise): Welch's averages of Hann-windowed segments with half
-//     overlap. Near a sharp resonance the random error of a few tens of averages, and the
+//   - anything steady (random noise): Welch's averages of Hann-windowed 2.8 s segments with
+//     half overlap. Near a sharp resonance the random error of a few tens of averages, and the
 //     window's smoothing over one segment's resolution, are what limit it.
 // Per point the coherence γ² is kept; where the stimulus is steady and there are at least
 // MIN_AVERAGES_FOR_ERRORS averages, the standard error of |Z| follows from it,
@@ -87,7 +89,7 @@ struct InputLevel {
 };
 
 // The corrections' recordings are analysed as the measurement is, on their own, and their H
-// interpolated to its points. NaN or null: not applied.
+// interpolated to its points. A null recording, rin 0 and rlead below 0: not applied.
 struct ImpedanceSettings {
     double rref = 0; // ohm, above 0
     double points_per_octave = DEFAULT_POINTS_PER_OCTAVE;
