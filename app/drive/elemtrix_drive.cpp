@@ -10,7 +10,6 @@
 //   elemtrix-drive ok                presses OK in that box
 //   elemtrix-drive fields            prints the eleven fields' texts, one a line, once the name
 //                                    field holds one (a file opened at start) or after a while
-//   elemtrix-drive drop FILE...      drops the files onto the window as Explorer would
 //   elemtrix-drive startup EXE [TITLE]
 //                                    starts EXE, prints the milliseconds until its window (by
 //                                    default Elemtrix's) is painted and its peak memory, closes
@@ -18,8 +17,6 @@
 #include <windows.h>
 
 #include <psapi.h>
-#include <shellapi.h>
-#include <shlobj.h>
 
 #include <cstdio>
 #include <cstring>
@@ -149,25 +146,6 @@ int open_sweeps(const char *folder, const char *free, const char *added) {
     return wait_for_window("#32770", FIT_CAPTION, WAIT_LIMIT_MS) ? 0 : 1;
 }
 
-// The names after a DROPFILES header, each ended by a NUL, and one more NUL after the last: the
-// memory is the receiver's, which frees it.
-int drop(int count, char **paths) {
-    HWND window = wait_for_window(TITLE, TITLE, WAIT_LIMIT_MS);
-    if (!window)
-        return 1;
-    std::vector<char> names;
-    for (int i = 0; i < count; ++i)
-        names.insert(names.end(), paths[i], paths[i] + std::strlen(paths[i]) + 1);
-    names.push_back('\0');
-    const HGLOBAL memory =
-        GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + names.size());
-    auto *header = static_cast<DROPFILES *>(GlobalLock(memory));
-    header->pFiles = sizeof(DROPFILES);
-    std::memcpy(reinterpret_cast<char *>(header) + sizeof(DROPFILES), names.data(), names.size());
-    GlobalUnlock(memory);
-    return PostMessageA(window, WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0) ? 0 : 1;
-}
-
 int fields() {
     HWND window = wait_for_window(TITLE, TITLE, WAIT_LIMIT_MS);
     if (!window)
@@ -176,11 +154,15 @@ int fields() {
     EnumChildWindows(window, collect_edit, reinterpret_cast<LPARAM>(&edits));
     if (edits.size() != 11)
         return 1;
+    // Another process's edit keeps its text to itself: GetWindowText would not ask it.
     char text[256] = "";
+    const auto read = [&](HWND edit) {
+        SendMessageA(edit, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+    };
     for (DWORD start = GetTickCount(); GetTickCount() - start < FILE_WAIT_MS && !text[0]; Sleep(10))
-        GetWindowTextA(edits[0], text, sizeof text);
+        read(edits[0]);
     for (HWND edit : edits) {
-        GetWindowTextA(edit, text, sizeof text);
+        read(edit);
         std::printf("%s\n", text);
     }
     return 0;
@@ -285,14 +267,12 @@ int main(int argc, char **argv) {
         return press_ok();
     if (argc == 2 && std::strcmp(argv[1], "fields") == 0)
         return fields();
-    if (argc >= 3 && std::strcmp(argv[1], "drop") == 0)
-        return drop(argc - 2, argv + 2);
     // The title's own letters may not survive a POSIX command line, so it is the default.
     if ((argc == 3 || argc == 4) && std::strcmp(argv[1], "startup") == 0)
         return startup(argv[2], argc == 4 ? argv[3] : TITLE);
     std::fputs(
         "usage: elemtrix-drive fill | close | shot FILE.bmp | open-sweeps FOLDER FREE ADDED | "
-        "ok | fields | drop FILE... | startup EXE [TITLE]\n",
+        "ok | fields | startup EXE [TITLE]\n",
         stderr);
     return 2;
 }
