@@ -49,6 +49,8 @@ struct JointMassFit {
     Estimate FsAdded;   // Fs/√(1 + mass/Mms) from the free sweep's own Fs: the resonance that
                         // the engine's added-mass formula needs to give this Mms
     FitQuality quality; // over all the sweeps
+    // Of the free-air sweep's values (driver_values' order and SI units), widened as the errors.
+    ValueCovariance covariance;
 };
 
 // fits[0] is the free-air sweep, masses[i] gram (masses[0] = 0); start_mms, gram, starts the
