@@ -1,5 +1,8 @@
 #include "measure/fitted_covariance.h"
 
+#include "measure/added_mass.h"
+#include "measure/sweep_fit.h"
+
 #include <cmath>
 #include <limits>
 

@@ -1,5 +1,8 @@
 #include "measure/fitted_covariance.h"
 
+#include "measure/added_mass.h"
+#include "measure/sweep_fit.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -57,8 +60,8 @@ TEST(FittedCovariance, ReportedErrorsOnTheDiagonalCorrelationsBeside) {
     const struct {
         CovariedValue id;
         Estimate reported;
-    } rows[] = {{CV_RE, e.free.Re},   {CV_FS, e.free.Fs},   {CV_QMS, e.free.Qms},
-                {CV_QES, e.free.Qes}, {CV_QTS, e.free.Qts}, {CV_MMS, e.joint.Mms},
+    } rows[] = {{CV_RE, e.free.Re},    {CV_FS, e.free.Fs},   {CV_QMS, e.free.Qms},
+                {CV_QES, e.free.Qes},  {CV_QTS, e.free.Qts}, {CV_MMS, e.joint.Mms},
                 {CV_CMS, e.joint.Cms}, {CV_BL, e.joint.Bl}};
     for (const auto &r : rows) {
         EXPECT_EQ(d.value[r.id], r.reported.value) << r.id;
@@ -118,8 +121,7 @@ TEST(FittedCovariance, VasFromTheComplianceGoesWithSdSquared) {
 // from the fit's.
 TEST(FittedCovariance, TypedValuesStandApartFromTheFit) {
     const Example &e = example();
-    const CovariedDriver d =
-        covaried_driver(e.free, nullptr, {6, 0.05}, {132, 0}, {20.5, 1.5});
+    const CovariedDriver d = covaried_driver(e.free, nullptr, {6, 0.05}, {132, 0}, {20.5, 1.5});
     EXPECT_FALSE(d.vas_from_compliance);
     for (CovariedValue id : {CV_MMS, CV_CMS, CV_BL})
         EXPECT_TRUE(std::isnan(d.value[id])) << id;

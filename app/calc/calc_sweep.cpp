@@ -241,7 +241,21 @@ bool measure_driver(const CalcOptions &o, Measurement &m, MeasureError &error) {
         if (!fits)
             t.amount = 0;
     }
+    // The typed values' tolerances, each one standard deviation.
+    Estimate typed[INPUT_COUNT] = {};
+    for (InputId id : {InputId::Re, InputId::Sd, InputId::Vas}) {
+        const int i = index(id);
+        const InputTolerance &t = o.tolerances.input[i];
+        const double value = m.fields.input[i].value;
+        typed[i] = {value, o.tolerance ? absolute_tolerance(t, value) : 0};
+        if (typed[i].error > 0 && !(id == InputId::Vas && m.fields.vas_from_compliance))
+            tolerances.input[i] = {typed[i].error, false};
+    }
     m.uncertainties = propagate_uncertainty(m.driver.inputs, tolerances);
+    const Estimate vas =
+        m.fields.vas_from_compliance ? Estimate{NaN, 0} : typed[index(InputId::Vas)];
+    m.covaried = covaried_driver(free.fit, m.has_added_mass ? &m.joint : nullptr,
+                                 typed[index(InputId::Re)], typed[index(InputId::Sd)], vas);
     return true;
 }
 
