@@ -145,6 +145,8 @@ TEST(Sweep, ValuesBeyondTheirFieldsOrTheirErrors) {
     EXPECT_TRUE(has(measurement_report(m), u8"Utan ± från Vas: "));
 }
 
+constexpr double PI = 3.14159265358979323846;
+
 // A textbook driver (Fs 38 Hz, Qms 4.1, Qes 0.42) with 0.2 % noise and, where bump_hz is above
 // 0, a bump below the resonance that no model takes.
 void write_bumped(const char *path, double bump_hz) {
@@ -153,14 +155,14 @@ void write_bumped(const char *path, double bump_hz) {
     std::ofstream out(path);
     for (int i = 0; i < 264; ++i) {
         const double f = 10 * std::pow(2000.0, i / 263.0);
-        std::complex<double> z = 6.0 + std::complex<double>(0, 2 * M_PI * f * 0.5e-3) +
+        std::complex<double> z = 6.0 + std::complex<double>(0, 2 * PI * f * 0.5e-3) +
                                  6 * 4.1 / 0.42 / std::complex<double>(1, 4.1 * (f / 38 - 38 / f));
         if (bump_hz > 0)
             z += 1.5 / std::complex<double>(1, 3 * (f / bump_hz - bump_hz / f));
         z *= std::complex<double>(1 + noise(random), noise(random));
         char row[100];
         std::snprintf(row, sizeof row, "%.6f %.6f %.6f\n", f, std::abs(z),
-                      std::arg(z) * 180 / M_PI);
+                      std::arg(z) * 180 / PI);
         out << row;
     }
 }
