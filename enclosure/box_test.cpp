@@ -10,6 +10,7 @@
 namespace {
 
 constexpr double LITRE = 1e-3;
+constexpr double PI = 3.14159265358979323846;
 
 // A 20 cm woofer, roughly: Fs 30 Hz, Qts 0.39, Vas 50 L, Qes 0.45, Re 6 ohm, Sd 215 cm²,
 // Bl 7.5 T·m, Mms 30 g.
@@ -185,7 +186,7 @@ TEST(BoxFigures, PortSplAndLimits) {
     r.ports = 2;
     BoxDesign d;
     MeasureError error;
-    const double area = 2 * M_PI * 0.035 * 0.035, wb = 2 * M_PI * 28, c = SPEED_OF_SOUND;
+    const double area = 2 * PI * 0.035 * 0.035, wb = 2 * PI * 28, c = SPEED_OF_SOUND;
     const double helmholtz = c * c * area / (wb * wb * r.vb);
     for (PortEnds ends : {PORT_BOTH_FREE, PORT_ONE_FLANGED, PORT_BOTH_FLANGED}) {
         r.port_ends = ends;
@@ -198,8 +199,8 @@ TEST(BoxFigures, PortSplAndLimits) {
     EXPECT_FALSE(d.port_too_fast);
 
     // η0 = 4π²·Fs³·Vas/(c³·Qes) into half space: 112.1 dB + 10·log10 η0 with these air constants.
-    const double eta0 = 4 * M_PI * M_PI * 30 * 30 * 30 * 0.05 / (c * c * c * 0.45);
-    const double spl = 10 * std::log10(AIR_DENSITY * c * eta0 / (2 * M_PI) / 4e-10);
+    const double eta0 = 4 * PI * PI * 30 * 30 * 30 * 0.05 / (c * c * c * 0.45);
+    const double spl = 10 * std::log10(AIR_DENSITY * c * eta0 / (2 * PI) / 4e-10);
     EXPECT_NEAR(d.figure[FIG_SPL_1W].value, spl, 1e-9);
     EXPECT_NEAR(d.figure[FIG_SPL_2V83].value, spl + 10 * std::log10(2.83 * 2.83 / 6), 1e-9);
     EXPECT_TRUE(std::isnan(d.figure[FIG_MAX_SPL].value)); // neither Xmax nor Pe given
