@@ -206,6 +206,8 @@ std::string box_report(const CalcBox &box) {
         out += *row.unit ? std::string("  ") + row.unit : "";
         if (d.has_errors && f.dominant >= 0)
             out += std::string(u8"  (mest från ") + DRIVER_PARAMETER_NAMES[f.dominant] + ")";
+        if (row.id == FIG_MAX_SPL && d.limit != LIMIT_NONE)
+            out += d.limit == LIMIT_EXCURSION ? u8"  (Xmax begränsar)" : u8"  (Pe begränsar)";
         out += "\n";
     }
     const std::string exact = parameter_list(box, true), unknown = parameter_list(box, false);
@@ -274,6 +276,11 @@ void json_box(JsonWriter &json, const CalcBox &box, const std::string &plot) {
             json.string(DRIVER_PARAMETER_NAMES[i]);
     json.end_array();
     json.key("sensitivity_dB_value_column").number(box.sensitivity_db, UNCERTAINTY_DIGITS);
+    json.key("max_SPL_limit");
+    if (d.limit == LIMIT_NONE)
+        json.null();
+    else
+        json.string(d.limit == LIMIT_EXCURSION ? "Xmax" : "Pe");
     json.key("port_too_fast").boolean(d.port_too_fast);
     json.key("port_too_narrow").boolean(d.port_too_narrow);
     json.key("plot").string_or_null(plot);
