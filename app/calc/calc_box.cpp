@@ -5,7 +5,6 @@
 
 #include <cmath>
 #include <cstdio>
-#include <iterator>
 
 struct CalcBox {
     BoxDesign design;
@@ -16,7 +15,6 @@ struct CalcBox {
 
 namespace {
 
-constexpr double NaN = NAN;
 constexpr double LITRE = 1e-3, SQUARE_CM = 1e-4, GRAM = 1e-3, CM = 1e-2, MM = 1e-3;
 // Central differences of the driver's parameters by the inputs, relative to each input.
 constexpr double INPUT_STEP = 1e-6;
