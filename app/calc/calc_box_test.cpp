@@ -152,6 +152,10 @@ TEST(Box, FitCovarianceCarriedIntoTheDesign) {
         ASSERT_TRUE(measure_driver(o, m, error)) << error.message;
         const auto box = design(o, m.driver, &m.covaried);
         const CovariedDriver &c = m.covaried;
+        EXPECT_EQ(measurement_report(m).find(u8"Angivet Sd ± 2.6400 från --tolerance\n") !=
+                      std::string::npos,
+                  std::string(sd) == "Sd=2%")
+            << measurement_report(m);
         const double vas = c.value[CV_VAS], qts = c.value[CV_QTS], r = 0.707 / qts;
         const double vb = vas / (r * r - 1);
         const double by_vas = vb / vas, by_qts = vb * 2 * r * r / (r * r - 1) / qts;
