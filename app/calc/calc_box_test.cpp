@@ -173,6 +173,26 @@ TEST(Box, FitCovarianceCarriedIntoTheDesign) {
     }
 }
 
+// A vented box is a fourth-order high-pass, a closed one a second-order one: the vented box's
+// response is delayed more, the most near its tuning.
+TEST(Box, GroupDelayOfTheResponse) {
+    auto largest = [](const std::string &json, double &at) {
+        double ms = NAN;
+        const std::size_t p = json.find("\"group_delay_ms\": {\"largest\": ");
+        if (p != std::string::npos)
+            std::sscanf(json.c_str() + p + 31, "%lf, \"at_Hz\": %lf", &ms, &at);
+        return ms;
+    };
+    double at_sealed = NAN, at_vented = NAN;
+    const double sealed =
+        largest(json_of(*design(parse({"w.spk", "--box", "sealed"}), driver())), at_sealed);
+    const double vented =
+        largest(json_of(*design(parse({"w.spk", "--box", "vented"}), driver())), at_vented);
+    EXPECT_GT(sealed, 0);
+    EXPECT_GT(vented, 1.5 * sealed);
+    EXPECT_NEAR(at_vented, 31, 6); // Fb 31 Hz
+}
+
 // The drawing: the response with both bands where errors are known, Xmax and the port's limit
 // as lines, the port's panel only with a port.
 TEST(Box, DrawingShowsTheBandsAndTheLimits) {
