@@ -371,10 +371,7 @@ bool resolve(const BoxDriver &driver, const BoxRequest &request, BoxDesign &d, G
     }
 
     switch (d.alignment) {
-    case ALIGN_BUILT:
-        std::snprintf(d.name, sizeof d.name, "built");
-        say(d, "the box as given", u8"lådan som angiven");
-        break;
+    case ALIGN_BUILT: std::snprintf(d.name, sizeof d.name, "built"); break;
     case ALIGN_QTC: {
         const char *named = qtc_name(request.qtc);
         if (named)
@@ -436,6 +433,40 @@ bool resolve(const BoxDriver &driver, const BoxRequest &request, BoxDesign &d, G
     return true;
 }
 
+// How the built box's response behaves, from its figures.
+void describe_built(BoxDesign &d, const BoxModel &model, const double *value) {
+    char english[256], swedish[256], shape[96], form[96];
+    if (value[FIG_PEAK] > 0) {
+        std::snprintf(shape, sizeof shape, "peaks %.2f dB above the passband at %.3g Hz",
+                      value[FIG_PEAK], d.peak_frequency);
+        std::snprintf(form, sizeof form, u8"har en topp %.2f dB över passbandet vid %.3g Hz",
+                      value[FIG_PEAK], d.peak_frequency);
+    } else {
+        std::snprintf(shape, sizeof shape, "rises into the passband without a peak");
+        std::snprintf(form, sizeof form, u8"stiger in i passbandet utan topp");
+    }
+    if (d.type == BOX_SEALED) {
+        std::snprintf(english, sizeof english,
+                      "closed box of %.3g L: Qtc %.3f, fc %.3g Hz; the "
+                      "response %s",
+                      value[FIG_VB] * 1e3, value[FIG_QTC], value[FIG_FC], shape);
+        std::snprintf(swedish, sizeof swedish,
+                      u8"sluten låda på %.3g L: Qtc %.3f, fc %.3g Hz; "
+                      u8"kurvan %s",
+                      value[FIG_VB] * 1e3, value[FIG_QTC], value[FIG_FC], form);
+    } else {
+        std::snprintf(english, sizeof english,
+                      "vented box of %.3g L tuned to %.3g Hz: Fb/Fs "
+                      "%.3f, Vas/Vb %.3f with QB %.3g; the response %s",
+                      value[FIG_VB] * 1e3, value[FIG_FB], model.h, model.alpha, model.qb, shape);
+        std::snprintf(swedish, sizeof swedish,
+                      u8"basreflexlåda på %.3g L avstämd till %.3g Hz: "
+                      u8"Fb/Fs %.3f, Vas/Vb %.3f med QB %.3g; kurvan %s",
+                      value[FIG_VB] * 1e3, value[FIG_FB], model.h, model.alpha, model.qb, form);
+    }
+    say(d, english, swedish);
+}
+
 } // namespace
 
 bool design_box(const BoxDriver &driver, const BoxRequest &request, BoxDesign &d,
@@ -464,7 +495,11 @@ bool design_box(const BoxDriver &driver, const BoxRequest &request, BoxDesign &d
     d.a3 = model.a3;
     if (request.type == BOX_SEALED || request.alignment == ALIGN_BUILT)
         d.qt_alignment = driver.value[DRIVER_QTS];
+    peak_db(model, &d.peak_frequency);
+    if (request.alignment == ALIGN_BUILT)
+        describe_built(d, model, value);
     d.port_too_narrow = value[FIG_PORT_LENGTH] <= 0;
+    d.over_xmax = value[FIG_EXCURSION] > request.xmax && request.xmax > 0;
     d.port_too_fast = value[FIG_PORT_SPEED] > d.port_speed_limit;
 
     // The derivative of every figure and of the response at every frequency by each

@@ -146,7 +146,8 @@ struct BoxDesign {
     BoxType type;
     BoxAlignment alignment; // the one designed: ALIGN_FLATTEST has become QB3, B4 or C4
     char name[64];          // "B4", "QB3", "C4", "Qtc 0.707 (Butterworth)", "built", ...
-    // Why this alignment, and how well the driver meets it, for the report: English, Swedish.
+    // Why this alignment, and how well the driver meets it, for the report; for a built box
+    // how its response behaves. English, and Swedish (UTF-8).
     MeasureText reason, reason_swedish;
 
     bool has_errors; // the driver's covariance is not all zero
@@ -163,7 +164,9 @@ struct BoxDesign {
     // end corrections grow as the diameter, is too small even as a hole in the wall; a wider
     // port, or more of them, is needed.
     bool port_too_narrow;
-    BoxLimit limit; // what limits FIG_MAX_SPL
+    BoxLimit limit;        // what limits FIG_MAX_SPL
+    bool over_xmax;        // the excursion at the power above Xmax
+    double peak_frequency; // Hz, where FIG_PEAK is; NaN without a peak
     BoxCurves curves;
 };
 

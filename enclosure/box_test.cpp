@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <random>
 
@@ -236,6 +237,13 @@ TEST(BoxFigures, PortSplAndLimits) {
     EXPECT_TRUE(d.port_too_fast);
     EXPECT_GT(d.figure[FIG_PORT_SPEED].value, d.port_speed_limit);
 
+    r.port_diameter = 0.07;
+    r.power = 1;
+    r.xmax = 0.5 * x1;
+    ASSERT_TRUE(design_box(woofer(), r, d, error));
+    EXPECT_TRUE(d.over_xmax);
+    EXPECT_LT(d.figure[FIG_MAX_SPL].value, spl);
+
     // Without Bl (no added-mass measurement) no excursion, port speed or maximum SPL.
     BoxDriver no_bl = woofer();
     no_bl.value[DRIVER_BL] = 0;
@@ -245,6 +253,36 @@ TEST(BoxFigures, PortSplAndLimits) {
         EXPECT_TRUE(std::isnan(d.curves.excursion[0]));
     }
     EXPECT_EQ(d.limit, LIMIT_POWER);
+}
+
+TEST(BoxFigures, BuiltBoxSaysHowItResponds) {
+    BoxRequest r = vented(ALIGN_BUILT);
+    r.vb = 60 * LITRE;
+    r.fb = 28;
+    BoxDesign d;
+    MeasureError error;
+    ASSERT_TRUE(design_box(woofer(0.6), r, d, error));
+    EXPECT_GT(d.figure[FIG_PEAK].value, 2);
+    char says[128];
+    std::snprintf(says, sizeof says, "the response peaks %.2f dB above the passband at %.3g Hz",
+                  d.figure[FIG_PEAK].value, d.peak_frequency);
+    EXPECT_NE(d.reason.view().find(says), std::string_view::npos) << d.reason;
+    EXPECT_NE(d.reason.view().find("vented box of 60 L tuned to 28 Hz"), std::string_view::npos);
+    EXPECT_NEAR(d.peak_frequency, 47.7, 0.05);
+    ASSERT_TRUE(design_box(woofer(0.39), r, d, error));
+    EXPECT_NE(d.reason.view().find("without a peak"), std::string_view::npos) << d.reason;
+    EXPECT_TRUE(std::isnan(d.peak_frequency));
+
+    BoxRequest closed;
+    closed.alignment = ALIGN_BUILT;
+    closed.vb = 20 * LITRE;
+    ASSERT_TRUE(design_box(woofer(0.39), closed, d, error));
+    const double qtc = 0.39 * std::sqrt(1 + 50.0 / 20);
+    EXPECT_NEAR(d.figure[FIG_QTC].value, qtc, 1e-12);
+    EXPECT_NEAR(d.figure[FIG_FC].value, 30 * std::sqrt(1 + 50.0 / 20), 1e-12);
+    EXPECT_NE(d.reason.view().find("closed box of 20 L: Qtc 0.730"), std::string_view::npos)
+        << d.reason;
+    EXPECT_NE(d.reason_swedish.view().find(u8"sluten låda på 20 L"), std::string_view::npos);
 }
 
 // Independent errors of 1 to 5 %, and correlations such as a fit of the sweeps leaves.
