@@ -252,6 +252,11 @@ struct Setting {
 };
 
 bool check_request(const BoxRequest &r, MeasureError &error) {
+    if (!(r.type == BOX_SEALED || r.type == BOX_VENTED) ||
+        !(r.alignment >= ALIGN_BUILT && r.alignment <= ALIGN_BB4))
+        return measure_error(error, "Alignment", 0, "unknown box type or alignment (%d, %d)",
+                             u8"okänd lådtyp eller avstämning (%d, %d)", static_cast<int>(r.type),
+                             static_cast<int>(r.alignment));
     const bool vented = r.type == BOX_VENTED;
     const bool fits = r.alignment == ALIGN_BUILT || (r.alignment == ALIGN_QTC) != vented;
     if (!fits && vented)

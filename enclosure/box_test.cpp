@@ -255,6 +255,27 @@ TEST(BoxFigures, PortSplAndLimits) {
     EXPECT_EQ(d.limit, LIMIT_POWER);
 }
 
+// Leakage, absorption and port losses add as 1/QB = 1/QL + 1/QA + 1/QP.
+TEST(BoxFigures, BoxLossesAddAsOneQ) {
+    BoxRequest three = vented(ALIGN_FLATTEST), one = vented(ALIGN_FLATTEST);
+    three.qa = 20;
+    three.qp = 50;
+    one.ql = 1 / (1 / 7.0 + 1 / 20.0 + 1 / 50.0);
+    BoxDesign a, b;
+    MeasureError error;
+    ASSERT_TRUE(design_box(woofer(0.36), three, a, error));
+    ASSERT_TRUE(design_box(woofer(0.36), one, b, error));
+    EXPECT_NEAR(a.qb, one.ql, 1e-12);
+    for (int f = 0; f < BOX_FIGURE_COUNT; ++f) {
+        if (!std::isnan(b.figure[f].value)) {
+            EXPECT_NEAR(a.figure[f].value, b.figure[f].value, 1e-9 * std::fabs(b.figure[f].value));
+        }
+    }
+    // More loss damps the box, and B4 asks for a driver damped less: Qts 0.4166 with QB 4.7,
+    // 0.4048 with QL 7 alone.
+    EXPECT_NE(a.reason.view().find("B4's 0.4166 with QB 4.7,"), std::string_view::npos) << a.reason;
+}
+
 TEST(BoxFigures, BuiltBoxSaysHowItResponds) {
     BoxRequest r = vented(ALIGN_BUILT);
     r.vb = 60 * LITRE;
