@@ -84,6 +84,7 @@ struct Geometry {
     double vb, fb;
     VentedTuning tuning; // vented designs
     double family;       // QB3's B², the Chebyshev family's k
+    double limit_qt;     // the Qts at the end of the family that the driver's lies beyond
 };
 
 enum Solve { SOLVED, NO_MEMBER, BELOW_FAMILY, ABOVE_FAMILY };
@@ -124,10 +125,13 @@ Solve solve_geometry(const double *p, const BoxRequest &request, BoxAlignment al
     case ALIGN_SC4: {
         const bool c4 = alignment == ALIGN_C4;
         const double low = c4 ? C4_LOWEST_K : 1, high = c4 ? 1 : SC4_HIGHEST_K;
-        found =
-            chebyshev_tuning(qts, qb, low * (1 - margin), high * (1 + margin), g.tuning, g.family);
-        if (!found)
-            return g.family <= low * (1 - margin) ? ABOVE_FAMILY : BELOW_FAMILY;
+        switch (chebyshev_tuning(qts, qb, low * (1 - margin), high * (1 + margin), g.tuning,
+                                 g.family, g.limit_qt)) {
+        case FAMILY_FOUND: found = true; break;
+        case FAMILY_QT_ABOVE: return ABOVE_FAMILY;
+        case FAMILY_QT_BELOW: return BELOW_FAMILY;
+        case FAMILY_MISSING: return NO_MEMBER;
+        }
         break;
     }
     case ALIGN_FLATTEST: return NO_MEMBER; // resolved before
@@ -330,6 +334,13 @@ bool resolve(const BoxDriver &driver, const BoxRequest &request, BoxDesign &d, G
     const double border = b4_qts(qb);
     char english[256], swedish[256];
     d.alignment = request.alignment;
+    if (d.alignment == ALIGN_FLATTEST && std::isnan(border))
+        return measure_error(error, "QL", 0,
+                             "no vented alignment of the family exists with QB %.3g: the box "
+                             "losses are too large even for B4",
+                             u8"ingen basreflexavstämning i familjen finns med QB %.3g: lådans "
+                             u8"förluster är för stora även för B4",
+                             qb);
     if (d.alignment == ALIGN_FLATTEST) {
         if (std::fabs(qts / border - 1) <= 1e-4)
             d.alignment = ALIGN_B4;
@@ -347,13 +358,13 @@ bool resolve(const BoxDriver &driver, const BoxRequest &request, BoxDesign &d, G
                 request.qtc);
         if (d.alignment == ALIGN_C4)
             return measure_error(error, "Qts", 0,
-                                 "%.4g is above the highest Qts of C4 with QB %.3g (ripple of "
-                                 "3 dB): no vented alignment of the family exists for this "
-                                 "driver; a closed box suits it",
-                                 u8"%.4g ligger över högsta Qts för C4 med QB %.3g (3 dB rippel): "
-                                 u8"ingen basreflexavstämning i familjen finns för elementet; "
-                                 u8"en sluten låda passar det",
-                                 qts, qb);
+                                 "%.4g is above %.4g, the highest Qts of C4 with QB %.3g: no "
+                                 "vented alignment of the family exists for this driver; a "
+                                 "closed box suits it",
+                                 u8"%.4g ligger över %.4g, högsta Qts för C4 med QB %.3g: ingen "
+                                 u8"basreflexavstämning i familjen finns för elementet; en "
+                                 u8"sluten låda passar det",
+                                 qts, g.limit_qt, qb);
         return measure_error(error, "Qts", 0,
                              "%.4g is above B4's %.4g with QB %.3g: %s needs a lower Qts, C4 "
                              "suits this driver",
@@ -368,8 +379,9 @@ bool resolve(const BoxDriver &driver, const BoxRequest &request, BoxDesign &d, G
                                  u8"%.4g ligger under B4:s %.4g med QB %.3g: C4 kräver högre "
                                  u8"Qts, QB3 eller SC4 passar elementet",
                                  qts, border, qb);
-        return measure_error(error, "Qts", 0, "%.4g is below the lowest Qts of SC4 with QB %.3g",
-                             u8"%.4g ligger under lägsta Qts för SC4 med QB %.3g", qts, qb);
+        return measure_error(
+            error, "Qts", 0, "%.4g is below %.4g, the lowest Qts of SC4 with QB %.3g",
+            u8"%.4g ligger under %.4g, lägsta Qts för SC4 med QB %.3g", qts, g.limit_qt, qb);
     case NO_MEMBER:
         return measure_error(error, "Qts", 0, "no %s alignment exists for Qts %.4g with QB %.3g",
                              u8"ingen %s-avstämning finns för Qts %.4g med QB %.3g", name, qts, qb);

@@ -165,7 +165,12 @@ TEST(BoxErrors, MeaninglessRequestsSayWhy) {
         {"port", woofer(), nan_port, "Port: nan is not a usable value here"},
         {"QB3 above B4", woofer(0.45), vented(ALIGN_QB3), "QB3 needs a lower Qts"},
         {"C4 below B4", woofer(0.35), vented(ALIGN_C4), "C4 needs a higher Qts"},
-        {"SC4 far below", woofer(0.15), vented(ALIGN_SC4), "below the lowest Qts of SC4"},
+        {"SC4 far below", woofer(0.15), vented(ALIGN_SC4),
+         "0.15 is below 0.2354, the lowest Qts of SC4 with QB 7"},
+        {"QL 1", woofer(), vented(ALIGN_FLATTEST, 1),
+         "QL: no vented alignment of the family "
+         "exists with QB 1: the box losses are too "
+         "large even for B4"},
         {"flattest, Qts too high", woofer(1.5), vented(ALIGN_FLATTEST),
          "no vented alignment of the family exists for this driver"},
     };
