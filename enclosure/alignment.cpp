@@ -152,15 +152,33 @@ FamilySolve chebyshev_tuning(double qt, double qb, double k_low, double k_high,
         limit_qt = qt > low.qt ? low.qt : high.qt;
         return qt > low.qt ? FAMILY_QT_ABOVE : FAMILY_QT_BELOW;
     }
-    for (int step = 0; step < BISECTION_STEPS && k_high - k_low > 1e-15 * k_high; ++step) {
-        const double middle = 0.5 * (k_low + k_high);
-        VentedTuning there;
-        if (!chebyshev_member(middle, qb, there))
+    // Regula falsi on Qt(k) − qt, Illinois's way: the end that stays has its value halved, so
+    // that the bracket closes from both sides.
+    double f_low = low.qt - qt, f_high = high.qt - qt;
+    int last_side = 0;
+    k = k_low;
+    tuning = low;
+    for (int step = 0; step < BISECTION_STEPS; ++step) {
+        k = f_low == f_high ? 0.5 * (k_low + k_high)
+                            : (k_low * f_high - k_high * f_low) / (f_high - f_low);
+        if (!chebyshev_member(k, qb, tuning))
             return FAMILY_MISSING;
-        (there.qt > qt ? k_low : k_high) = middle;
+        const double f = tuning.qt - qt;
+        if (std::fabs(f) <= 1e-15 * qt || k_high - k_low <= 1e-15 * k_high)
+            break;
+        if (f > 0) {
+            k_low = k, f_low = f;
+            if (last_side > 0)
+                f_high /= 2;
+            last_side = 1;
+        } else {
+            k_high = k, f_high = f;
+            if (last_side < 0)
+                f_low /= 2;
+            last_side = -1;
+        }
     }
-    k = 0.5 * (k_low + k_high);
-    return chebyshev_member(k, qb, tuning) ? FAMILY_FOUND : FAMILY_MISSING;
+    return FAMILY_FOUND;
 }
 
 namespace {
