@@ -23,7 +23,8 @@ const char *const BOX_FIGURE_NAMES[BOX_FIGURE_COUNT] = {
 const char *alignment_name(BoxAlignment alignment) {
     static const char *const NAMES[] = {"built", "Qtc", "flattest", "B4",
                                         "QB3",   "SC4", "C4",       "BB4"};
-    return NAMES[alignment];
+    const bool known = alignment >= ALIGN_BUILT && alignment <= ALIGN_BB4;
+    return known ? NAMES[alignment] : "unknown";
 }
 
 namespace {

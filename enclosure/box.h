@@ -47,7 +47,7 @@ enum BoxAlignment {
     ALIGN_BB4,
 };
 
-// "built", "Qtc", "flattest", "B4", "QB3", "SC4", "C4", "BB4".
+// "built", "Qtc", "flattest", "B4", "QB3", "SC4", "C4", "BB4"; "unknown" for anything else.
 const char *alignment_name(BoxAlignment alignment);
 
 // The closed-box alignments that have names; a Qtc within 0.0005 of one takes its name.

@@ -163,6 +163,8 @@ TEST(BoxErrors, MeaninglessRequestsSayWhy) {
         {"Qtc of a vented box", woofer(), qtc_for_vented, "Alignment: Qtc is not an alignment"},
         {"power", woofer(), negative_power, "Power: -1 is not a usable value here"},
         {"port", woofer(), nan_port, "Port: nan is not a usable value here"},
+        {"no such alignment", woofer(), vented(static_cast<BoxAlignment>(99)),
+         "Alignment: unknown box type or alignment (1, 99)"},
         {"QB3 above B4", woofer(0.45), vented(ALIGN_QB3), "QB3 needs a lower Qts"},
         {"C4 below B4", woofer(0.35), vented(ALIGN_C4), "C4 needs a higher Qts"},
         {"SC4 far below", woofer(0.15), vented(ALIGN_SC4),
