@@ -396,7 +396,15 @@ bool resolve(const BoxDriver &driver, const BoxRequest &request, BoxDesign &d, G
             std::snprintf(d.name, sizeof d.name, "Qtc %.4g (%s)", request.qtc, named);
         else
             std::snprintf(d.name, sizeof d.name, "Qtc %.4g", request.qtc);
-        say(d, "closed box for the Qtc asked for", u8"sluten låda för begärd Qtc");
+        std::snprintf(english, sizeof english,
+                      "the box's air, %.3f times as stiff as the driver's suspension, raises "
+                      "Qts %.4g to Qtc %.4g",
+                      p[DRIVER_VAS] / g.vb, qts, request.qtc);
+        std::snprintf(swedish, sizeof swedish,
+                      u8"lådans luft, %.3f gånger så styv som elementets upphängning, höjer "
+                      u8"Qts %.4g till Qtc %.4g",
+                      p[DRIVER_VAS] / g.vb, qts, request.qtc);
+        say(d, english, swedish);
         break;
     }
     default: std::snprintf(d.name, sizeof d.name, "%s", name);

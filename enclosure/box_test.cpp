@@ -86,6 +86,8 @@ TEST(BoxAlignments, ClosedBoxForAWantedQtc) {
     EXPECT_NEAR(d.figure[FIG_QTC].value, 0.707, 1e-12);
     EXPECT_NEAR(d.figure[FIG_FC].value, 37 * 0.707 / 0.38, 1e-9);
     EXPECT_STREQ(d.name, "Qtc 0.707 (Butterworth)");
+    EXPECT_EQ(d.reason, "the box's air, 2.462 times as stiff as the driver's suspension, raises "
+                        "Qts 0.38 to Qtc 0.707");
     EXPECT_EQ(d.figure[FIG_PEAK].value, 0); // Butterworth: flat to the top
     EXPECT_TRUE(std::isnan(d.figure[FIG_FB].value));
     EXPECT_TRUE(std::isnan(d.figure[FIG_PORT_LENGTH].value));
