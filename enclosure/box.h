@@ -150,7 +150,7 @@ struct BoxDesign {
     // how its response behaves. English, and Swedish (UTF-8).
     MeasureText reason, reason_swedish;
 
-    bool has_errors; // the driver's covariance is not all zero
+    bool has_errors; // some parameter with a value has a variance: errors are known
     BoxFigure figure[BOX_FIGURE_COUNT];
 
     // The box as designed, plain: Vas/Vb, Fb/Fs, the total Q of the box losses used, and for
