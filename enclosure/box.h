@@ -34,9 +34,11 @@ struct BoxDriver {
     double covariance[DRIVER_PARAMETER_COUNT][DRIVER_PARAMETER_COUNT] = {};
 };
 
-enum BoxType { BOX_SEALED, BOX_VENTED };
+// The request's enums are fixed to int, so that a value read from outside and out of range is
+// refused rather than undefined.
+enum BoxType : int { BOX_SEALED, BOX_VENTED };
 
-enum BoxAlignment {
+enum BoxAlignment : int {
     ALIGN_BUILT,    // the box given by BoxRequest::vb (and fb for a vented box)
     ALIGN_QTC,      // closed box for BoxRequest::qtc
     ALIGN_FLATTEST, // vented: QB3 below B4's Qts, B4 at it, C4 above
@@ -59,7 +61,7 @@ extern const NamedQtc NAMED_QTC[4];
 constexpr double DEFAULT_QTC = 0.707;
 
 // Total end correction of a port as a fraction of its diameter.
-enum PortEnds { PORT_BOTH_FREE, PORT_ONE_FLANGED, PORT_BOTH_FLANGED };
+enum PortEnds : int { PORT_BOTH_FREE, PORT_ONE_FLANGED, PORT_BOTH_FLANGED };
 extern const double PORT_END_CORRECTION[3]; // 0.614, 0.732, 0.850
 
 constexpr double AIR_DENSITY = 1.204;      // kg/m³
