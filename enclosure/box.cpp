@@ -151,14 +151,21 @@ void design_figures(const BoxRequest &request, const Geometry &g, double *value)
         request.type == BOX_VENTED ? port_length(request, g.vb, g.fb) : NAN_VALUE;
 }
 
-double curve_frequency(int i) {
-    return BOX_CURVE_LOW * std::pow(BOX_CURVE_HIGH / BOX_CURVE_LOW, i / (BOX_CURVE_POINTS - 1.0));
+// The curves' frequencies, worked out once for a design: every derivative evaluates the box at
+// all of them.
+void curve_frequencies(double *f) {
+    const double ratio = std::pow(BOX_CURVE_HIGH / BOX_CURVE_LOW, 1.0 / (BOX_CURVE_POINTS - 1));
+    f[0] = BOX_CURVE_LOW;
+    for (int i = 1; i < BOX_CURVE_POINTS; ++i)
+        f[i] = f[i - 1] * ratio;
+    f[BOX_CURVE_POINTS - 1] = BOX_CURVE_HIGH;
 }
 
 // The figures of the box vb, fb with the driver's values p, and its response over the curve's
 // frequencies; the curves too where asked for.
-void box_figures(const double *p, const BoxRequest &request, double vb, double fb, double *value,
-                 double *response, BoxCurves *curves, BoxLimit *limit) {
+void box_figures(const double *p, const BoxRequest &request, double vb, double fb,
+                 const double *frequency, double *value, double *response, BoxCurves *curves,
+                 BoxLimit *limit) {
     const BoxModel model = make_box_model(request.type, p, vb, fb, box_losses(request),
                                           port_area(request), request.power);
     const bool sealed = request.type == BOX_SEALED;
@@ -169,7 +176,7 @@ void box_figures(const double *p, const BoxRequest &request, double vb, double f
 
     double largest_excursion = 0, largest_speed = 0;
     for (int i = 0; i < BOX_CURVE_POINTS; ++i) {
-        const double f = curve_frequency(i);
+        const double f = frequency[i];
         response[i] = response_db(model, f);
         const double x = excursion(model, f), v = port_speed(model, f);
         largest_excursion = std::fmax(largest_excursion, x);
@@ -511,7 +518,9 @@ bool design_box(const BoxDriver &driver, const BoxRequest &request, BoxDesign &d
 
     double value[BOX_FIGURE_COUNT], response[BOX_CURVE_POINTS];
     design_figures(request, g, value);
-    box_figures(driver.value, request, g.vb, g.fb, value, response, &d.curves, &d.limit);
+    double frequency[BOX_CURVE_POINTS];
+    curve_frequencies(frequency);
+    box_figures(driver.value, request, g.vb, g.fb, frequency, value, response, &d.curves, &d.limit);
     const BoxModel model = make_box_model(request.type, driver.value, g.vb, g.fb, d.qb,
                                           port_area(request), request.power);
     d.alpha = model.alpha;
@@ -551,7 +560,8 @@ bool design_box(const BoxDriver &driver, const BoxRequest &request, BoxDesign &d
             designed[s] = solve_geometry(p, request, d.alignment, false, moved) == SOLVED;
             if (designed[s])
                 design_figures(request, moved, side[s]);
-            box_figures(p, request, g.vb, g.fb, side[s], side_response[s], nullptr, nullptr);
+            box_figures(p, request, g.vb, g.fb, frequency, side[s], side_response[s], nullptr,
+                        nullptr);
         }
         for (int f = 0; f < BOX_FIGURE_COUNT; ++f) {
             const bool both = !is_design_figure(f) || (designed[0] && designed[1]);
@@ -602,8 +612,10 @@ void built_box_figures(const BoxDesign &design, const BoxDriver &driver,
         value[f] = is_design_figure(f) ? design.figure[f].value : NAN_VALUE;
     if (!(positive(p[DRIVER_FS]) && positive(p[DRIVER_QTS]) && positive(p[DRIVER_VAS])))
         return;
-    box_figures(p, design.request, design.figure[FIG_VB].value, design.figure[FIG_FB].value, value,
-                response, nullptr, nullptr);
+    double frequency[BOX_CURVE_POINTS];
+    curve_frequencies(frequency);
+    box_figures(p, design.request, design.figure[FIG_VB].value, design.figure[FIG_FB].value,
+                frequency, value, response, nullptr, nullptr);
 }
 
 double built_box_response_db(const BoxDesign &design, const BoxDriver &driver, double frequency) {

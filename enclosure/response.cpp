@@ -111,7 +111,7 @@ double f3(const BoxModel &m) {
     }
     // Down from the passband to the first point below −3 dB, then bisection: the highest
     // crossing, where the passband ends even when the response dips below it.
-    constexpr double STEP = 1.03, LOWEST = 1e-3;
+    constexpr double STEP = 1.1, LOWEST = 1e-3;
     double high = passband(m) * hz, low = high;
     while (response_power(m, low) >= 0.5) {
         high = low;
@@ -129,7 +129,7 @@ double f3(const BoxModel &m) {
 double peak_db(const BoxModel &m, double *frequency) {
     // A coarse scan from below the cut-off into the passband finds the highest point; a
     // golden-section search between its neighbours refines it.
-    constexpr int POINTS = 240;
+    constexpr int POINTS = 120;
     constexpr double LOW = 0.05;
     const double hz = m.w0 / (2 * PI);
     const double ratio = std::pow(passband(m) / LOW, 1.0 / (POINTS - 1));
