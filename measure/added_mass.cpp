@@ -116,7 +116,7 @@ bool fit_masses_jointly(const char *free_name, const SweepFit *const *fits, cons
             u8"den gemensamma anpassningen av de %d kurvorna ger inget fysikaliskt element",
             setup.span_count);
     Estimate v[VALUE_COUNT];
-    driver_estimates(setup, fit, 0, v);
+    driver_estimates(setup, fit, 0, v, &joint.covariance);
     joint.model = fit.model;
     joint.sweeps = setup.span_count;
     joint.Mms = {v[V_MMS].value * GRAMS_PER_KILOGRAM, v[V_MMS].error * GRAMS_PER_KILOGRAM};

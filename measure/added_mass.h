@@ -2,12 +2,9 @@
 // from the compliance.
 #pragma once
 
+#include "measure/air.h"
 #include "measure/sweep_file.h"
 #include "measure/sweep_fit.h"
-
-// Air at 20 °C and 101.325 kPa, for Vas = ρ·c²·Sd²·Cms.
-constexpr double AIR_DENSITY = 1.204;    // kg/m³
-constexpr double SPEED_OF_SOUND = 343.2; // m/s
 
 struct MassResonance {
     const char *name; // the sweep's name, for messages
@@ -49,6 +46,8 @@ struct JointMassFit {
     Estimate FsAdded;   // Fs/√(1 + mass/Mms) from the free sweep's own Fs: the resonance that
                         // the engine's added-mass formula needs to give this Mms
     FitQuality quality; // over all the sweeps
+    // Of the free-air sweep's values (driver_values' order and SI units), widened as the errors.
+    ValueCovariance covariance;
 };
 
 // fits[0] is the free-air sweep, masses[i] gram (masses[0] = 0); start_mms, gram, starts the

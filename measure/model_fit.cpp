@@ -599,7 +599,7 @@ FitQuality fit_quality(const FitSetup &setup, const ModelFit &fit) {
 namespace {
 
 void estimate(const FitSetup &setup, const Frequency *table, const ModelFit &fit, int span,
-              Estimate (&out)[VALUE_COUNT]) {
+              Estimate (&out)[VALUE_COUNT], ValueCovariance *covariance = nullptr) {
     const Active active = active_params(setup, fit.model);
     Matrix jtj, scores;
     Vector jtr;
@@ -636,6 +636,7 @@ void estimate(const FitSetup &setup, const Frequency *table, const ModelFit &fit
             gradient(j, v) = (v_up[v] - v_down[v]) / (2 * h);
     }
     const double largest = eigenvalues.size() ? eigenvalues.maxCoeff() : 0;
+    Vector inverse_gradients[VALUE_COUNT];
     for (int v = 0; v < VALUE_COUNT; ++v) {
         const Vector along = eigen.eigenvectors().transpose() * gradient.col(v);
         const double norm = gradient.col(v).norm();
@@ -648,12 +649,27 @@ void estimate(const FitSetup &setup, const Frequency *table, const ModelFit &fit
             else if (std::fabs(along[k]) > std::sqrt(RANK_TOLERANCE) * norm)
                 untold = true;
         }
-        const Vector inverse_gradient = eigen.eigenvectors() * told;
+        const Vector &inverse_gradient = inverse_gradients[v] = eigen.eigenvectors() * told;
         const double variance =
             correction * std::fmax(mean_square * inverse_gradient.dot(jtj * inverse_gradient),
                                    inverse_gradient.dot(scores * inverse_gradient));
         out[v] = {values[v], untold ? NaN : scale * std::sqrt(variance)};
     }
+    if (!covariance)
+        return;
+    // Each value's error is the larger of two covariances, so no one matrix holds them all:
+    // the correlations are those of σ²·(JᵀJ)⁻¹, set to the errors as reported (widened too).
+    for (int v = 0; v < VALUE_COUNT; ++v)
+        for (int w = v; w < VALUE_COUNT; ++w) {
+            const Vector &a = inverse_gradients[v], &b = inverse_gradients[w];
+            const double ab = a.dot(jtj * b), aa = a.dot(jtj * a), bb = b.dot(jtj * b);
+            const double errors = out[v].error * out[w].error;
+            covariance->c[v][w] = covariance->c[w][v] = v == w        ? errors
+                                                        : errors == 0 ? 0
+                                                        : aa > 0 && bb > 0
+                                                            ? errors * ab / std::sqrt(aa * bb)
+                                                            : errors * NaN;
+        }
 }
 
 ModelFit fit_starts(const FitSetup &setup, const Frequency *table, const DriverModel &model,
@@ -714,7 +730,7 @@ ModelFit select_model(const FitSetup &setup, const double (&base)[PARAM_COUNT],
 }
 
 void driver_estimates(const FitSetup &setup, const ModelFit &fit, int span,
-                      Estimate (&out)[VALUE_COUNT]) {
+                      Estimate (&out)[VALUE_COUNT], ValueCovariance *covariance) {
     const FrequencyTable table(setup);
-    estimate(setup, table.terms(), fit, span, out);
+    estimate(setup, table.terms(), fit, span, out, covariance);
 }

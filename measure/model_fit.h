@@ -165,5 +165,11 @@ FitQuality fit_quality(const FitSetup &setup, const ModelFit &fit);
 // covariance from the mean squared residual and the one from each point's own residual (noise
 // that is larger in places, as stair steps make it at the resonance), widened by the quality's
 // error_scale; NaN where the sweeps do not tell a value, 0 for one held.
+// The covariance of the values, in their units: each value's error squared on the diagonal, and
+// beside it their correlations, which values fitted to the same sweeps have. 0 in the rows of a
+// value held, NaN in those of one the sweeps do not tell.
+struct ValueCovariance {
+    double c[VALUE_COUNT][VALUE_COUNT];
+};
 void driver_estimates(const FitSetup &setup, const ModelFit &fit, int span,
-                      Estimate (&values)[VALUE_COUNT]);
+                      Estimate (&values)[VALUE_COUNT], ValueCovariance *covariance = nullptr);

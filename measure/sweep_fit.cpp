@@ -320,7 +320,7 @@ bool fit_sweep(const Sweep &sweep, const char *name, const FitOptions &options, 
     fit.band_high = fit.band.back().f;
 
     Estimate v[VALUE_COUNT];
-    driver_estimates(setup, fit.solution, 0, v);
+    driver_estimates(setup, fit.solution, 0, v, &fit.covariance);
     const DriverModel &model = fit.solution.model;
     const Estimate absent{0, NaN};
     fit.Re = v[V_RE];

@@ -53,6 +53,8 @@ struct SweepFit {
     // is 0 with a NaN error.
     Estimate Le, K, R2, L2, Beta;
     FitQuality quality;
+    // Of the values at Fs (driver_values' order and units), the errors widened with the rest.
+    ValueCovariance covariance;
     int points_used;              // after repeated values were merged, inside the band
     double band_low, band_high;   // Hz
     double sweep_low, sweep_high; // Hz, the sweep's ends: the band is narrower where they differ

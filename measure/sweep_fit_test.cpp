@@ -266,6 +266,36 @@ TEST(SweepFit, WeightsPointsByTheirStandardErrors) {
     EXPECT_GT(relative(plain.Qms.value, 4.1), 3 * relative(weighted.Qms.value, 4.1));
 }
 
+// A bump below the resonance, inside the band that is always kept, is a misfit no model takes:
+// the residual stands over twice the scatter, the errors are widened by RMS/scatter, and only
+// then do they cover what the bump does to the values (as estimated, Qms would be 8 of them off).
+// A sweep the model follows keeps its errors as estimated, and they cover the truth as well.
+TEST(SweepFit, ErrorsWidenedWhereTheModelMisfits) {
+    const struct {
+        const char *name;
+        double bump_hz;
+        bool widened;
+    } cases[] = {{"bump at 25 Hz", 25, true}, {"no bump", 0, false}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        SweepFit f;
+        MeasureError error;
+        ASSERT_TRUE(fit_sweep(bumped_sweep({10, 20000, 264, c.bump_hz}), "bump.zma", {}, f, error))
+            << error.message;
+        EXPECT_EQ(f.band_high, f.sweep_high);
+        const FitQuality &q = f.quality;
+        EXPECT_EQ(q.rms_percent > MISFIT_RATIO * q.scatter_percent, c.widened);
+        EXPECT_EQ(q.error_scale, c.widened ? q.rms_percent / q.scatter_percent : 1);
+        for (const Compared &v : {Compared{"Fs", f.Fs, 38}, Compared{"Qms", f.Qms, 4.1},
+                                  Compared{"Qes", f.Qes, 0.42}}) {
+            EXPECT_LE(std::abs(v.fit.value - v.truth), 3 * v.fit.error) << v.name;
+        }
+        // The covariance handed on is the widened one.
+        EXPECT_DOUBLE_EQ(f.covariance.c[V_QMS][V_QMS], f.Qms.error * f.Qms.error);
+        EXPECT_DOUBLE_EQ(f.covariance.c[V_QES][V_QES], f.Qes.error * f.Qes.error);
+    }
+}
+
 TEST(SweepFit, RefusesASweepWithoutResonance) {
     Sweep coil; // a voice coil alone: |Z| only rises
     for (int i = 0; i < 40; ++i) {

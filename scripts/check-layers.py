@@ -10,12 +10,13 @@ LAYERS = {
     "base": {"base"},
     "engine": {"base", "engine"},
     "measure": {"base", "engine", "measure"},
+    "enclosure": {"base", "engine", "measure", "enclosure"},
     "toolkit": {"base", "toolkit"},
-    "window": {"base", "engine", "measure", "toolkit", "window"},
-    "app": {"base", "engine", "measure", "toolkit", "window", "app"},
+    "window": {"base", "engine", "measure", "enclosure", "toolkit", "window"},
+    "app": {"base", "engine", "measure", "enclosure", "toolkit", "window", "app"},
 }
 # These build natively too, so nothing of Win32 may reach them.
-PLATFORM_FREE = {"base", "engine", "measure"}
+PLATFORM_FREE = {"base", "engine", "measure", "enclosure"}
 WINDOWS_HEADERS = re.compile(
     r"(windows|win[a-z0-9]*|commctrl|commdlg|shellapi|shlobj|objbase|psapi|tchar)\.h",
     re.IGNORECASE)

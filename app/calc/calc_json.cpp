@@ -1,8 +1,9 @@
 #include "app/calc/calc_json.h"
 
+#include "app/calc/calc_box.h"
 #include "app/calc/calc_sweep.h"
-#include "engine/explain.h"
 #include "base/number_text.h"
+#include "engine/explain.h"
 
 #include <cstdio>
 
@@ -353,9 +354,11 @@ void json_driver(JsonWriter &json, const CalcResult &r) {
             json.string(line);
         json.end_array();
     }
+    // With --box, the plot is the box's.
+    const std::string impedance_plot = r.box ? std::string() : r.plot;
     if (r.measurement) {
-        measurement_object(json.key("measurement"), *r.measurement, r.plot, r.saved);
-    } else if (!r.plot.empty()) {
+        measurement_object(json.key("measurement"), *r.measurement, impedance_plot, r.saved);
+    } else if (!impedance_plot.empty()) {
         // A driver's plot is its modelled curve, with where it crosses ZF1/ZF2.
         json.key("plot").begin_object();
         json.key("file").string(r.plot);
@@ -363,5 +366,7 @@ void json_driver(JsonWriter &json, const CalcResult &r) {
         json.key("F2").number(r.side.F2);
         json.end_object();
     }
+    if (r.box)
+        json_box(json, *r.box, r.plot);
     json.end_object();
 }

@@ -1,5 +1,6 @@
 // elemtrix-calc: computes drivers from their data files, or from values on the command line,
 // exactly as the window would, and adds checks, uncertainties, formulas and a plot on request.
+#include "app/calc/calc_box.h"
 #include "app/calc/calc_options.h"
 #include "app/calc/calc_output.h"
 #include "app/calc/calc_plot.h"
@@ -103,6 +104,30 @@ static std::string written(bool ok, const std::string &path, const MeasureError 
     return "";
 }
 
+static bool write_box_plot(const std::string &path, const std::string &title, const CalcBox &box,
+                           MeasureError &error) {
+    return save_text(path, box_svg(title, box), error);
+}
+
+// The box asked for, and its drawing when a plot is asked for; false, reported, when the box
+// means nothing for the driver, and then no plot is written.
+static bool box_for(const CalcOptions &o, const CalcDriver &d, const CovariedDriver *fitted,
+                    std::shared_ptr<const CalcBox> &box, CalcResult &r, bool &done) {
+    MeasureError error;
+    if (!design_calc_box(o.box, d, o.tolerance ? &o.tolerances : nullptr, fitted, box, error)) {
+        report(error);
+        done = false;
+        return false;
+    }
+    r.box = box.get();
+    if (!o.plot_path.empty()) {
+        const std::string name = cp1252_to_utf8(d.name);
+        r.plot = written(write_box_plot(o.plot_path, name.empty() ? d.source : name, *box, error),
+                         o.plot_path, error, done);
+    }
+    return true;
+}
+
 // Reads every driver first: a tolerance that does not fit a driver's value is a usage error,
 // found before anything is printed.
 static bool read_sources(const CalcOptions &o, std::vector<Source> &sources, MeasureError &error) {
@@ -144,7 +169,10 @@ static bool run(const CalcOptions &o, const std::vector<Source> &sources, Output
             r.uncertainties = &u;
         }
         MeasureError error;
-        if (!o.plot_path.empty())
+        std::shared_ptr<const CalcBox> box;
+        if (o.box.kind != BoxKind::None)
+            box_for(o, s.driver, nullptr, box, r, done);
+        else if (!o.plot_path.empty())
             r.plot =
                 written(write_plot(o.plot_path, s.driver, r.side, error), o.plot_path, error, done);
         out.write(output.add(r));
@@ -184,7 +212,10 @@ static bool run_sweep(const CalcOptions &o, Output &out) {
     bool done = true;
     if (!o.save_path.empty())
         r.saved = written(save_driver(o.save_path, m, error), o.save_path, error, done);
-    if (!o.plot_path.empty())
+    std::shared_ptr<const CalcBox> box;
+    if (o.box.kind != BoxKind::None)
+        box_for(o, m.driver, &m.covaried, box, r, done);
+    else if (!o.plot_path.empty())
         r.plot = written(write_sweep_plot(o.plot_path, m, error), o.plot_path, error, done);
     CalcOutput output(o.format);
     out.write(output.begin());

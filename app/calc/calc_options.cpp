@@ -222,6 +222,115 @@ static bool take_tolerances(Parse &p, char *const *args, int count) {
     return true;
 }
 
+const char *const BOX_ALIGNMENTS[BOX_ALIGNMENT_COUNT] = {"B4", "QB3", "C4", "SC4", "BB4"};
+
+namespace {
+
+// The values --box takes, and for which box.
+struct BoxValue {
+    const char *name;
+    double BoxArgs::*member;
+    bool sealed, vented;
+};
+const BoxValue BOX_VALUES[] = {
+    {"Qtc", &BoxArgs::Qtc, true, false},    {"Vb", &BoxArgs::Vb, true, true},
+    {"Fb", &BoxArgs::Fb, false, true},      {"QL", &BoxArgs::QL, false, true},
+    {"Port", &BoxArgs::Port, false, true},  {"Ports", &BoxArgs::Ports, false, true},
+    {"Xmax", &BoxArgs::Xmax, true, true},   {"Pe", &BoxArgs::Pe, true, true},
+    {"Power", &BoxArgs::Power, true, true},
+};
+const char ALIGNMENT_KEY[] = "Alignment";
+constexpr int MAX_PORTS = 16;
+
+} // namespace
+
+// A plain decimal number above 0: digits and at most one point.
+static bool positive_number(const char *text, double &value) {
+    int digits = 0, points = 0;
+    for (const char *p = text; *p; ++p) {
+        if (*p != '.' && (*p < '0' || *p > '9'))
+            return false;
+        (*p == '.' ? points : digits)++;
+    }
+    value = text_to_value(text);
+    return digits > 0 && points <= 1 && value > 0 && std::isfinite(value);
+}
+
+static bool take_box_value(Parse &p, const char *arg, bool (&given)[std::size(BOX_VALUES) + 1]) {
+    BoxArgs &box = p.o.box;
+    const bool vented = box.kind == BoxKind::Vented;
+    const char *kind = vented ? "vented" : "sealed";
+    std::string key;
+    const char *text;
+    if (!is_assignment(arg, key, text))
+        return calc_error(p.o.error, std::string("bad box value ") + arg +
+                                         " (NAME=VALUE; files and values go before --box)");
+    if (key == ALIGNMENT_KEY) {
+        if (!vented)
+            return calc_error(p.o.error, "Alignment is no value of a sealed box");
+        if (given[std::size(BOX_VALUES)])
+            return calc_error(p.o.error, "box value Alignment given twice");
+        given[std::size(BOX_VALUES)] = true;
+        for (const char *name : BOX_ALIGNMENTS)
+            if (std::strcmp(text, name) == 0)
+                box.alignment = name;
+        return box.alignment || calc_error(p.o.error, std::string("bad alignment ") + text +
+                                                          " (B4, QB3, C4, SC4 or BB4)");
+    }
+    for (std::size_t i = 0; i < std::size(BOX_VALUES); ++i) {
+        const BoxValue &v = BOX_VALUES[i];
+        if (key != v.name)
+            continue;
+        if (!(vented ? v.vented : v.sealed))
+            return calc_error(p.o.error, key + " is no value of a " + kind + " box");
+        if (given[i])
+            return calc_error(p.o.error, "box value " + key + " given twice");
+        given[i] = true;
+        double &value = box.*v.member;
+        if (!positive_number(text, value))
+            return calc_error(p.o.error,
+                              "bad box value " + key + "=" + text + " (a number above 0)");
+        if (v.member == &BoxArgs::Ports && (value != std::floor(value) || value > MAX_PORTS))
+            return calc_error(p.o.error, "bad box value " + key + "=" + text +
+                                             " (a whole number from 1 to " +
+                                             std::to_string(MAX_PORTS) + ")");
+        return true;
+    }
+    std::string error = "unknown box value name " + key;
+    for (const BoxValue &v : BOX_VALUES)
+        if (same_letters(key.c_str(), v.name))
+            return calc_error(p.o.error, error + "; did you mean " + v.name + "?");
+    if (same_letters(key.c_str(), ALIGNMENT_KEY))
+        return calc_error(p.o.error, error + "; did you mean " + ALIGNMENT_KEY + "?");
+    return calc_error(p.o.error, error);
+}
+
+// The values that exclude or need each other.
+static bool check_box(const BoxArgs &box, MeasureError &error) {
+    const bool vb = !std::isnan(box.Vb), fb = !std::isnan(box.Fb);
+    if (box.kind == BoxKind::Sealed && vb && !std::isnan(box.Qtc))
+        return calc_error(error, "--box sealed takes Qtc= or Vb=, not both");
+    if (box.kind == BoxKind::Vented && box.alignment && (vb || fb))
+        return calc_error(error, "--box vented takes Alignment= or Vb= and Fb=, not both");
+    if (vb != fb && box.kind == BoxKind::Vented)
+        return calc_error(error, "--box vented needs Vb= and Fb= together");
+    if (!std::isnan(box.Ports) && std::isnan(box.Port))
+        return calc_error(error, "Ports= needs Port=CM, the diameter of each port");
+    return true;
+}
+
+static bool take_box(Parse &p, char *const *args, int count) {
+    const std::string kind = args[0];
+    if (kind != "sealed" && kind != "vented")
+        return calc_error(p.o.error, "--box needs sealed or vented first, not " + kind);
+    p.o.box.kind = kind == "sealed" ? BoxKind::Sealed : BoxKind::Vented;
+    bool given[std::size(BOX_VALUES) + 1] = {};
+    for (int i = 1; i < count; ++i)
+        if (!take_box_value(p, args[i], given))
+            return false;
+    return check_box(p.o.box, p.o.error);
+}
+
 // Arguments up to the next option, at least one.
 constexpr int UP_TO_NEXT_OPTION = -1;
 
@@ -269,6 +378,16 @@ static const struct {
     {"--save", nullptr, 1, "FILE.spk", nullptr, take_save, false,
      "with --sweep: write the driver as a driver data file",
      "--sweep free.zma Sd=132 Re=6 --save fitted.spk"},
+    {"--box", nullptr, UP_TO_NEXT_OPTION, "sealed|vented [NAME=VALUE]", nullptr, take_box, false,
+     "design the driver's box: every figure with its standard\n"
+     "error and the parameter that dominates it, from\n"
+     "--tolerance or the fit; put it after the files and\n"
+     "values. sealed: Qtc=Q (0.707) or Vb=LITRE. vented: the\n"
+     "flattest alignment the driver allows, or\n"
+     "Alignment=B4|QB3|C4|SC4|BB4, or Vb=LITRE Fb=HZ; QL=7,\n"
+     "Port=CM, Ports=N. Both: Xmax=MM, Pe=W, Power=W (1 W).\n"
+     "--plot draws the box instead of the impedance",
+     "worked.spk --box vented Port=7 --tolerance Vas=10%"},
     {"--help", "-h", 0, nullptr, &CalcOptions::help, nullptr, false, "this text", nullptr},
     {"--version", nullptr, 0, nullptr, &CalcOptions::version, nullptr, false,
      "the program's version", nullptr},
@@ -292,7 +411,7 @@ static const char HELP_END[] =
     "Example: elemtrix-calc Fs=30 Re=6 Zmax=40 Sd=500 Vas=50 Qms=3 Qes=0.45 Qts=0.39 "
     "FsAdded=25 AddedMass=20\n"
     "Exit status: 0 all done, 1 a file not read or a sweep not usable, the plot or the\n"
-    "driver data file not made or the output not written, 2 usage.\n";
+    "driver data file not made, the output not written or no box for a driver, 2 usage.\n";
 
 static const char EXAMPLE_PROGRAM[] = "elemtrix-calc ";
 constexpr std::size_t HELP_COLUMN = 23;    // where the lines of an option's help start
@@ -429,9 +548,19 @@ static bool check_sweep(const CalcOptions &o, MeasureError &error) {
             return calc_error(error, std::string("--sweep takes no driver data file (") + source +
                                          "); an added-mass sweep is given as --added-sweep "
                                          "GRAMS FILE");
-    if (o.format == CalcFormat::Csv || o.tolerance)
+    if (o.format == CalcFormat::Csv)
         return calc_error(
             error, "--sweep takes no --csv or --tolerance: its tolerances come from the fit");
+    // The typed values may have tolerances; the fitted ones have their errors from the fit.
+    DriverInputs typed{};
+    for (int i = 0; i < INPUT_COUNT; ++i) {
+        const char *text = o.value_args[i + 1];
+        if (o.tolerances.input[i].amount > 0 && (!text || !given_with_sweep(i + 1)))
+            return calc_error(error, std::string("the tolerance of ") + line_key(i + 1) +
+                                         " comes from the fit: with --sweep, --tolerance names "
+                                         "only the typed values Sd, Re and Vas");
+        typed.entry[i].value = text ? text_to_value(text) : 0;
+    }
     for (int line = NAME_LINE + 1; line < DRIVER_FILE_LINES; ++line)
         if (o.value_args[line] && !given_with_sweep(line))
             return calc_error(error, std::string(line_key(line)) +
@@ -448,7 +577,7 @@ static bool check_sweep(const CalcOptions &o, MeasureError &error) {
                                          " for --sweep (a number above 0 that its field of " +
                                          std::to_string(input.text_limit) + " characters holds)");
     }
-    return true;
+    return !o.tolerance || tolerances_fit(o.tolerances, typed, path_text(o.sweep_path), error);
 }
 
 // The checks between options, once all are known.
@@ -462,6 +591,8 @@ static bool check_combination(const CalcOptions &o, MeasureError &error) {
                           "--save writes a driver fitted with --sweep: give --sweep FREE.zma");
     if (o.sources.empty())
         return calc_error(error, "no driver: give FILE.spk or NAME=TEXT values");
+    if (o.format == CalcFormat::Csv && o.box.kind != BoxKind::None)
+        return calc_error(error, "--csv takes no --box");
     if (o.format == CalcFormat::Csv &&
         (o.check || o.explain || o.tolerance || !o.plot_path.empty()))
         return calc_error(error, "--csv takes no --check, --explain, --tolerance or --plot");

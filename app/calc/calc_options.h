@@ -6,6 +6,8 @@
 #include "engine/driver_file.h"
 #include "engine/uncertainty.h"
 
+#include <cmath>
+
 #include <string>
 #include <vector>
 
@@ -16,6 +18,19 @@ struct AddedSweepArg {
     double grams;
     const char *path;
 };
+
+// --box sealed|vented NAME=VALUE...: the box to design for the driver, in the units typed;
+// NaN where a value is not given (the library's default then holds).
+enum class BoxKind { None, Sealed, Vented };
+struct BoxArgs {
+    BoxKind kind = BoxKind::None;
+    const char *alignment = nullptr; // Alignment=: one of BOX_ALIGNMENTS
+    double Qtc = NAN, Vb = NAN, Fb = NAN, QL = NAN, Port = NAN, Ports = NAN, Xmax = NAN, Pe = NAN,
+           Power = NAN; // litre, Hz, cm, mm, W
+};
+// The vented alignments --box names, as typed.
+constexpr int BOX_ALIGNMENT_COUNT = 5;
+extern const char *const BOX_ALIGNMENTS[BOX_ALIGNMENT_COUNT];
 
 struct CalcOptions {
     CalcFormat format = CalcFormat::Text;
@@ -31,6 +46,7 @@ struct CalcOptions {
     const char *sweep_path = nullptr;
     std::vector<AddedSweepArg> added_sweeps; // in command-line order
     std::string save_path;                   // --save: empty, none
+    BoxArgs box;
     // The drivers in command-line order: a file path, or nullptr where the driver given by
     // NAME=TEXT values stands (at its first value).
     std::vector<const char *> sources;

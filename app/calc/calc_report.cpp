@@ -1,8 +1,9 @@
 #include "app/calc/calc_report.h"
 
+#include "app/calc/calc_box.h"
 #include "app/calc/calc_sweep.h"
-#include "engine/explain.h"
 #include "base/number_text.h"
+#include "engine/explain.h"
 
 #include <cstring>
 
@@ -80,12 +81,16 @@ std::string text_report(const CalcResult &r) {
     if (r.check)
         for (const PlausibilityWarning &w : d.warnings)
             out += "RIMLIGHET: " + cp1252_to_utf8(w.message) + "\n";
+    if (r.box)
+        out += box_report(*r.box);
     if (r.explain) {
         out += u8"Beräkning:\n";
         for (const std::string &line : explain_calculation(d.inputs, d.results))
             out += line + "\n";
     }
-    if (!r.plot.empty()) {
+    if (!r.plot.empty() && r.box) {
+        out += u8"Lådans kurvor: " + r.plot + "\n";
+    } else if (!r.plot.empty()) {
         out += "Impedanskurva: " + r.plot;
         if (!r.measurement)
             out += "  F1 = " + decimal_text(r.side.F1, HZ_DECIMALS) +

@@ -2,11 +2,11 @@
 // window shows, as UTF-8 text or as a CSV row.
 #pragma once
 
+#include "base/charset.h"
 #include "engine/calculate.h"
 #include "engine/impedance.h"
 #include "engine/plausibility.h"
 #include "engine/uncertainty.h"
-#include "base/charset.h"
 
 #include <cmath>
 #include <string>
@@ -39,6 +39,7 @@ std::string pad_right(const std::string &cp1252, std::size_t width);
 std::string pad_left(const std::string &s, std::size_t width);
 
 struct Measurement;
+struct CalcBox;
 
 // Everything elemtrix-calc prints of one driver: its text, CSV and JSON writers read only this.
 struct CalcResult {
@@ -51,7 +52,8 @@ struct CalcResult {
     // it crosses ZF1/ZF2; a measurement's shows the sweeps over their fitted curves.
     std::string plot;
     SideFrequencies side = {NAN, NAN};
-    std::string saved; // --save
+    std::string saved;            // --save
+    const CalcBox *box = nullptr; // --box: the box designed for the driver
 };
 
 // With uncertainties, each row adds its ± figure and the input that contributes most; the

@@ -232,7 +232,22 @@ bool measure_driver(const CalcOptions &o, Measurement &m, MeasureError &error) {
         if (!fits)
             t.amount = 0;
     }
+    // The typed values' tolerances, each one standard deviation.
+    Estimate typed[INPUT_COUNT] = {};
+    for (InputId id : {InputId::Re, InputId::Sd, InputId::Vas}) {
+        const int i = index(id);
+        const InputTolerance &t = o.tolerances.input[i];
+        const double value = m.fields.input[i].value;
+        typed[i] = {value, o.tolerance ? absolute_tolerance(t, value) : 0};
+        m.typed_error[i] = typed[i].error;
+        if (typed[i].error > 0 && !(id == InputId::Vas && m.fields.vas_from_compliance))
+            tolerances.input[i] = {typed[i].error, false};
+    }
     m.uncertainties = propagate_uncertainty(m.driver.inputs, tolerances);
+    const Estimate vas =
+        m.fields.vas_from_compliance ? Estimate{NaN, 0} : typed[index(InputId::Vas)];
+    m.covaried = covaried_driver(free.fit, m.has_added_mass ? &m.joint : nullptr,
+                                 typed[index(InputId::Re)], typed[index(InputId::Sd)], vas);
     return true;
 }
 
@@ -282,5 +297,9 @@ std::string measurement_report(const Measurement &m) {
     if (!left_out.empty())
         out += "Utan " + std::string(PLUS_MINUS) + u8" från " + left_out +
                u8": medelfelet är okänt eller större än värdet.\n";
+    for (int i = 0; i < INPUT_COUNT; ++i)
+        if (m.typed_error[i] > 0)
+            out += std::string("Angivet ") + INPUT_DESCRIPTORS[i].name + " " + PLUS_MINUS + " " +
+                   shown(m.typed_error[i]) + u8" från --tolerance\n";
     return out;
 }

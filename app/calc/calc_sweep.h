@@ -5,6 +5,7 @@
 #include "app/calc/calc_options.h"
 #include "app/calc/calc_report.h"
 #include "measure/field_text.h"
+#include "measure/fitted_covariance.h"
 
 #include <string>
 #include <vector>
@@ -28,6 +29,10 @@ struct Measurement {
     // known, or larger than its value, is left out and named in left_out.
     Uncertainties uncertainties;
     bool left_out[INPUT_COUNT];
+    // The fitted values themselves with their covariance, and the typed values with their
+    // tolerances, for the box.
+    CovariedDriver covaried;
+    double typed_error[INPUT_COUNT] = {}; // --tolerance of a typed value, absolute; 0: exact
 };
 
 // The classic reading of a sweep's peak, by name.
