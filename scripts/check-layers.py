@@ -11,8 +11,9 @@ LAYERS = {
     "engine": {"base", "engine"},
     "measure": {"base", "engine", "measure"},
     "toolkit": {"base", "toolkit"},
-    "window": {"base", "engine", "measure", "toolkit", "window"},
-    "app": {"base", "engine", "measure", "toolkit", "window", "app"},
+    "audio": {"base", "measure", "audio"},
+    "window": {"base", "engine", "measure", "toolkit", "audio", "window"},
+    "app": {"base", "engine", "measure", "toolkit", "audio", "window", "app"},
 }
 # These build natively too, so nothing of Win32 may reach them.
 PLATFORM_FREE = {"base", "engine", "measure"}
