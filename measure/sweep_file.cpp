@@ -1,5 +1,6 @@
 #include "measure/sweep_file.h"
 
+#include "base/text_file.h"
 #include "engine/driver.h"
 
 #include <cerrno>
@@ -172,7 +173,7 @@ struct Field {
     const char *begin, *end;
 };
 
-constexpr int FIELDS_SPLIT = 3; // frequency, |Z|, phase; further columns are left alone
+constexpr int FIELDS_SPLIT = 4; // frequency, |Z|, phase, error; further columns are left alone
 
 // The first fields of a line of numbers, split at blanks, semicolons and, where the comma is
 // not the decimal point, commas.
@@ -197,6 +198,7 @@ class SweepReader {
         : name_(name), sweep_(sweep), error_(error) {
         sweep_.points.clear();
         sweep_.has_phase = false;
+        sweep_.has_errors = false;
     }
 
     std::size_t feed(const char *data, std::size_t size, bool at_end) {
@@ -253,7 +255,7 @@ class SweepReader {
         Field field[FIELDS_SPLIT];
         const int fields = split_fields(begin, end, decimal_comma, field);
         double value[FIELDS_SPLIT] = {};
-        Number kind[FIELDS_SPLIT] = {Number::None, Number::None, Number::None};
+        Number kind[FIELDS_SPLIT] = {Number::None, Number::None, Number::None, Number::None};
         for (int i = 0; i < fields; ++i)
             kind[i] = parse_number(field[i].begin, field[i].end, decimal_comma, value[i]);
         if (kind[0] == Number::None) {
@@ -269,11 +271,18 @@ class SweepReader {
                  quoted(field[1]).c_str());
             return;
         }
-        if (sweep_.points.empty())
+        if (sweep_.points.empty()) {
             sweep_.has_phase = fields > 2 && kind[2] != Number::None;
+            sweep_.has_errors = error_column_named_ && sweep_.has_phase;
+        }
         if (sweep_.has_phase && (fields < 3 || kind[2] == Number::None)) {
             fail(line_, "no phase, which the first row of numbers has",
                  u8"ingen fas, som den första raden med tal har");
+            return;
+        }
+        if (sweep_.has_errors && (fields < 4 || kind[3] == Number::None)) {
+            fail(line_, "no standard error, which the title names",
+                 u8"inget medelfel, som rubriken nämner");
             return;
         }
         add_point(field, value, kind);
@@ -283,6 +292,15 @@ class SweepReader {
         // Only the lines before the numbers describe their columns.
         if (sweep_.points.empty() && names_radians(begin, end))
             phase_in_radians_ = true;
+        if (sweep_.points.empty() && names_error_column(begin, end))
+            error_column_named_ = true;
+    }
+
+    static bool names_error_column(const char *begin, const char *end) {
+        for (const char *p = begin; p != end; ++p)
+            if (starts_with_word(p, end, SWEEP_ERROR_COLUMN_WORD))
+                return true;
+        return false;
     }
 
     void add_point(const Field (&field)[FIELDS_SPLIT], const double (&value)[FIELDS_SPLIT],
@@ -296,14 +314,17 @@ class SweepReader {
             {{"|Z| '%s' is not a finite number", u8"|Z| '%s' är inget ändligt tal"},
              {"negative |Z| '%s'", u8"negativt |Z| '%s'"}},
             {{"phase '%s' is not a finite number", u8"fasen '%s' är inget ändligt tal"}, {}},
+            {{"standard error '%s' is not a finite number",
+              u8"medelfelet '%s' är inget ändligt tal"},
+             {"negative standard error '%s'", u8"negativt medelfel '%s'"}},
         };
-        const int checked = sweep_.has_phase ? 3 : 2;
+        const int checked = sweep_.has_errors ? 4 : sweep_.has_phase ? 3 : 2;
         for (int i = 0; i < checked; ++i) {
             if (kind[i] == Number::NotFinite) {
                 fail(line_, what[i].not_finite[0], what[i].not_finite[1], quoted(field[i]).c_str());
                 return;
             }
-            if (i < 2 && value[i] < 0) {
+            if (i != 2 && value[i] < 0) {
                 fail(line_, what[i].negative[0], what[i].negative[1], quoted(field[i]).c_str());
                 return;
             }
@@ -321,7 +342,8 @@ class SweepReader {
         double phase = 0;
         if (sweep_.has_phase)
             phase = phase_in_radians_ ? value[2] : value[2] * RADIANS_PER_DEGREE;
-        if (!sweep_.points.push_back({value[0], value[1], phase}))
+        const double error = sweep_.has_errors ? value[3] : 0;
+        if (!sweep_.points.push_back({value[0], value[1], phase, error}))
             fail(line_, "out of memory", u8"minnet räcker inte");
     }
 
@@ -344,6 +366,7 @@ class SweepReader {
     MeasureError &error_;
     long line_ = 0;
     bool phase_in_radians_ = false;
+    bool error_column_named_ = false;
     bool failed_ = false;
 };
 
@@ -457,4 +480,34 @@ bool read_sweep_file(const char *path, Sweep &sweep, MeasureError &error) {
     }
     std::fclose(file);
     return reader.finish();
+}
+
+bool sweep_to_text(const Sweep &sweep, MeasureText &text) {
+    text.clear();
+    text.append(sweep.has_errors ? "* Frequency [Hz]\t|Z| [ohm]\tPhase [deg]\tStdErr |Z| [ohm]\n"
+                                 : "* Frequency [Hz]\t|Z| [ohm]\tPhase [deg]\n");
+    // 17 significant digits: every double comes back as it was.
+    for (const SweepPoint &p : sweep.points) {
+        char row[4 * 32];
+        int length = std::snprintf(row, sizeof row, "%.17g\t%.17g\t%.17g", p.frequency, p.magnitude,
+                                   p.phase / RADIANS_PER_DEGREE);
+        if (sweep.has_errors)
+            length +=
+                std::snprintf(row + length, sizeof row - length, "\t%.17g", p.magnitude_error);
+        row[length++] = '\n';
+        char *at = text.extend(static_cast<std::size_t>(length));
+        if (!at)
+            return false;
+        std::memcpy(at, row, static_cast<std::size_t>(length));
+    }
+    return true;
+}
+
+bool write_sweep_file(const char *path, const Sweep &sweep, MeasureError &error) {
+    MeasureText text;
+    if (!sweep_to_text(sweep, text))
+        return measure_error(error, path, 0, "out of memory", u8"minnet räcker inte");
+    if (!wt_save_whole_file(path, text.c_str(), text.size()))
+        return measure_error(error, path, 0, "cannot be written", u8"kan inte skrivas");
+    return true;
 }

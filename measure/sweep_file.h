@@ -12,15 +12,22 @@ constexpr std::size_t SWEEP_MAX_POINTS = 1000000;
 constexpr std::size_t SWEEP_MIN_POINTS = 20;
 
 struct SweepPoint {
-    double frequency; // Hz, never below the previous point's
-    double magnitude; // |Z| in ohm
-    double phase;     // radians; 0 when the sweep has none
+    double frequency;       // Hz, never below the previous point's
+    double magnitude;       // |Z| in ohm
+    double phase;           // radians; 0 when the sweep has none
+    double magnitude_error; // standard error of |Z| in ohm; 0 when the sweep has none
 };
 
 struct Sweep {
     Buffer<SweepPoint> points;
     bool has_phase = false;
+    bool has_errors = false; // a fourth column of standard errors, named in a title line
 };
+
+// A title or comment line before the numbers that holds this word (in any case) makes the
+// fourth column the standard error of |Z|; otherwise a fourth column is left alone, as other
+// programs write other things there.
+constexpr const char *SWEEP_ERROR_COLUMN_WORD = "stderr";
 
 // The file's text is in memory; name is how messages call it. False with error set when the
 // text is not a usable sweep; nothing is thrown or printed.
@@ -39,3 +46,11 @@ bool is_sweep_file(const char *path);
 // reading reaches the limit where the stream cannot tell its size); one over SWEEP_MAX_POINTS
 // when reading reaches the point after the last allowed.
 bool read_sweep_file(const char *path, Sweep &sweep, MeasureError &error);
+
+// The sweep as text, as the reader reads it back to the same values: a title line, then
+// frequency, |Z| and the phase in degrees, and the standard error of |Z| when the sweep has
+// errors, one row per point, LF line ends. False when memory runs out.
+bool sweep_to_text(const Sweep &sweep, MeasureText &text);
+
+// The same text written to path with the safe save of base/text_file.h.
+bool write_sweep_file(const char *path, const Sweep &sweep, MeasureError &error);

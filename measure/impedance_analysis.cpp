@@ -1,0 +1,863 @@
+#include "measure/impedance_analysis.h"
+
+#include "measure/fft.h"
+#include "measure/stimulus.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdarg>
+#include <cstring>
+
+namespace {
+
+using Complex = std::complex<double>;
+
+constexpr double PI = 3.14159265358979323846;
+constexpr double GRID_LOW_HZ = STIMULUS_LOW_HZ;
+constexpr double GRID_HIGH_HZ = STIMULUS_HIGH_HZ;
+constexpr double GRID_HIGH_OF_RATE = 0.45;
+constexpr double ENVELOPE_BLOCK_SECONDS = 0.01;
+constexpr double ACTIVE_DB = -40;          // a block this far below the loudest is silence
+constexpr double OWN_STIMULUS_SHARE = 0.9; // of input A's power on our tones: our stimulus
+constexpr double DRIFT_ALLOWANCE = 3e-4;   // of a tone's frequency, for the clocks' drift
+constexpr double TAIL_SECONDS = 0.25;      // kept whole after a transient: the jig's decay
+constexpr double HUM_RATIO_DB = 15;        // a harmonic this far above its neighbours is hum
+constexpr int HUM_NEIGHBOURS = 30;         // bins either side that tell a harmonic's floor
+constexpr double HUM_SEARCH = 0.005;       // mains is within this share of its nominal
+constexpr double HUM_WHOLE_EXCLUDE_HZ = 3; // a transient's bins this near hum are left out
+constexpr double MAINS_FAMILIES[] = {50, 60};
+constexpr double IDENTICAL_SHARE = 0.99;
+constexpr std::size_t MIN_SEGMENT = 4096;
+
+double to_dbfs(double amplitude) {
+    return amplitude > 0 ? 20 * std::log10(amplitude) : -999;
+}
+
+// The median of values, which it reorders.
+double median(double *values, std::size_t count) {
+    if (count == 0)
+        return 0;
+    std::nth_element(values, values + count / 2, values + count);
+    return values[count / 2];
+}
+
+// The smallest n ≥ size whose only factors are 2, 3 and 5: FFTs of it are quick.
+std::size_t smooth_length(std::size_t size) {
+    for (std::size_t n = size < 2 ? 2 : size;; ++n) {
+        std::size_t m = n;
+        for (std::size_t f : {2, 3, 5})
+            while (m % f == 0)
+                m /= f;
+        if (m == 1 && n % 4 == 0)
+            return n;
+    }
+}
+
+struct TransferPoint {
+    double frequency;
+    Complex h;
+    double coherence;
+    double relative_error; // of H, from the coherence; 0 where not estimated
+    double level;          // input A's power in the point
+    int reason;            // a LeftOutReason, or -1 when kept
+};
+
+// What one recording gives: its H per point of the grid, with how it was taken.
+struct Transfer {
+    AnalysisMethod method;
+    int averages;
+    double resolution_hz;
+    bool errors_estimated;
+    double hum_hz;
+    InputLevel a, b;
+    Buffer<TransferPoint> points;
+};
+
+class Analysis {
+  public:
+    Analysis(const Recording &r, const char *name, double points_per_octave, Transfer &out,
+             MeasureError &error)
+        : rec_(r), name_(name), per_octave_(points_per_octave), out_(out), error_(error) {}
+
+    // False with error set when the recording cannot be analysed; kind then says why.
+    bool run(FindingKind &kind) {
+        kind = FindingKind::NO_SIGNAL;
+        if (rec_.frames() < 2 || rec_.rate == 0)
+            return fail("too short to analyse", u8"för kort för att analyseras");
+        levels();
+        if (!check_inputs(kind))
+            return false;
+        if (!envelope())
+            return fail("no signal on input A", u8"ingen signal på ingång A");
+        if (!choose_method() || !take_spectra() || !make_bands())
+            return fail("out of memory", u8"minnet räcker inte");
+        if (!find_hum())
+            return fail("out of memory", u8"minnet räcker inte");
+        return make_points();
+    }
+
+  private:
+    bool fail(const char *english, const char *swedish, ...) {
+        std::va_list args;
+        va_start(args, swedish);
+        set_measure_error(error_, name_, 0, english, swedish, args);
+        va_end(args);
+        return false;
+    }
+
+    void levels() {
+        const Buffer<double> *channel[2] = {&rec_.left, &rec_.right};
+        InputLevel *level[2] = {&out_.a, &out_.b};
+        for (int c = 0; c < 2; ++c) {
+            double peak = 0, power = 0;
+            for (double x : *channel[c]) {
+                peak = std::fmax(peak, std::fabs(x));
+                power += x * x;
+            }
+            level[c]->peak = to_dbfs(peak);
+            level[c]->rms = to_dbfs(std::sqrt(power / rec_.frames()));
+        }
+    }
+
+    bool check_inputs(FindingKind &kind) {
+        const std::size_t n = rec_.frames();
+        std::size_t same = 0, clipped[2] = {0, 0};
+        for (std::size_t i = 0; i < n; ++i) {
+            same += rec_.left[i] == rec_.right[i];
+            clipped[0] += std::fabs(rec_.left[i]) >= CLIP_LEVEL;
+            clipped[1] += std::fabs(rec_.right[i]) >= CLIP_LEVEL;
+        }
+        for (int c = 0; c < 2; ++c)
+            if (clipped[c]) {
+                kind = FindingKind::CLIPPING;
+                const double peak = c ? out_.b.peak : out_.a.peak;
+                const double lower = std::fmax(1, peak - TARGET_PEAK_DBFS);
+                return fail("input %c clips: %zu samples at or near full scale; lower the level "
+                            "by at least %.0f dB",
+                            u8"ingång %c överstyrs: %zu sampel vid eller nära full nivå; sänk "
+                            u8"nivån minst %.0f dB",
+                            c ? 'B' : 'A', clipped[c], lower);
+            }
+        if (out_.a.peak < -900 && out_.b.peak < -900) {
+            kind = FindingKind::NO_SIGNAL;
+            return fail("no broadband signal: both inputs are silent",
+                        u8"ingen bredbandig signal: båda ingångarna är tysta");
+        }
+        if (same >= IDENTICAL_SHARE * n) {
+            kind = FindingKind::IDENTICAL;
+            return fail(
+                "both inputs carry the same samples: a mono input or a monitor mix, not "
+                "the jig's two inputs",
+                u8"båda ingångarna har samma sampel: en monoingång eller en medhörningsmix, "
+                u8"inte mätfixturens två ingångar");
+        }
+        return true;
+    }
+
+    // The active stretch of input A: the blocks within ACTIVE_DB of the loudest.
+    bool envelope() {
+        block_ = std::max<std::size_t>(1, std::lround(rec_.rate * ENVELOPE_BLOCK_SECONDS));
+        blocks_ = rec_.frames() / block_;
+        if (blocks_ == 0)
+            blocks_ = 1, block_ = rec_.frames();
+        double loudest = 0;
+        for (std::size_t b = 0; b < blocks_; ++b)
+            loudest = std::fmax(loudest, block_power(b));
+        if (!(loudest > 0))
+            return false;
+        const double floor = loudest * std::pow(10, ACTIVE_DB / 10);
+        first_block_ = 0;
+        while (block_power(first_block_) < floor)
+            ++first_block_;
+        last_block_ = blocks_ - 1;
+        while (block_power(last_block_) < floor)
+            --last_block_;
+        return true;
+    }
+
+    double block_power(std::size_t b) const {
+        double power = 0;
+        const double *x = rec_.left.data() + b * block_;
+        for (std::size_t i = 0; i < block_; ++i)
+            power += x[i] * x[i];
+        return power / block_;
+    }
+
+    bool choose_method() {
+        const std::size_t period = stimulus_period(rec_.rate);
+        if (rec_.rate >= STIMULUS_MIN_RATE && rec_.rate <= STIMULUS_MAX_RATE &&
+            stimulus_tone_bins(rec_.rate, tones_) && tones_.size() >= 2) {
+            // Frames of whole periods after the lead-in, up to the fade-out.
+            const std::size_t start = first_block_ * block_ + period;
+            const std::size_t fade = std::lround(rec_.rate * STIMULUS_FADE_OUT_SECONDS);
+            const std::size_t end = (last_block_ + 1) * block_;
+            const std::size_t frames = end > start + fade ? (end - fade - start) / period : 0;
+            if (frames >= 1 && holds_our_tones(start, period)) {
+                out_.method = AnalysisMethod::PERIODIC;
+                frame_start_ = start;
+                frames_ = frames;
+                n_ = period;
+                return true;
+            }
+        }
+        tones_.clear();
+        if (first_block_ > 0 && last_block_ + 1 < blocks_) {
+            out_.method = AnalysisMethod::WHOLE;
+            n_ = smooth_length(rec_.frames());
+            frames_ = 1;
+            return true;
+        }
+        // Segments of a period's length where the signal allows three of them at least.
+        out_.method = AnalysisMethod::WELCH;
+        const std::size_t active = (last_block_ + 1 - first_block_) * block_;
+        n_ = period;
+        while (n_ > MIN_SEGMENT && active < 2 * n_)
+            n_ /= 2;
+        if (active < n_)
+            n_ = active;
+        n_ &= ~std::size_t(3);
+        frame_start_ = first_block_ * block_;
+        frames_ = n_ ? 1 + (active - n_) / (n_ / 2) : 0;
+        return n_ >= MIN_SEGMENT / 16;
+    }
+
+    // Whether input A's power lies on our tones: the recording holds our stimulus.
+    bool holds_our_tones(std::size_t start, std::size_t period) {
+        Buffer<Complex> spectrum;
+        if (!spectrum.resize(period / 2 + 1))
+            return false;
+        fft_.forward(rec_.left.data() + start, spectrum.data(), period);
+        double total = 0, on_tones = 0;
+        for (std::size_t k = 1; k < spectrum.size(); ++k)
+            total += std::norm(spectrum[k]);
+        std::size_t next = 0;
+        for (int tone : tones_) {
+            const int reach = 1 + static_cast<int>(tone * DRIFT_ALLOWANCE);
+            for (int k = std::max<int>(tone - reach, static_cast<int>(next));
+                 k <= tone + reach && k < int(spectrum.size()); ++k)
+                on_tones += std::norm(spectrum[k]);
+            next = static_cast<std::size_t>(tone + reach + 1);
+        }
+        return on_tones >= OWN_STIMULUS_SHARE * total;
+    }
+
+    bool take_spectra() {
+        const std::size_t bins = n_ / 2 + 1;
+        if (!aa_.resize(bins) || !bb_.resize(bins) || !ab_.resize(bins) || !fa_.resize(bins) ||
+            !fb_.resize(bins) || !frame_a_.resize(n_) || !frame_b_.resize(n_))
+            return false;
+        std::fill(aa_.begin(), aa_.end(), 0.0);
+        std::fill(bb_.begin(), bb_.end(), 0.0);
+        std::fill(ab_.begin(), ab_.end(), Complex(0));
+        out_.resolution_hz = rec_.rate / double(n_);
+        if (out_.method == AnalysisMethod::WHOLE) {
+            whole_frame();
+            add_frame();
+        } else {
+            for (std::size_t f = 0; f < frames_; ++f) {
+                const std::size_t at = out_.method == AnalysisMethod::PERIODIC
+                                           ? frame_start_ + f * n_
+                                           : frame_start_ + f * (n_ / 2);
+                for (std::size_t t = 0; t < n_; ++t) {
+                    const double w = out_.method == AnalysisMethod::WELCH
+                                         ? 0.5 - 0.5 * std::cos(2 * PI * t / n_)
+                                         : 1;
+                    frame_a_[t] = w * rec_.left[at + t];
+                    frame_b_[t] = w * rec_.right[at + t];
+                }
+                add_frame();
+            }
+        }
+        out_.averages = static_cast<int>(frames_);
+        out_.errors_estimated =
+            out_.method != AnalysisMethod::WHOLE && out_.averages >= MIN_AVERAGES_FOR_ERRORS;
+        return true;
+    }
+
+    // The whole recording, zero-padded, its silent ends tapered so that hum does not leak far;
+    // the transient and the jig's decay after it stay whole.
+    void whole_frame() {
+        const std::size_t length = rec_.frames();
+        const std::size_t rise = first_block_ * block_;
+        const std::size_t tail = std::lround(rec_.rate * TAIL_SECONDS);
+        std::size_t fall = (last_block_ + 1) * block_ + tail;
+        if (fall > length)
+            fall = length;
+        for (std::size_t t = 0; t < n_; ++t) {
+            double w = 0;
+            if (t < length) {
+                w = 1;
+                if (t < rise)
+                    w = 0.5 - 0.5 * std::cos(PI * t / rise);
+                else if (t >= fall)
+                    w = 0.5 + 0.5 * std::cos(PI * (t - fall) / double(length - fall));
+                frame_a_[t] = w * rec_.left[t];
+                frame_b_[t] = w * rec_.right[t];
+            } else {
+                frame_a_[t] = frame_b_[t] = 0;
+            }
+        }
+    }
+
+    void add_frame() {
+        fft_.forward(frame_a_.data(), fa_.data(), n_);
+        fft_.forward(frame_b_.data(), fb_.data(), n_);
+        for (std::size_t k = 0; k < fa_.size(); ++k) {
+            aa_[k] += std::norm(fa_[k]);
+            bb_[k] += std::norm(fb_[k]);
+            ab_[k] += std::conj(fa_[k]) * fb_[k];
+        }
+    }
+
+    // Each point's bins: around each of our tones, halfway to the next; otherwise the log grid,
+    // never finer than the bins.
+    bool make_bands() {
+        bands_.clear();
+        const int top = static_cast<int>(aa_.size()) - 1;
+        if (out_.method == AnalysisMethod::PERIODIC) {
+            for (std::size_t i = 0; i < tones_.size(); ++i) {
+                const int low = i == 0 ? tones_[0] - (tones_[1] - tones_[0]) / 2
+                                       : (tones_[i - 1] + tones_[i]) / 2 + 1;
+                const int high = i + 1 == tones_.size()
+                                     ? tones_[i] + (tones_[i] - tones_[i - 1]) / 2
+                                     : (tones_[i] + tones_[i + 1]) / 2;
+                if (!bands_.push_back({std::max(1, low), std::min(top, high)}))
+                    return false;
+            }
+            return true;
+        }
+        const double high = std::fmin(GRID_HIGH_HZ, GRID_HIGH_OF_RATE * rec_.rate);
+        const double half_step = std::exp2(0.5 / per_octave_);
+        int from =
+            std::max(1, static_cast<int>(std::ceil(GRID_LOW_HZ / half_step / out_.resolution_hz)));
+        for (double f = GRID_LOW_HZ; f <= high; f *= half_step * half_step) {
+            const int to = static_cast<int>(std::ceil(f * half_step / out_.resolution_hz)) - 1;
+            if (to < from)
+                continue; // finer than the bins: merged with the next point
+            if (!bands_.push_back({from, std::min(top, to)}))
+                return false;
+            from = to + 1;
+            if (from > top)
+                break;
+        }
+        return true;
+    }
+
+    // Hum: a harmonic of 50 or 60 Hz standing far above the bins around it in either input. Its
+    // bins are left out of every point.
+    bool find_hum() {
+        out_.hum_hz = 0;
+        Buffer<unsigned char> tone;
+        if (!excluded_.resize(aa_.size()) || !tone.resize(aa_.size()))
+            return false;
+        std::fill(excluded_.begin(), excluded_.end(), static_cast<unsigned char>(0));
+        std::fill(tone.begin(), tone.end(), static_cast<unsigned char>(0));
+        for (int t : tones_)
+            for (int k = t - 1; k <= t + 1; ++k)
+                if (k >= 0 && k < int(tone.size()))
+                    tone[k] = 1;
+        int most = 0;
+        for (double mains : MAINS_FAMILIES) {
+            int found = 0;
+            for (int h = 1; h <= MAINS_LAST_HARMONIC; ++h) {
+                const double f = h * mains;
+                const int centre = static_cast<int>(std::lround(f / out_.resolution_hz));
+                const int search =
+                    std::max(1, static_cast<int>(HUM_SEARCH * f / out_.resolution_hz));
+                if (centre + search + HUM_NEIGHBOURS + 2 >= int(aa_.size()))
+                    break;
+                if (centre - search - HUM_NEIGHBOURS - 2 < 1)
+                    continue;
+                int peak = centre;
+                for (int k = centre - search; k <= centre + search; ++k)
+                    if (!tone[k] && aa_[k] + bb_[k] > aa_[peak] + bb_[peak])
+                        peak = k;
+                if (tone[peak] || !stands_out(peak, search, tone))
+                    continue;
+                ++found;
+                const int width = out_.method == AnalysisMethod::WHOLE
+                                      ? static_cast<int>(HUM_WHOLE_EXCLUDE_HZ / out_.resolution_hz)
+                                  : out_.method == AnalysisMethod::WELCH ? 2
+                                                                         : 1;
+                for (int k = std::max(1, peak - width); k <= peak + width; ++k)
+                    if (!tone[k])
+                        excluded_[k] = 1;
+            }
+            if (found > most) {
+                most = found;
+                out_.hum_hz = mains;
+            }
+        }
+        return true;
+    }
+
+    bool stands_out(int peak, int search, const Buffer<unsigned char> &tone) const {
+        double around_a[2 * HUM_NEIGHBOURS], around_b[2 * HUM_NEIGHBOURS];
+        std::size_t count = 0;
+        for (int d = search + 2; d < search + 2 + HUM_NEIGHBOURS; ++d)
+            for (int k : {peak - d, peak + d})
+                if (k > 0 && k < int(aa_.size()) && !tone[k] && count < 2 * HUM_NEIGHBOURS) {
+                    around_a[count] = aa_[k];
+                    around_b[count++] = bb_[k];
+                }
+        if (count < 4)
+            return false;
+        const double ratio = std::pow(10, HUM_RATIO_DB / 10);
+        return aa_[peak] > ratio * median(around_a, count) ||
+               bb_[peak] > ratio * median(around_b, count);
+    }
+
+    bool make_points() {
+        Buffer<TransferPoint> &points = out_.points;
+        points.clear();
+        if (!points.reserve(bands_.size()))
+            return fail("out of memory", u8"minnet räcker inte");
+        for (const Band &band : bands_) {
+            double saa = 0, sbb = 0, weighted = 0;
+            Complex sab = 0;
+            int used = 0, hum = 0;
+            for (int k = band.first; k <= band.last; ++k) {
+                if (excluded_[k]) {
+                    ++hum;
+                    continue;
+                }
+                saa += aa_[k];
+                sbb += bb_[k];
+                sab += ab_[k];
+                weighted += aa_[k] * k;
+                ++used;
+            }
+            TransferPoint p{};
+            p.level = saa;
+            p.reason = -1;
+            if (used == 0 || !(saa > 0)) {
+                if (hum == 0 && used == 0)
+                    continue;
+                p.frequency = 0.5 * (band.first + band.last) * out_.resolution_hz;
+                p.reason = hum ? LEFT_OUT_HUM : LEFT_OUT_LEVEL;
+            } else {
+                p.frequency = weighted / saa * out_.resolution_hz;
+                p.h = sab / saa;
+                p.coherence = sbb > 0 ? std::norm(sab) / (saa * sbb) : 0;
+                if (out_.errors_estimated) {
+                    double n = out_.averages;
+                    if (out_.method == AnalysisMethod::WELCH)
+                        n *= std::max(1.0, used / 2.0); // Hann's neighbouring bins overlap
+                    const double g = std::fmax(p.coherence, 1e-12);
+                    p.relative_error = std::sqrt(std::fmax(0.0, 1 - g) / (2 * n * g));
+                }
+            }
+            points.push_back(p);
+        }
+        // Level: against the median point, so that a stimulus that leaves out a part of the band
+        // does not count its noise there.
+        Buffer<double> levels;
+        if (!levels.reserve(points.size()))
+            return fail("out of memory", u8"minnet räcker inte");
+        for (const TransferPoint &p : points)
+            if (p.reason < 0)
+                levels.push_back(p.level);
+        const double floor =
+            median(levels.data(), levels.size()) * std::pow(10, LEVEL_FLOOR_DB / 10);
+        for (TransferPoint &p : points) {
+            if (p.reason >= 0)
+                continue;
+            if (!(p.level > floor))
+                p.reason = LEFT_OUT_LEVEL;
+            else if (p.coherence < MIN_COHERENCE)
+                p.reason = LEFT_OUT_COHERENCE;
+        }
+        return true;
+    }
+
+    struct Band {
+        int first, last;
+    };
+
+    const Recording &rec_;
+    const char *name_;
+    double per_octave_;
+    Transfer &out_;
+    MeasureError &error_;
+    RealFft fft_;
+    Buffer<int> tones_;
+    std::size_t block_ = 0, blocks_ = 0, first_block_ = 0, last_block_ = 0;
+    std::size_t n_ = 0, frames_ = 0, frame_start_ = 0;
+    Buffer<double> aa_, bb_, frame_a_, frame_b_;
+    Buffer<Complex> ab_, fa_, fb_;
+    Buffer<Band> bands_;
+    Buffer<unsigned char> excluded_;
+};
+
+// A complex value at f between the kept points of a transfer, linear in log f; the nearest
+// end's value outside them.
+class Interpolated {
+  public:
+    // value(p) gives what is interpolated from each kept point.
+    template <typename Value> bool set(const Transfer &t, Value value) {
+        f_.clear();
+        v_.clear();
+        for (const TransferPoint &p : t.points)
+            if (p.reason < 0 && (!f_.push_back(std::log(p.frequency)) || !v_.push_back(value(p))))
+                return false;
+        return !f_.empty();
+    }
+
+    Complex at(double f) const {
+        const double x = std::log(f);
+        if (x <= f_.front())
+            return v_.front();
+        if (x >= f_.back())
+            return v_.back();
+        const std::size_t i = std::upper_bound(f_.begin(), f_.end(), x) - f_.begin();
+        const double s = (x - f_[i - 1]) / (f_[i] - f_[i - 1]);
+        return v_[i - 1] + s * (v_[i] - v_[i - 1]);
+    }
+
+  private:
+    Buffer<double> f_;
+    Buffer<Complex> v_;
+};
+
+class ImpedanceAnalysis {
+  public:
+    ImpedanceAnalysis(const char *name, const ImpedanceSettings &s, ImpedanceResult &r,
+                      MeasureError &e)
+        : name_(name), settings_(s), result_(r), error_(e) {}
+
+    bool run(const Recording &recording) {
+        reset();
+        if (!(settings_.rref > 0) || !std::isfinite(settings_.rref))
+            return refuse_as(FindingKind::NO_SIGNAL, name_, "Rref must be above 0 ohm",
+                             u8"Rref måste vara över 0 ohm");
+        Transfer measured;
+        if (!analyse(recording, name_, measured))
+            return false;
+        result_.method = measured.method;
+        result_.averages = measured.averages;
+        result_.resolution_hz = measured.resolution_hz;
+        result_.errors_estimated = measured.errors_estimated;
+        result_.hum_hz = measured.hum_hz;
+        result_.a = measured.a;
+        result_.b = measured.b;
+        if (!calibration() || !check_signal(measured))
+            return false;
+        if (swapped(measured)) {
+            result_.swapped = true;
+            for (TransferPoint &p : measured.points)
+                if (p.reason < 0)
+                    p.h = 1.0 / p.h;
+            warn(FindingKind::SWAPPED,
+                 "the inputs are swapped: input B (right) carries more than input A (left); they "
+                 "were exchanged",
+                 u8"ingångarna är förväxlade: ingång B (höger) har mer än ingång A (vänster); de "
+                 u8"byttes");
+        }
+        if (!check_jig(measured) || !corrections())
+            return false;
+        return make_points(measured);
+    }
+
+  private:
+    void reset() {
+        result_.method = AnalysisMethod::WELCH;
+        result_.averages = 0;
+        result_.resolution_hz = 0;
+        result_.errors_estimated = false;
+        result_.swapped = result_.calibrated = false;
+        result_.open_corrected = result_.short_corrected = false;
+        result_.hum_hz = 0;
+        result_.a = result_.b = InputLevel{-999, -999};
+        result_.band_low = result_.band_high = 0;
+        result_.grid_points = 0;
+        for (int &n : result_.left_out)
+            n = 0;
+        result_.points.clear();
+        result_.finding_count = 0;
+    }
+
+    void add(FindingKind kind, Severity severity, const char *name, const char *english,
+             const char *swedish, std::va_list args) {
+        if (result_.finding_count == MAX_FINDINGS)
+            return;
+        Finding &f = result_.findings[result_.finding_count++];
+        f.kind = kind;
+        f.severity = severity;
+        set_measure_error(f.text, name, 0, english, swedish, args);
+    }
+
+    void warn(FindingKind kind, const char *english, const char *swedish, ...) {
+        std::va_list args;
+        va_start(args, swedish);
+        add(kind, Severity::WARNING, name_, english, swedish, args);
+        va_end(args);
+    }
+
+    bool refuse_as(FindingKind kind, const char *name, const char *english, const char *swedish,
+                   ...) {
+        std::va_list args, again;
+        va_start(args, swedish);
+        va_copy(again, args);
+        add(kind, Severity::REFUSED, name, english, swedish, args);
+        set_measure_error(error_, name, 0, english, swedish, again);
+        va_end(again);
+        va_end(args);
+        return false;
+    }
+
+    // A recording analysed on its own; a refusal of it becomes a finding.
+    bool analyse(const Recording &recording, const char *name, Transfer &t) {
+        FindingKind kind;
+        if (Analysis(recording, name, settings_.points_per_octave, t, error_).run(kind))
+            return true;
+        if (result_.finding_count < MAX_FINDINGS) {
+            Finding &f = result_.findings[result_.finding_count++];
+            f.kind = kind;
+            f.severity = Severity::REFUSED;
+            f.text = error_;
+        }
+        return false;
+    }
+
+    static int kept(const Transfer &t) {
+        int n = 0;
+        for (const TransferPoint &p : t.points)
+            n += p.reason < 0;
+        return n;
+    }
+
+    bool check_signal(const Transfer &t) {
+        const int n = kept(t);
+        if (n < MIN_POINTS)
+            return refuse_as(FindingKind::NO_SIGNAL, name_,
+                             "no broadband signal: %d points of the band carry one, fewer than %d",
+                             u8"ingen bredbandig signal: %d punkter av bandet har en, färre än %d",
+                             n, MIN_POINTS);
+        return true;
+    }
+
+    // The median over the kept points of what value gives.
+    template <typename Value> static double median_of(const Transfer &t, Value value) {
+        Buffer<double> values;
+        for (const TransferPoint &p : t.points)
+            if (p.reason < 0 && !values.push_back(value(p)))
+                return NAN;
+        return median(values.data(), values.size());
+    }
+
+    bool calibration() {
+        if (!settings_.calibration) {
+            warn(FindingKind::UNCALIBRATED,
+                 "uncalibrated: no channel-match calibration, the inputs are taken as equal",
+                 u8"okalibrerad: ingen kalibrering av ingångarna, de antas lika");
+            return true;
+        }
+        const char *name = settings_.calibration_name;
+        if (!analyse(*settings_.calibration, name, calibration_) || !check_signal(calibration_))
+            return false;
+        const double gain = median_of(calibration_, [](const TransferPoint &p) {
+            return std::fabs(20 * std::log10(std::abs(p.h)));
+        });
+        const double degrees = median_of(calibration_, [](const TransferPoint &p) {
+            return std::fabs(std::arg(p.h)) * 180 / PI;
+        });
+        if (!(gain <= CALIBRATION_LIMIT_DB && degrees <= CALIBRATION_LIMIT_DEGREES))
+            return refuse_as(FindingKind::NOT_CALIBRATION, name,
+                             "not a calibration: the inputs differ by %.1f dB and %.0f degrees; "
+                             "record it with both inputs on the same node",
+                             u8"ingen kalibrering: ingångarna skiljer %.1f dB och %.0f grader; "
+                             u8"spela in med båda ingångarna på samma punkt",
+                             gain, degrees);
+        result_.calibrated = true;
+        return calibration_h_.set(calibration_, [](const TransferPoint &p) { return p.h; }) &&
+               calibration_error_.set(
+                   calibration_, [](const TransferPoint &p) { return Complex(p.relative_error); });
+    }
+
+    Complex h_cal(double f) const { return result_.calibrated ? calibration_h_.at(f) : Complex(1); }
+
+    // Input B beyond input A over most of the band: the jig cannot give that, the cables can.
+    bool swapped(const Transfer &t) const {
+        int above = 0, n = 0;
+        for (const TransferPoint &p : t.points)
+            if (p.reason < 0) {
+                ++n;
+                above += std::abs(p.h / h_cal(p.frequency)) > 1;
+            }
+        return above > SWAP_SHARE * n;
+    }
+
+    bool check_jig(Transfer &t) {
+        if (result_.swapped && result_.calibrated)
+            swap_calibration_ = true;
+        for (TransferPoint &p : t.points)
+            if (p.reason < 0)
+                p.h /= calibrated(p.frequency);
+        const double open =
+            median_of(t, [](const TransferPoint &p) { return std::abs(1.0 - p.h); });
+        if (open < OPEN_LIMIT)
+            return refuse_as(
+                FindingKind::OPEN_JIG, name_,
+                "no driver connected: input B follows input A (H = 1 within %.2f %%)",
+                u8"ingen element anslutet: ingång B följer ingång A (H = 1 inom %.2f %%)",
+                100 * open);
+        const double shorted = median_of(t, [](const TransferPoint &p) { return std::abs(p.h); });
+        if (shorted < SHORT_LIMIT)
+            return refuse_as(
+                FindingKind::SHORTED, name_,
+                "the driver is shorted: input B carries nothing of the stimulus "
+                "(H = 0 within %.2f %%)",
+                u8"elementet är kortslutet: ingång B har inget av signalen (H = 0 inom "
+                u8"%.2f %%)",
+                100 * shorted);
+        return true;
+    }
+
+    // The calibration's H as it applies to the measurement's channel order.
+    Complex calibrated(double f) const {
+        const Complex c = h_cal(f);
+        return swap_calibration_ ? 1.0 / c : c;
+    }
+
+    // Z of a correction's recording, calibrated, interpolated over its kept points.
+    bool correction(const Recording &recording, const char *name, Interpolated &z) {
+        Transfer t;
+        if (!analyse(recording, name, t) || !check_signal(t))
+            return false;
+        const double rref = settings_.rref;
+        for (TransferPoint &p : t.points)
+            if (p.reason < 0)
+                p.h = (result_.swapped ? 1.0 / p.h : p.h) / calibrated(p.frequency);
+        return z.set(t, [rref](const TransferPoint &p) { return rref * p.h / (1.0 - p.h); });
+    }
+
+    bool corrections() {
+        if (settings_.open) {
+            if (!correction(*settings_.open, settings_.open_name, open_z_))
+                return false;
+            result_.open_corrected = true;
+        } else if (settings_.rin > 0) {
+            result_.open_corrected = true;
+        }
+        if (settings_.shorted) {
+            if (!correction(*settings_.shorted, settings_.short_name, short_z_))
+                return false;
+            result_.short_corrected = true;
+        } else if (settings_.rlead >= 0) {
+            result_.short_corrected = true;
+        }
+        return true;
+    }
+
+    // Input B's admittance, in parallel with whatever hangs on the jig's terminals.
+    Complex input_admittance(double f) const {
+        if (settings_.open)
+            return 1.0 / open_z_.at(f);
+        return settings_.rin > 0 ? Complex(1 / settings_.rin) : Complex(0);
+    }
+
+    // The circuit: input B sees Zin ∥ (Zlead + Z), so Zm = Zin·(Zlead + Z)/(Zin + Zlead + Z)
+    // and Zlead + Z = Zm/(1 − Zm·Yin). The shorted jig's reading is the same with Z = 0:
+    // Zlead = Zs/(1 − Zs·Yin). Z is their difference.
+    Complex corrected(double f, Complex zm) const {
+        const Complex y = input_admittance(f);
+        Complex z = zm / (1.0 - zm * y);
+        if (settings_.shorted) {
+            const Complex zs = short_z_.at(f);
+            z -= zs / (1.0 - zs * y);
+        } else if (settings_.rlead >= 0) {
+            z -= settings_.rlead;
+        }
+        return z;
+    }
+
+    bool make_points(const Transfer &t) {
+        if (!result_.points.reserve(t.points.size()))
+            return refuse_as(FindingKind::NO_SIGNAL, name_, "out of memory",
+                             u8"minnet räcker inte");
+        result_.grid_points = static_cast<int>(t.points.size());
+        int first_kept = -1, last_kept = -1, index = 0;
+        for (const TransferPoint &p : t.points) {
+            if (p.reason >= 0) {
+                ++result_.left_out[p.reason];
+            } else {
+                MeasuredPoint m;
+                m.frequency = p.frequency;
+                m.z = corrected(p.frequency, settings_.rref * p.h / (1.0 - p.h));
+                m.coherence = p.coherence;
+                m.magnitude_error = 0;
+                if (t.errors_estimated) {
+                    double relative = p.relative_error;
+                    if (result_.calibrated) {
+                        const double c = calibration_error_.at(p.frequency).real();
+                        relative = std::sqrt(relative * relative + c * c);
+                    }
+                    m.magnitude_error = std::abs(m.z) * relative / std::abs(1.0 - p.h);
+                }
+                result_.points.push_back(m);
+                if (first_kept < 0)
+                    first_kept = index;
+                last_kept = index;
+            }
+            ++index;
+        }
+        result_.band_low = result_.points.front().frequency;
+        result_.band_high = result_.points.back().frequency;
+        if (result_.left_out[LEFT_OUT_HUM])
+            warn(FindingKind::HUM, "mains hum at %.0f Hz: %d points left out",
+                 u8"nätbrum vid %.0f Hz: %d punkter utelämnade", result_.hum_hz,
+                 result_.left_out[LEFT_OUT_HUM]);
+        const int level = result_.left_out[LEFT_OUT_LEVEL];
+        const int coherence = result_.left_out[LEFT_OUT_COHERENCE];
+        const bool narrowed = first_kept > 0 || last_kept + 1 < int(t.points.size());
+        if (narrowed && (level || coherence))
+            warn(FindingKind::BAND_NARROWED,
+                 "band narrowed to %.4g to %.4g Hz: the level is too low beyond it (%d points "
+                 "left out below the level, %d for coherence under %.2f)",
+                 u8"bandet begränsat till %.4g till %.4g Hz: nivån är för låg utanför (%d punkter "
+                 u8"utelämnade under nivån, %d för koherens under %.2f)",
+                 result_.band_low, result_.band_high, level, coherence, MIN_COHERENCE);
+        if (result_.a.peak < LOW_LEVEL_DBFS)
+            warn(FindingKind::LOW_LEVEL,
+                 "input A peaks at %.1f dBFS only: raise the level towards %.0f dBFS",
+                 u8"ingång A når bara %.1f dBFS: höj nivån mot %.0f dBFS", result_.a.peak,
+                 TARGET_PEAK_DBFS);
+        return true;
+    }
+
+    static constexpr double SWAP_SHARE = 0.9;
+
+    const char *name_;
+    const ImpedanceSettings &settings_;
+    ImpedanceResult &result_;
+    MeasureError &error_;
+    Transfer calibration_;
+    Interpolated calibration_h_, calibration_error_, open_z_, short_z_;
+    bool swap_calibration_ = false;
+};
+
+} // namespace
+
+bool ImpedanceResult::refused() const {
+    for (int i = 0; i < finding_count; ++i)
+        if (findings[i].severity == Severity::REFUSED)
+            return true;
+    return false;
+}
+
+bool analyse_impedance(const Recording &recording, const char *name,
+                       const ImpedanceSettings &settings, ImpedanceResult &result,
+                       MeasureError &error) {
+    return ImpedanceAnalysis(name, settings, result, error).run(recording);
+}
+
+bool result_to_sweep(const ImpedanceResult &result, Sweep &sweep) {
+    sweep.points.clear();
+    sweep.has_phase = true;
+    sweep.has_errors = result.errors_estimated;
+    if (!sweep.points.reserve(result.points.size()))
+        return false;
+    for (const MeasuredPoint &p : result.points)
+        sweep.points.push_back({p.frequency, std::abs(p.z), std::arg(p.z), p.magnitude_error});
+    return true;
+}
