@@ -64,16 +64,13 @@ static bool scale(const double *stimulus, std::size_t samples, double level,
     return true;
 }
 
-static bool record_at(const LevelledRun &levelled, std::size_t frames, double level,
-                      Buffer<std::int16_t> &played, Buffer<std::int16_t> &recorded,
+static bool record_at(SoundSession &session, const LevelledRun &levelled, std::size_t frames,
+                      double level, Buffer<std::int16_t> &played, Buffer<std::int16_t> &recorded,
                       MeasureError &error) {
     if (!scale(levelled.stimulus, frames * SOUND_CHANNELS, level, played))
         return sound_card_error(error, "out of memory for the stimulus",
                                 u8"slut på minne för stimulit");
-    SoundRun run = levelled.run;
-    run.play = played.data();
-    run.play_frames = frames;
-    return sound_play_and_record(run, recorded, error);
+    return session.play_and_record(played.data(), frames, levelled.margin_seconds, recorded, error);
 }
 
 bool sound_record_at_auto_level(const LevelledRun &levelled, Buffer<std::int16_t> &recorded,
@@ -83,7 +80,10 @@ bool sound_record_at_auto_level(const LevelledRun &levelled, Buffer<std::int16_t
     LevelSearch search;
     search.max = levelled.max_dbfs;
     search.level = std::fmin(LEVEL_START_DBFS, search.max);
-    const std::size_t probe = static_cast<std::size_t>(levelled.probe_seconds * levelled.run.rate);
+    SoundSession session;
+    if (!session.open(levelled.devices, levelled.rate, levelled.cancel, error))
+        return false;
+    const std::size_t probe = static_cast<std::size_t>(levelled.probe_seconds * levelled.rate);
     const std::size_t probe_frames = probe < levelled.frames ? probe : levelled.frames;
     Buffer<std::int16_t> played;
     for (result.tries = 1; !search.done; ++result.tries) {
@@ -93,7 +93,7 @@ bool sound_record_at_auto_level(const LevelledRun &levelled, Buffer<std::int16_t
                                     "changing?",
                                     u8"ingen stadig nivå efter %d försök: ändras ingångens nivå?",
                                     LEVEL_MAX_TRIES);
-        if (!record_at(levelled, probe_frames, search.level, played, recorded, error))
+        if (!record_at(session, levelled, probe_frames, search.level, played, recorded, error))
             return false;
         if (!next_level(search, sound_peaks(recorded)))
             return sound_card_error(error,
@@ -106,7 +106,7 @@ bool sound_record_at_auto_level(const LevelledRun &levelled, Buffer<std::int16_t
     --result.tries;
     // The whole stimulus may peak higher than its start: a clipped recording is made again lower.
     for (int take = 0; take < LEVEL_MAX_TAKES; ++take) {
-        if (!record_at(levelled, levelled.frames, search.level, played, recorded, error))
+        if (!record_at(session, levelled, levelled.frames, search.level, played, recorded, error))
             return false;
         result.level_dbfs = search.level;
         result.peaks = sound_peaks(recorded);

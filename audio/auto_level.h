@@ -32,12 +32,15 @@ struct LevelSearch {
 bool next_level(LevelSearch &search, const SoundPeaks &peaks);
 
 struct LevelledRun {
-    SoundRun run; // its play and play_frames are filled here
+    SoundDevices devices;
+    int rate = SOUND_RATE;
+    void *cancel = nullptr; // as for SoundSession::open
     // The stimulus, interleaved left and right, any scale: played with its peak at the level.
     const double *stimulus = nullptr;
     std::size_t frames = 0;
     double max_dbfs = LEVEL_DEFAULT_MAX_DBFS;
     double probe_seconds = 0.5; // of the stimulus, for each try
+    double margin_seconds = 0.5;
 };
 
 struct LevelResult {

@@ -2,6 +2,7 @@
 
 #include <cstdarg>
 #include <cstring>
+#include <new>
 
 #include <windows.h>
 
@@ -166,70 +167,63 @@ static bool cancelled(MeasureError &error) {
     return false;
 }
 
-namespace {
-
-// Both devices open, their blocks queued; closing stops them at once and gives back every block.
-class Jig {
-  public:
-    Jig() = default;
-    Jig(const Jig &) = delete;
-    Jig &operator=(const Jig &) = delete;
-    ~Jig() { close(); }
-
-    bool open(const SoundRun &run, MeasureError &error);
-    // Waits for either device, or the cancel event; false on cancel or a timeout.
-    bool wait(DWORD timeout_ms, bool &timed_out);
-    // The next captured block, when it is back: its samples are copied to recorded and it is
-    // queued again.
-    bool take_block(Buffer<std::int16_t> &recorded, bool &taken, MeasureError &error);
-    bool play(const SoundRun &run, MeasureError &error);
-    bool played() const { return (output_header.dwFlags & WHDR_DONE) != 0; }
-
-  private:
-    void close();
-
+// Both devices open, their blocks queued.
+struct SoundSession::State {
     HWAVEIN input = nullptr;
     HWAVEOUT output = nullptr;
     HANDLE events[3] = {};
     DWORD event_count = 0;
+    int rate = 0;
     Buffer<std::int16_t> blocks;
     WAVEHDR headers[CAPTURE_BLOCKS] = {};
-    WAVEHDR output_header = {};
-    int block_frames = 0;
+    // The signal, then a stretch of silence: Wine may report a signal played while its last
+    // milliseconds are still on their way, and may drop them when the output runs dry.
+    WAVEHDR output_headers[2] = {};
+    int prepared_outputs = 0;
+    Buffer<std::int16_t> silence;
     int next_block = 0;
     int prepared_blocks = 0;
-    bool output_prepared = false;
+
+    bool open(const SoundDevices &devices, void *cancel, MeasureError &error);
+    void close();
+    // Waits for either device, or the cancel event; false on cancel.
+    bool wait(DWORD timeout_ms);
+    // The next captured block, when it is back: its samples are added to recorded (unless
+    // null) and it is queued again.
+    bool take_block(Buffer<std::int16_t> *recorded, bool &taken, MeasureError &error);
+    bool play(const std::int16_t *samples, std::size_t frames, MeasureError &error);
+    bool played() const { return (output_headers[1].dwFlags & WHDR_DONE) != 0; }
+    void end_playing(bool at_once);
 };
 
-} // namespace
-
-bool Jig::open(const SoundRun &run, MeasureError &error) {
-    if (!check_device(CAPTURE, run.devices.input, error) ||
-        !check_device(PLAYBACK, run.devices.output, error))
+bool SoundSession::State::open(const SoundDevices &devices, void *cancel, MeasureError &error) {
+    if (!check_device(CAPTURE, devices.input, error) ||
+        !check_device(PLAYBACK, devices.output, error))
         return false;
     for (int i = 0; i < 2; ++i)
         if (!(events[event_count++] = CreateEventA(nullptr, FALSE, FALSE, nullptr)))
             return sound_card_error(error, "no event to wait on (error %lu)",
                                     u8"ingen händelse att vänta på (fel %lu)", GetLastError());
-    if (run.cancel)
-        events[event_count++] = static_cast<HANDLE>(run.cancel);
-    const WAVEFORMATEX format = pcm_format(run.rate);
-    MMRESULT result = waveInOpen(&input, winmm_id(run.devices.input), &format,
+    if (cancel)
+        events[event_count++] = static_cast<HANDLE>(cancel);
+    const WAVEFORMATEX format = pcm_format(rate);
+    MMRESULT result = waveInOpen(&input, winmm_id(devices.input), &format,
                                  reinterpret_cast<DWORD_PTR>(events[0]), 0, CALLBACK_EVENT);
     if (result != MMSYSERR_NOERROR) {
         input = nullptr;
-        return open_failed(CAPTURE, run.devices.input, run.rate, result, error);
+        return open_failed(CAPTURE, devices.input, rate, result, error);
     }
-    result = waveOutOpen(&output, winmm_id(run.devices.output), &format,
+    result = waveOutOpen(&output, winmm_id(devices.output), &format,
                          reinterpret_cast<DWORD_PTR>(events[1]), 0, CALLBACK_EVENT);
     if (result != MMSYSERR_NOERROR) {
         output = nullptr;
-        return open_failed(PLAYBACK, run.devices.output, run.rate, result, error);
+        return open_failed(PLAYBACK, devices.output, rate, result, error);
     }
-    block_frames = run.rate / BLOCKS_PER_SECOND;
-    const std::size_t block_samples = static_cast<std::size_t>(block_frames) * SOUND_CHANNELS;
-    if (!blocks.resize(block_samples * CAPTURE_BLOCKS))
+    const std::size_t block_samples =
+        static_cast<std::size_t>(rate / BLOCKS_PER_SECOND) * SOUND_CHANNELS;
+    if (!blocks.resize(block_samples * CAPTURE_BLOCKS) || !silence.resize(block_samples * 4))
         return sound_card_error(error, "out of memory", u8"slut på minne");
+    std::memset(silence.data(), 0, silence.size() * sizeof(std::int16_t));
     for (WAVEHDR &h : headers) {
         h.lpData = reinterpret_cast<LPSTR>(blocks.data() + block_samples * prepared_blocks);
         h.dwBufferLength = static_cast<DWORD>(block_samples * sizeof(std::int16_t));
@@ -239,19 +233,25 @@ bool Jig::open(const SoundRun &run, MeasureError &error) {
             result = waveInAddBuffer(input, &h, sizeof h);
         }
         if (result != MMSYSERR_NOERROR)
-            return open_failed(CAPTURE, run.devices.input, run.rate, result, error);
+            return open_failed(CAPTURE, devices.input, rate, result, error);
     }
     result = waveInStart(input);
-    return result == MMSYSERR_NOERROR ||
-           open_failed(CAPTURE, run.devices.input, run.rate, result, error);
+    return result == MMSYSERR_NOERROR || open_failed(CAPTURE, devices.input, rate, result, error);
 }
 
-void Jig::close() {
+void SoundSession::State::end_playing(bool at_once) {
+    // A reset stops the device at once, and drops what Wine's mixer still holds of the signal.
+    if (at_once)
+        waveOutReset(output);
+    for (int i = 0; i < prepared_outputs; ++i)
+        waveOutUnprepareHeader(output, &output_headers[i], sizeof output_headers[i]);
+    prepared_outputs = 0;
+}
+
+void SoundSession::State::close() {
     // Reset first: it stops the device at once and marks every queued block done.
     if (output) {
-        waveOutReset(output);
-        if (output_prepared)
-            waveOutUnprepareHeader(output, &output_header, sizeof output_header);
+        end_playing(true);
         waveOutClose(output);
     }
     if (input) {
@@ -264,23 +264,25 @@ void Jig::close() {
         CloseHandle(events[i]);
 }
 
-bool Jig::wait(DWORD timeout_ms, bool &timed_out) {
-    const DWORD woken = WaitForMultipleObjects(event_count, events, FALSE, timeout_ms);
-    timed_out = woken == WAIT_TIMEOUT;
-    return woken == WAIT_OBJECT_0 || woken == WAIT_OBJECT_0 + 1;
+bool SoundSession::State::wait(DWORD timeout_ms) {
+    WaitForMultipleObjects(event_count, events, FALSE, timeout_ms);
+    // The cancel event first, whichever woke the wait.
+    return event_count < 3 || WaitForSingleObject(events[2], 0) != WAIT_OBJECT_0;
 }
 
-bool Jig::take_block(Buffer<std::int16_t> &recorded, bool &taken, MeasureError &error) {
+bool SoundSession::State::take_block(Buffer<std::int16_t> *recorded, bool &taken,
+                                     MeasureError &error) {
     WAVEHDR &h = headers[next_block];
     taken = (h.dwFlags & WHDR_DONE) != 0;
     if (!taken)
         return true;
     const std::size_t samples = h.dwBytesRecorded / sizeof(std::int16_t);
-    const std::size_t at = recorded.size();
-    if (!recorded.resize(at + samples))
+    const std::size_t at = recorded ? recorded->size() : 0;
+    if (recorded && !recorded->resize(at + samples))
         return sound_card_error(error, "out of memory for the recording",
                                 u8"slut på minne för inspelningen");
-    std::memcpy(recorded.data() + at, h.lpData, samples * sizeof(std::int16_t));
+    if (recorded)
+        std::memcpy(recorded->data() + at, h.lpData, samples * sizeof(std::int16_t));
     h.dwFlags &= ~static_cast<DWORD>(WHDR_DONE);
     const MMRESULT result = waveInAddBuffer(input, &h, sizeof h);
     if (result != MMSYSERR_NOERROR)
@@ -291,13 +293,22 @@ bool Jig::take_block(Buffer<std::int16_t> &recorded, bool &taken, MeasureError &
     return true;
 }
 
-bool Jig::play(const SoundRun &run, MeasureError &error) {
-    output_header.lpData = reinterpret_cast<LPSTR>(const_cast<std::int16_t *>(run.play));
-    output_header.dwBufferLength = static_cast<DWORD>(run.play_frames * BYTES_PER_FRAME);
-    MMRESULT result = waveOutPrepareHeader(output, &output_header, sizeof output_header);
-    output_prepared = result == MMSYSERR_NOERROR;
-    if (output_prepared)
-        result = waveOutWrite(output, &output_header, sizeof output_header);
+bool SoundSession::State::play(const std::int16_t *samples, std::size_t frames,
+                               MeasureError &error) {
+    const std::int16_t *data[2] = {samples, silence.data()};
+    const std::size_t lengths[2] = {frames, silence.size() / SOUND_CHANNELS};
+    MMRESULT result = MMSYSERR_NOERROR;
+    for (int i = 0; i < 2 && result == MMSYSERR_NOERROR; ++i) {
+        WAVEHDR &h = output_headers[i];
+        h = WAVEHDR{};
+        h.lpData = reinterpret_cast<LPSTR>(const_cast<std::int16_t *>(data[i]));
+        h.dwBufferLength = static_cast<DWORD>(lengths[i] * BYTES_PER_FRAME);
+        result = waveOutPrepareHeader(output, &h, sizeof h);
+        if (result == MMSYSERR_NOERROR) {
+            ++prepared_outputs;
+            result = waveOutWrite(output, &h, sizeof h);
+        }
+    }
     return result == MMSYSERR_NOERROR ||
            sound_card_error(error, "the signal could not be played (winmm error %u)",
                             u8"signalen kunde inte spelas (winmm-fel %u)",
@@ -312,26 +323,50 @@ static bool stuck(const char *what_english, const char *what_swedish, MeasureErr
 
 constexpr std::size_t MAX_PLAY_FRAMES = 0x7fffffff / BYTES_PER_FRAME; // one winmm block
 
-bool sound_play_and_record(const SoundRun &run, Buffer<std::int16_t> &recorded,
-                           MeasureError &error) {
+bool SoundSession::open(const SoundDevices &devices, int rate, void *cancel, MeasureError &error) {
+    close();
+    state_ = new (std::nothrow) State;
+    if (!state_)
+        return sound_card_error(error, "out of memory", u8"slut på minne");
+    state_->rate = rate;
+    if (state_->open(devices, cancel, error))
+        return true;
+    close();
+    return false;
+}
+
+void SoundSession::close() {
+    if (state_)
+        state_->close();
+    delete state_;
+    state_ = nullptr;
+}
+
+bool SoundSession::play_and_record(const std::int16_t *play, std::size_t frames,
+                                   double margin_seconds, Buffer<std::int16_t> &recorded,
+                                   MeasureError &error) {
     recorded.resize(0);
-    if (!run.play || run.play_frames == 0 || run.play_frames > MAX_PLAY_FRAMES || run.rate <= 0)
+    if (!state_)
+        return sound_card_error(error, "not open", u8"inte öppnat");
+    if (!play || frames == 0 || frames > MAX_PLAY_FRAMES)
         return sound_card_error(error, "nothing to play", u8"inget att spela");
-    Jig jig;
-    if (!jig.open(run, error))
-        return false;
-    const std::size_t margin_frames = static_cast<std::size_t>(run.margin_seconds * run.rate);
-    const ULONGLONG play_ms = run.play_frames * 1000ull / static_cast<unsigned>(run.rate);
-    ULONGLONG play_deadline = 0;
+    State &s = *state_;
+    const std::size_t margin_frames = static_cast<std::size_t>(margin_seconds * s.rate);
+    const ULONGLONG play_ms = frames * 1000ull / static_cast<unsigned>(s.rate);
+    // What was captured before this call is not this recording's.
+    for (bool taken = true; taken;)
+        if (!s.take_block(nullptr, taken, error))
+            return false;
+    ULONGLONG play_deadline = 0, last_block = GetTickCount64();
     std::size_t frames_at_end = 0; // recorded when the output was done
     bool playing = false, done_playing = false;
-    ULONGLONG last_block = GetTickCount64();
     for (;;) {
-        bool timed_out;
-        if (!jig.wait(BLOCK_TIMEOUT_MS, timed_out) && !timed_out)
+        if (!s.wait(BLOCK_TIMEOUT_MS)) {
+            s.end_playing(true);
             return cancelled(error);
+        }
         for (bool taken = true; taken;) {
-            if (!jig.take_block(recorded, taken, error))
+            if (!s.take_block(&recorded, taken, error))
                 return false;
             if (taken)
                 last_block = GetTickCount64();
@@ -339,22 +374,33 @@ bool sound_play_and_record(const SoundRun &run, Buffer<std::int16_t> &recorded,
         const ULONGLONG now = GetTickCount64();
         if (now - last_block > BLOCK_TIMEOUT_MS)
             return stuck("no sound recorded", u8"inget ljud spelades in", error);
-        const std::size_t frames = recorded.size() / SOUND_CHANNELS;
-        if (!playing && frames > 0) {
+        const std::size_t recorded_frames = recorded.size() / SOUND_CHANNELS;
+        if (!playing && recorded_frames > 0) {
             // Capture is running: from here on the recording holds whatever is played.
-            if (!jig.play(run, error))
+            if (!s.play(play, frames, error))
                 return false;
             playing = true;
             play_deadline = now + play_ms + PLAY_SLACK_MS;
         }
-        if (playing && !done_playing && jig.played()) {
+        if (playing && !done_playing && s.played()) {
             done_playing = true;
-            frames_at_end = frames;
+            frames_at_end = recorded_frames;
+            s.end_playing(false);
         }
         if (playing && !done_playing && now > play_deadline)
             return stuck("the signal did not finish playing", u8"signalen spelades inte klart",
                          error);
-        if (done_playing && frames >= frames_at_end + margin_frames)
+        if (done_playing && recorded_frames >= frames_at_end + margin_frames)
             return true;
     }
+}
+
+bool sound_play_and_record(const SoundRun &run, Buffer<std::int16_t> &recorded,
+                           MeasureError &error) {
+    recorded.resize(0);
+    if (!run.play || run.play_frames == 0)
+        return sound_card_error(error, "nothing to play", u8"inget att spela");
+    SoundSession session;
+    return session.open(run.devices, run.rate, run.cancel, error) &&
+           session.play_and_record(run.play, run.play_frames, run.margin_seconds, recorded, error);
 }

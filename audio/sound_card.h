@@ -36,21 +36,43 @@ struct SoundDevices {
 // there is no device or neither rate is taken.
 bool sound_choose_rate(const SoundDevices &devices, int &rate, MeasureError &error);
 
+// Both devices open and capturing, for one signal after another: opening costs Wine up to two
+// seconds, a level search plays several. Closing, or the end of the session, stops both devices
+// at once.
+class SoundSession {
+  public:
+    SoundSession() = default;
+    SoundSession(const SoundSession &) = delete;
+    SoundSession &operator=(const SoundSession &) = delete;
+    ~SoundSession() { close(); }
+
+    // cancel: a manual-reset event (a HANDLE) that ends any wait at once when set; nullptr for
+    // none.
+    bool open(const SoundDevices &devices, int rate, void *cancel, MeasureError &error);
+    // Waits for a block captured after this call, so that the recording surely holds the start,
+    // then queues the whole signal (interleaved left, right) for playing, and records until it
+    // has played and margin_seconds after, for the output's own latency. recorded holds
+    // interleaved left (input A) and right (input B) samples. False with the reason on a device
+    // error, a device that stops answering, or cancel.
+    bool play_and_record(const std::int16_t *play, std::size_t frames, double margin_seconds,
+                         Buffer<std::int16_t> &recorded, MeasureError &error);
+    void close();
+
+  private:
+    struct State;
+    State *state_ = nullptr;
+};
+
 struct SoundRun {
     SoundDevices devices;
     int rate = SOUND_RATE;
     const std::int16_t *play = nullptr; // interleaved left, right
     std::size_t play_frames = 0;
-    // Recorded after the output has finished, for the output's own latency.
     double margin_seconds = 0.5;
-    // A manual-reset event (a HANDLE) that stops the run at once when set; nullptr for none.
-    void *cancel = nullptr;
+    void *cancel = nullptr; // as for SoundSession::open
 };
 
-// Starts capturing, and once the first captured block is back, so that the recording surely
-// holds the start, queues the whole signal for playing; records until the signal has played
-// and the margin after it. recorded holds interleaved left (input A) and right (input B)
-// samples. False with the reason on a device error, a device that stops answering, or cancel.
+// One signal in a session of its own.
 bool sound_play_and_record(const SoundRun &run, Buffer<std::int16_t> &recorded,
                            MeasureError &error);
 
