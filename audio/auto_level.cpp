@@ -66,11 +66,14 @@ static bool scale(const double *stimulus, std::size_t samples, double level,
 
 static bool record_at(SoundSession &session, const LevelledRun &levelled, std::size_t frames,
                       double level, Buffer<std::int16_t> &played, Buffer<std::int16_t> &recorded,
-                      MeasureError &error) {
+                      MeasureError &error, const SoundProgress *progress = nullptr) {
     if (!scale(levelled.stimulus, frames * SOUND_CHANNELS, level, played))
         return sound_card_error(error, "out of memory for the stimulus",
                                 u8"slut på minne för stimulit");
-    return session.play_and_record(played.data(), frames, levelled.margin_seconds, recorded, error);
+    if (progress && progress->level)
+        progress->level(progress->context, level);
+    return session.play_and_record(played.data(), frames, levelled.margin_seconds, recorded, error,
+                                   progress);
 }
 
 bool sound_record_at_auto_level(const LevelledRun &levelled, Buffer<std::int16_t> &recorded,
@@ -106,7 +109,8 @@ bool sound_record_at_auto_level(const LevelledRun &levelled, Buffer<std::int16_t
     --result.tries;
     // The whole stimulus may peak higher than its start: a clipped recording is made again lower.
     for (int take = 0; take < LEVEL_MAX_TAKES; ++take) {
-        if (!record_at(session, levelled, levelled.frames, search.level, played, recorded, error))
+        if (!record_at(session, levelled, levelled.frames, search.level, played, recorded, error,
+                       levelled.progress))
             return false;
         result.level_dbfs = search.level;
         result.peaks = sound_peaks(recorded);

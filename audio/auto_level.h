@@ -41,6 +41,7 @@ struct LevelledRun {
     double max_dbfs = LEVEL_DEFAULT_MAX_DBFS;
     double probe_seconds = 0.5; // of the stimulus, for each try
     double margin_seconds = 0.5;
+    const SoundProgress *progress = nullptr; // of the whole take, not of the tries
 };
 
 struct LevelResult {

@@ -145,3 +145,47 @@ TEST(AutoLevel, EndsWhereInputAPeaksNearTheTargetWhenMoreIsAllowed) {
     EXPECT_NEAR(result.level_dbfs, LEVEL_TARGET_DBFS, 3);
     EXPECT_FALSE(result.peaks.clipped);
 }
+
+namespace {
+
+// What a window showing the take would see of it.
+struct Watcher {
+    int levels = 0, blocks = 0;
+    double level = 0;
+    std::size_t last_frames = 0;
+    bool grew = true; // every report holds more than the one before
+};
+
+void on_level(void *context, double dbfs) {
+    Watcher &w = *static_cast<Watcher *>(context);
+    ++w.levels;
+    w.level = dbfs;
+    w.last_frames = 0;
+}
+
+void on_recorded(void *context, const std::int16_t *, std::size_t frames) {
+    Watcher &w = *static_cast<Watcher *>(context);
+    w.grew = w.grew && frames > w.last_frames;
+    w.last_frames = frames;
+    ++w.blocks;
+}
+
+} // namespace
+
+TEST(AutoLevel, TellsTheWholeTakesLevelAndEachBlockOfItButNotTheTries) {
+    const Stimulus s(1.0);
+    Buffer<std::int16_t> recorded;
+    LevelResult result;
+    MeasureError error;
+    Watcher watcher;
+    const SoundProgress progress = {on_recorded, on_level, &watcher};
+    LevelledRun run = levelled_run(s, LEVEL_DEFAULT_MAX_DBFS);
+    run.progress = &progress;
+    ASSERT_TRUE(sound_record_at_auto_level(run, recorded, result, error)) << error.message;
+    EXPECT_EQ(watcher.levels, 1); // the tries are not reported
+    EXPECT_DOUBLE_EQ(watcher.level, result.level_dbfs);
+    EXPECT_TRUE(watcher.grew);
+    // Blocks of 50 ms over a second of signal and the margin; the last report is the whole take.
+    EXPECT_GE(watcher.blocks, 15);
+    EXPECT_EQ(watcher.last_frames, recorded.size() / SOUND_CHANNELS);
+}

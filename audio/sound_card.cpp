@@ -344,7 +344,7 @@ void SoundSession::close() {
 
 bool SoundSession::play_and_record(const std::int16_t *play, std::size_t frames,
                                    double margin_seconds, Buffer<std::int16_t> &recorded,
-                                   MeasureError &error) {
+                                   MeasureError &error, const SoundProgress *progress) {
     recorded.resize(0);
     if (!state_)
         return sound_card_error(error, "not open", u8"inte öppnat");
@@ -365,12 +365,17 @@ bool SoundSession::play_and_record(const std::int16_t *play, std::size_t frames,
             s.end_playing(true);
             return cancelled(error);
         }
+        bool grown = false;
         for (bool taken = true; taken;) {
             if (!s.take_block(&recorded, taken, error))
                 return false;
             if (taken)
                 last_block = GetTickCount64();
+            grown = grown || taken;
         }
+        if (progress && playing && grown)
+            progress->recorded(progress->context, recorded.data(),
+                               recorded.size() / SOUND_CHANNELS);
         const ULONGLONG now = GetTickCount64();
         if (now - last_block > BLOCK_TIMEOUT_MS)
             return stuck("no sound recorded", u8"inget ljud spelades in", error);

@@ -36,6 +36,15 @@ struct SoundDevices {
 // there is no device or neither rate is taken.
 bool sound_choose_rate(const SoundDevices &devices, int &rate, MeasureError &error);
 
+// Told of a recording as it grows, on the thread that records, after each captured block: the
+// interleaved samples so far. It must return quickly, as the card's queue of blocks lasts less
+// than a second: a window that shows the recording copies what it needs and analyses elsewhere.
+struct SoundProgress {
+    void (*recorded)(void *context, const std::int16_t *samples, std::size_t frames);
+    void (*level)(void *context, double dbfs); // the output level of the whole take to come
+    void *context;
+};
+
 // Both devices open and capturing, for one signal after another: opening costs Wine up to two
 // seconds, a level search plays several. Closing, or the end of the session, stops both devices
 // at once.
@@ -53,9 +62,11 @@ class SoundSession {
     // then queues the whole signal (interleaved left, right) for playing, and records until it
     // has played and margin_seconds after, for the output's own latency. recorded holds
     // interleaved left (input A) and right (input B) samples. False with the reason on a device
-    // error, a device that stops answering, or cancel.
+    // error, a device that stops answering, or cancel. progress, unless null, is told of each
+    // block from the start of playing.
     bool play_and_record(const std::int16_t *play, std::size_t frames, double margin_seconds,
-                         Buffer<std::int16_t> &recorded, MeasureError &error);
+                         Buffer<std::int16_t> &recorded, MeasureError &error,
+                         const SoundProgress *progress = nullptr);
     void close();
 
   private:
