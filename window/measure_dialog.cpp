@@ -8,6 +8,7 @@
 #include "measure/wav_file.h"
 #include "toolkit/controls.h"
 #include "toolkit/file_dialog.h"
+#include "toolkit/plot.h"
 #include "window/calculator.h"
 #include "window/file_commands.h"
 #include "window/measure_run.h"
@@ -112,6 +113,7 @@ struct Curve {
     char name[WT_PATH_SIZE]; // as the box of the fit names it
     char grams[INPUT_TEXT_SIZE];
     Sweep sweep;
+    Buffer<double> frequency, magnitude, phase; // for the plot: Hz, ohm, degrees
 };
 
 struct MeasureDialog {
@@ -127,6 +129,7 @@ struct MeasureDialog {
     char measuring_grams[INPUT_TEXT_SIZE];
     LiveCurve live;
     SweepImport import;
+    Buffer<double> fitted; // |Z| of the fit at the free-air curve's frequencies, after "Använd"
 };
 // Made on first use and kept, with the calibration, until the program ends.
 MeasureDialog *dialog;
@@ -232,6 +235,52 @@ void show_level(double level_dbfs, int averages) {
     set_text(ID_MEASURE_LEVEL, text);
 }
 
+constexpr double PLOT_LOW_HZ = STIMULUS_LOW_HZ, PLOT_HIGH_HZ = STIMULUS_HIGH_HZ;
+constexpr double PHASE_LIMIT_DEGREES = 90;
+constexpr RECT PLOT_AREA = {10, 210, 590, 486};
+constexpr double RADIAN_DEGREES = 180 / 3.14159265358979323846;
+struct CurveLook {
+    const char *magnitude_name, *phase_name;
+    COLORREF magnitude_colour, phase_colour;
+};
+constexpr CurveLook CURVE_LOOKS[CURVES] = {
+    {"|Z| fri", "fas fri", RGB(0, 0, 192), RGB(96, 160, 255)},
+    {"|Z| massa", "fas massa", RGB(0, 128, 0), RGB(128, 200, 128)},
+};
+constexpr COLORREF FIT_COLOUR = RGB(208, 0, 0);
+constexpr char FIT_NAME[] = "modell";
+
+// What the plot shows: the curve being measured as it grows, or the curves kept, with the fit
+// over the free-air one once "Använd" has made it.
+void show_curves() {
+    const HWND plot = control(ID_MEASURE_PLOT);
+    wt_plot_clear(plot);
+    const LiveCurve &live = dialog->live;
+    if (measure_running(dialog->run) && dialog->run.kind != MeasureKind::CALIBRATION) {
+        const CurveLook &look = CURVE_LOOKS[dialog->measuring];
+        const int n = static_cast<int>(live.frequency.size());
+        wt_plot_curve(plot, WT_PLOT_LEFT, look.magnitude_name, look.magnitude_colour,
+                      live.frequency.data(), live.magnitude.data(), n);
+        wt_plot_curve(plot, WT_PLOT_RIGHT, look.phase_name, look.phase_colour,
+                      live.frequency.data(), live.phase.data(), n);
+        return;
+    }
+    for (int i = 0; i < CURVES; ++i) {
+        const Curve &c = dialog->curves[i];
+        if (!c.present)
+            continue;
+        const int n = static_cast<int>(c.frequency.size());
+        wt_plot_curve(plot, WT_PLOT_LEFT, CURVE_LOOKS[i].magnitude_name,
+                      CURVE_LOOKS[i].magnitude_colour, c.frequency.data(), c.magnitude.data(), n);
+        wt_plot_curve(plot, WT_PLOT_RIGHT, CURVE_LOOKS[i].phase_name, CURVE_LOOKS[i].phase_colour,
+                      c.frequency.data(), c.phase.data(), n);
+    }
+    const Curve &free = dialog->curves[FREE];
+    if (free.present && dialog->fitted.size() == free.frequency.size())
+        wt_plot_curve(plot, WT_PLOT_LEFT, FIT_NAME, FIT_COLOUR, free.frequency.data(),
+                      dialog->fitted.data(), static_cast<int>(free.frequency.size()));
+}
+
 void show_calibration_state() {
     set_text(ID_MEASURE_CALIBRATION_STATE, dialog->calibrated ? CALIBRATED : NOT_CALIBRATED);
 }
@@ -251,7 +300,18 @@ void keep_curve(int slot, const char *name, const char *grams, const MeasuredCur
         show_box(MEASURE_ERROR_CAPTION, CANNOT_USE_RECORDING, u8"minnet räcker inte");
         return;
     }
+    const std::size_t n = c.sweep.points.size();
+    if (!c.frequency.resize(n) || !c.magnitude.resize(n) || !c.phase.resize(n)) {
+        show_box(MEASURE_ERROR_CAPTION, CANNOT_USE_RECORDING, u8"minnet räcker inte");
+        return;
+    }
+    for (std::size_t i = 0; i < n; ++i) {
+        c.frequency[i] = c.sweep.points[i].frequency;
+        c.magnitude[i] = c.sweep.points[i].magnitude;
+        c.phase[i] = c.sweep.points[i].phase * RADIAN_DEGREES;
+    }
     c.present = true;
+    dialog->fitted.clear(); // a fit of other curves
     lstrcpynA(c.name, name, sizeof c.name);
     lstrcpynA(c.grams, grams, sizeof c.grams);
     dialog->last = slot;
@@ -288,6 +348,12 @@ void on_create(HWND window) {
     SendMessageA(control(ID_MEASURE_GRAMS), EM_LIMITTEXT, grams_limit, 0);
     SendMessageA(control(ID_MEASURE_RREF), EM_LIMITTEXT, grams_limit, 0);
     SendMessageA(control(ID_MEASURE_AS_FREE_AIR), BM_SETCHECK, BST_CHECKED, 0);
+    const HWND plot =
+        wt_create_plot(window, PLOT_AREA.left, PLOT_AREA.top, PLOT_AREA.right - PLOT_AREA.left,
+                       PLOT_AREA.bottom - PLOT_AREA.top, ID_MEASURE_PLOT);
+    wt_plot_frequencies(plot, PLOT_LOW_HZ, PLOT_HIGH_HZ);
+    wt_plot_axis(plot, WT_PLOT_LEFT, "|Z|", "ohm", 0, 0);
+    wt_plot_axis(plot, WT_PLOT_RIGHT, "fas", "°", -PHASE_LIMIT_DEGREES, PHASE_LIMIT_DEGREES);
     fill_devices(ID_MEASURE_OUTPUT, SoundDirection::Output);
     fill_devices(ID_MEASURE_INPUT, SoundDirection::Input);
     show_calibration_state();
@@ -357,6 +423,7 @@ void start_measuring(MeasureKind kind) {
     set_text(ID_MEASURE_LEVEL, FINDING_LEVEL);
     show_values(false, 0, 0, 0);
     enable_commands();
+    show_curves();
 }
 
 void on_level() {
@@ -371,6 +438,7 @@ void on_live() {
         return;
     show_level(live.level_dbfs, live.averages);
     show_values(live.fitted, live.re, live.fs, live.qts);
+    show_curves();
 }
 
 void on_done() {
@@ -393,6 +461,7 @@ void on_done() {
                    run.curve);
     }
     enable_commands();
+    show_curves();
 }
 
 void on_stop() {
@@ -446,6 +515,7 @@ void open_recording() {
         keep_curve(slot, name, grams, curve);
     }
     enable_commands();
+    show_curves();
 }
 
 void save_curve() {
@@ -477,9 +547,18 @@ void use_curves() {
     wt_get_text(mass_field, typed);
     if (count == CURVES)
         wt_set_text(mass_field, curves[MASS].grams);
-    if (!use_measured_sweeps(dialog->window, names, sweeps, count, dialog->import) &&
-        count == CURVES)
-        wt_set_text(mass_field, typed);
+    if (!use_measured_sweeps(dialog->window, names, sweeps, count, dialog->import)) {
+        if (count == CURVES)
+            wt_set_text(mass_field, typed);
+        return;
+    }
+    const Curve &free = curves[FREE];
+    if (!dialog->fitted.resize(free.frequency.size()))
+        return; // the fields are filled; only the drawing of the model is missing
+    for (std::size_t i = 0; i < free.frequency.size(); ++i)
+        dialog->fitted[i] =
+            std::abs(fitted_impedance(dialog->import.sweeps[FREE].fit, free.frequency[i]));
+    show_curves();
 }
 
 // Closing stops the sound card at once and waits for the threads, which end with it.
@@ -495,6 +574,7 @@ void on_close(HWND window) {
 void on_destroy() {
     for (Curve &c : dialog->curves)
         c.present = false;
+    dialog->fitted.clear();
     dialog->last = FREE;
     dialog->window = nullptr;
 }

@@ -8,6 +8,8 @@
 //                                    chooses the two sweeps in FOLDER; returns once the box that
 //                                    tells how well they fit is up
 //   elemtrix-drive ok                presses OK in that box
+//   elemtrix-drive fields            prints the eleven fields' texts, one a line, once the name
+//                                    field holds one (a file opened at start) or after a while
 //   elemtrix-drive startup EXE [TITLE]
 //                                    starts EXE, prints the milliseconds until its window (by
 //                                    default Elemtrix's) is painted and its peak memory, closes
@@ -33,6 +35,8 @@ const struct {
 constexpr int FILE_NAME_BOX = 0x47C, FILE_NAME_EDIT = 0x480;
 const char FIT_CAPTION[] = "ANPASSNING"; // the box that tells how well the sweeps fit
 constexpr DWORD WAIT_LIMIT_MS = 20000;
+// How long a file opened at start may take to fill the name field.
+constexpr DWORD FILE_WAIT_MS = 5000;
 
 BOOL CALLBACK note_unpainted(HWND child, LPARAM unpainted) {
     if (GetUpdateRect(child, nullptr, FALSE))
@@ -142,6 +146,28 @@ int open_sweeps(const char *folder, const char *free, const char *added) {
     return wait_for_window("#32770", FIT_CAPTION, WAIT_LIMIT_MS) ? 0 : 1;
 }
 
+int fields() {
+    HWND window = wait_for_window(TITLE, TITLE, WAIT_LIMIT_MS);
+    if (!window)
+        return 1;
+    std::vector<HWND> edits;
+    EnumChildWindows(window, collect_edit, reinterpret_cast<LPARAM>(&edits));
+    if (edits.size() != 11)
+        return 1;
+    // Another process's edit keeps its text to itself: GetWindowText would not ask it.
+    char text[256] = "";
+    const auto read = [&](HWND edit) {
+        SendMessageA(edit, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+    };
+    for (DWORD start = GetTickCount(); GetTickCount() - start < FILE_WAIT_MS && !text[0]; Sleep(10))
+        read(edits[0]);
+    for (HWND edit : edits) {
+        read(edit);
+        std::printf("%s\n", text);
+    }
+    return 0;
+}
+
 int press_ok() {
     HWND box = wait_for_window("#32770", FIT_CAPTION, WAIT_LIMIT_MS);
     return box && PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0) ? 0 : 1;
@@ -239,12 +265,14 @@ int main(int argc, char **argv) {
         return open_sweeps(argv[2], argv[3], argv[4]);
     if (argc == 2 && std::strcmp(argv[1], "ok") == 0)
         return press_ok();
+    if (argc == 2 && std::strcmp(argv[1], "fields") == 0)
+        return fields();
     // The title's own letters may not survive a POSIX command line, so it is the default.
     if ((argc == 3 || argc == 4) && std::strcmp(argv[1], "startup") == 0)
         return startup(argv[2], argc == 4 ? argv[3] : TITLE);
     std::fputs(
         "usage: elemtrix-drive fill | close | shot FILE.bmp | open-sweeps FOLDER FREE ADDED | "
-        "ok | startup EXE [TITLE]\n",
+        "ok | fields | startup EXE [TITLE]\n",
         stderr);
     return 2;
 }
