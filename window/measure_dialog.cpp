@@ -366,20 +366,20 @@ struct JigLine {
     int x1, y1, x2, y2;
 };
 constexpr JigLine JIG_LINES[] = {
-    {400, 96, 400, 60},   {400, 60, 440, 60},   {480, 60, 556, 60},   {556, 60, 556, 80},
-    {556, 112, 556, 132}, {400, 116, 400, 132}, {400, 132, 556, 132}, {546, 136, 566, 136},
-    {550, 140, 562, 140}, {420, 60, 420, 48},   {556, 60, 576, 60},   {576, 60, 576, 48},
+    {414, 96, 414, 60},   {414, 60, 454, 60},   {494, 60, 570, 60},   {570, 60, 570, 80},
+    {570, 112, 570, 132}, {414, 116, 414, 132}, {414, 132, 570, 132}, {560, 136, 580, 136},
+    {564, 140, 576, 140}, {434, 60, 434, 48},   {570, 60, 590, 60},   {590, 60, 590, 48},
 };
-constexpr RECT JIG_RREF = {440, 54, 480, 67};
-constexpr RECT JIG_DRIVER = {549, 80, 564, 112};
-constexpr int JIG_SOURCE_X = 400, JIG_SOURCE_Y = 106, JIG_SOURCE_RADIUS = 10;
+constexpr RECT JIG_RREF = {454, 54, 494, 67};
+constexpr RECT JIG_DRIVER = {563, 80, 578, 112};
+constexpr int JIG_SOURCE_X = 414, JIG_SOURCE_Y = 106, JIG_SOURCE_RADIUS = 10;
 struct JigLabel {
     int x, y;
     const char *text;
 };
 constexpr JigLabel JIG_LABELS[] = {
-    {404, 32, "A (vänster)"}, {520, 32, "B (höger)"}, {444, 70, "Rref"},
-    {480, 90, "element"},     {340, 100, "utgång"},
+    {418, 32, "A (vänster)"}, {534, 32, "B (höger)"}, {458, 70, "Rref"},
+    {494, 90, "element"},     {372, 122, "utgång"},
 };
 
 void on_paint(HWND window) {
@@ -393,8 +393,8 @@ void on_paint(HWND window) {
         MoveToEx(dc, l.x1, l.y1, nullptr);
         LineTo(dc, l.x2, l.y2);
     }
-    Rectangle(dc, JIG_RREF.left, JIG_RREF.top, JIG_RREF.right, JIG_RREF.bottom);
-    Rectangle(dc, JIG_DRIVER.left, JIG_DRIVER.top, JIG_DRIVER.right, JIG_DRIVER.bottom);
+    for (const RECT &r : {JIG_RREF, JIG_DRIVER})
+        Rectangle(dc, r.left, r.top, r.right, r.bottom);
     Ellipse(dc, JIG_SOURCE_X - JIG_SOURCE_RADIUS, JIG_SOURCE_Y - JIG_SOURCE_RADIUS,
             JIG_SOURCE_X + JIG_SOURCE_RADIUS, JIG_SOURCE_Y + JIG_SOURCE_RADIUS);
     for (const JigLabel &label : JIG_LABELS)

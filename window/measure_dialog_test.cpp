@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -242,6 +243,62 @@ TEST_F(MeasureDialogTest, WithTheMassTheFieldsAreThoseOfOpeningBothCurves) {
     GetTempPathA(sizeof folder, folder);
     calculator_open({{IDOK, folder}, {IDOK, "\"elemtrix-free.zma\" \"elemtrix-mass.zma\""}});
     EXPECT_EQ(fields(), filled);
+}
+
+// The dialog as the screen shows it, children and all, for the golden image that CTest compares
+// it with.
+bool write_bitmap(HWND window, const char *path) {
+    RECT client;
+    GetClientRect(window, &client);
+    const int width = client.right, height = client.bottom;
+    const DWORD row_bytes = (width * 3 + 3) & ~3u;
+    BITMAPINFOHEADER info{};
+    info.biSize = sizeof info;
+    info.biWidth = width;
+    info.biHeight = height;
+    info.biPlanes = 1;
+    info.biBitCount = 24;
+    info.biCompression = BI_RGB;
+    info.biSizeImage = row_bytes * height;
+    std::vector<unsigned char> bytes(info.biSizeImage);
+    HDC screen = GetDC(window);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
+    SelectObject(memory, old);
+    const bool read = GetDIBits(memory, bitmap, 0, height, bytes.data(),
+                                reinterpret_cast<BITMAPINFO *>(&info), DIB_RGB_COLORS) == height;
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(window, screen);
+    BITMAPFILEHEADER file{};
+    file.bfType = 0x4D42;
+    file.bfOffBits = sizeof file + sizeof info;
+    file.bfSize = file.bfOffBits + info.biSizeImage;
+    FILE *out = std::fopen(path, "wb");
+    if (!read || !out)
+        return false;
+    const bool written = std::fwrite(&file, sizeof file, 1, out) == 1 &&
+                         std::fwrite(&info, sizeof info, 1, out) == 1 &&
+                         std::fwrite(bytes.data(), bytes.size(), 1, out) == 1;
+    return std::fclose(out) == 0 && written;
+}
+
+// Both recordings of the model opened and used: the curves, their phases and the fitted model
+// over the free-air curve, with Re, Fs and Qts read from the last.
+TEST_F(MeasureDialogTest, BothCurvesAndTheModelForTheGoldenImage) {
+    set_fields(TYPED);
+    EXPECT_TRUE(open_recording(write_recording("free.wav", JigModel{}, Wiring::RIGHT)).empty());
+    type(ID_MEASURE_GRAMS, "20");
+    EXPECT_TRUE(
+        open_recording(write_recording("mass.wav", with_mass(), Wiring::RIGHT), true).empty());
+    EXPECT_EQ(press(ID_MEASURE_USE, {}).size(), 1u);
+    SetFocus(item(ID_MEASURE_CLOSE));
+    RedrawWindow(dialog, nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    dispatch_waiting();
+    ASSERT_TRUE(write_bitmap(dialog, MEASURE_DIALOG_IMAGE));
 }
 
 // Every fault is a Swedish box, and nothing changes: no curve, no field.
