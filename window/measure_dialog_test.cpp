@@ -301,6 +301,26 @@ TEST_F(MeasureDialogTest, BothCurvesAndTheModelForTheGoldenImage) {
     ASSERT_TRUE(write_bitmap(dialog, MEASURE_DIALOG_IMAGE));
 }
 
+// For scripts/measure-drive.sh, which drives the program from outside: the two recordings of the
+// model where CTest finds them.
+TEST(Recordings, ForTheDriveTest) {
+    const struct {
+        const char *name;
+        JigModel model;
+    } recordings[] = {{"elemtrix-free.wav", JigModel{}}, {"elemtrix-mass.wav", with_mass()}};
+    for (const auto &r : recordings) {
+        Recording made, read;
+        ASSERT_TRUE(make_jig_recording(r.model, RATE, SECONDS, made));
+        const std::string path = std::string(MEASURE_DIALOG_FILES) + "/" + r.name;
+        MeasureError error;
+        ASSERT_TRUE(write_wav_file(path.c_str(), RATE, made.left.data(), made.right.data(),
+                                   made.frames(), WavFormat::FLOAT32, error))
+            << error.message;
+        ASSERT_TRUE(read_wav_file(path.c_str(), read, error)) << error.message;
+        EXPECT_EQ(read.frames(), made.frames());
+    }
+}
+
 // Every fault is a Swedish box, and nothing changes: no curve, no field.
 TEST_F(MeasureDialogTest, FaultsAreSwedishBoxesThatChangeNothing) {
     set_fields(TYPED);
