@@ -1,9 +1,9 @@
 #!/bin/sh
 # Drives the measuring dialog of a running Elemtrix from outside, as a user would: opens "Mät
-# impedans" with the window menu's command, opens the two recordings of the circuit
-# model that measure_dialog_test leaves in FOLDER (free air, and with 20 g), saves each curve,
-# and presses "Använd"; then opens the two saved curves with "Öppna" in a fresh Elemtrix. Both
-# must fill the same eleven fields.
+# impedans" with the window menu's command (winmm.dll loaded with it and not before), opens the
+# two recordings of the circuit model that measure_dialog_test leaves in FOLDER (free air, and
+# with 20 g), saves each curve, and presses "Använd"; then opens the two saved curves with
+# "Öppna" in a fresh Elemtrix. Both must fill the same eleven fields.
 # usage: measure-drive.sh ELEMTRIX.EXE ELEMTRIX-DRIVE.EXE FOLDER
 set -u
 exe=$1 drive=$2 folder=$3
@@ -26,7 +26,10 @@ windows() { printf 'Z:%s' "$folder/$1" | tr / '\\'; }
 rm -f "$folder/drive-free.zma" "$folder/drive-mass.zma"
 
 start
+# The sound card's library comes with the dialog, not with the program.
+[ "$(drive loaded winmm.dll | tr -d '\r')" = 0 ] || fail "winmm.dll is loaded before the dialog is opened"
 drive measure-dialog >/dev/null || fail "the dialog did not open from the window menu"
+[ "$(drive loaded winmm.dll | tr -d '\r')" = 1 ] || fail "winmm.dll is not loaded with the dialog"
 drive open-recording "$(windows elemtrix-mass.wav)" 20 && drive save-curve "$(windows drive-mass.zma)" &&
   drive open-recording "$(windows elemtrix-free.wav)" && drive save-curve "$(windows drive-free.zma)" ||
   fail "the recordings could not be opened and their curves saved"

@@ -21,6 +21,7 @@
 //   elemtrix-drive use               types Sd 132 and an added mass of 20 g into the window,
 //                                    presses "Använd" and returns once the box that tells how
 //                                    well the curves fit is up
+//   elemtrix-drive loaded DLL        prints 1 when the running Elemtrix has DLL loaded, else 0
 //   elemtrix-drive startup EXE [TITLE]
 //                                    starts EXE, prints the milliseconds until its window (by
 //                                    default Elemtrix's) is painted and its peak memory, closes
@@ -265,6 +266,30 @@ int use() {
     return wait_for_window("#32770", FIT_CAPTION, WAIT_LIMIT_MS) ? 0 : 1;
 }
 
+int loaded(const char *dll) {
+    HWND window = wait_for_window(TITLE, TITLE, WAIT_LIMIT_MS);
+    DWORD id = 0;
+    if (!window || !GetWindowThreadProcessId(window, &id))
+        return 1;
+    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, id);
+    if (!process)
+        return 1;
+    HMODULE modules[512];
+    DWORD bytes = 0;
+    const bool listed = EnumProcessModules(process, modules, sizeof modules, &bytes);
+    bool found = false;
+    for (DWORD i = 0; listed && i < bytes / sizeof modules[0]; ++i) {
+        char name[MAX_PATH];
+        if (GetModuleBaseNameA(process, modules[i], name, sizeof name) && lstrcmpiA(name, dll) == 0)
+            found = true;
+    }
+    CloseHandle(process);
+    if (!listed)
+        return 1;
+    std::printf("%d\n", found ? 1 : 0);
+    return 0;
+}
+
 int press_ok() {
     HWND box = wait_for_window("#32770", FIT_CAPTION, WAIT_LIMIT_MS);
     return box && PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0) ? 0 : 1;
@@ -370,6 +395,8 @@ int main(int argc, char **argv) {
         return open_recording(argv[2], argc == 4 ? argv[3] : nullptr);
     if (argc == 3 && std::strcmp(argv[1], "save-curve") == 0)
         return choose_file(SAVE_CURVE, argv[2]);
+    if (argc == 3 && std::strcmp(argv[1], "loaded") == 0)
+        return loaded(argv[2]);
     if (argc == 2 && std::strcmp(argv[1], "use") == 0)
         return use();
     // The title's own letters may not survive a POSIX command line, so it is the default.
@@ -378,7 +405,7 @@ int main(int argc, char **argv) {
     std::fputs(
         "usage: elemtrix-drive fill | close | shot FILE.bmp | open-sweeps FOLDER FREE ADDED | "
         "ok | fields | measure-dialog [N] | open-recording FILE [GRAMS] | "
-        "save-curve FILE | use | startup EXE [TITLE]\n",
+        "save-curve FILE | use | loaded DLL | startup EXE [TITLE]\n",
         stderr);
     return 2;
 }
