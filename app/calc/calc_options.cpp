@@ -616,11 +616,13 @@ static bool check_files(const CalcOptions &o, MeasureError &error) {
     for (const NamedFile &r : recordings)
         if (r.path)
             named.push_back(r);
-    for (std::size_t i = 0; o.sweep_path && i < named.size(); ++i)
+    // Driver data files may be given twice; sweeps and recordings are measurements of their own.
+    const bool measurements = o.sweep_path || o.impedance_path || o.measure || o.record_path;
+    for (std::size_t i = 0; measurements && i < named.size(); ++i)
         for (std::size_t k = 0; k < i; ++k)
             if (same_file(named[i].path, named[k].path))
-                return calc_error(error,
-                                  std::string("the sweep ") + named[i].path + " is given twice");
+                return calc_error(error, std::string(named[i].what) + " " + named[i].path +
+                                             " is given twice");
     const NamedFile written[] = {{"--plot", o.plot_path.c_str()},
                                  {"--save", o.save_path.c_str()},
                                  {"--out", o.out_path.c_str()},
