@@ -149,7 +149,7 @@ std::string impedance_report(const CalcOptions &o, const AnalysedRecording &a,
     out += "Metod: " + std::string(method_text(r.method)) + ", " + std::to_string(r.averages) +
            u8" medelvärden, upplösning " + number(r.resolution_hz, 3) + " Hz\n";
     out += u8"Nivåer: ingång A topp " + number(r.a.peak, 1) + " dBFS (rms " + number(r.a.rms, 1) +
-           "), ingång B topp " + number(r.b.peak, 1) + " dBFS (rms " + number(r.b.rms, 1) + ")\n";
+           u8"), ingång B topp " + number(r.b.peak, 1) + " dBFS (rms " + number(r.b.rms, 1) + ")\n";
     const int kept = static_cast<int>(r.points.size());
     out += "Band: " + number(r.band_low, 1) + " till " + number(r.band_high, 1) + " Hz, " +
            std::to_string(kept) + u8" punkter på 1/" + number(DEFAULT_POINTS_PER_OCTAVE, 0) +
@@ -167,7 +167,7 @@ std::string impedance_report(const CalcOptions &o, const AnalysedRecording &a,
     out += "\n";
     double lowest, median;
     coherence_of(r, lowest, median);
-    out += "Koherens: lägst " + number(lowest, 4) + ", median " + number(median, 5) + "\n";
+    out += u8"Koherens: lägst " + number(lowest, 4) + ", median " + number(median, 5) + "\n";
     out += r.errors_estimated
                ? u8"Medelfel för |Z|: ur koherensen, med " + std::to_string(r.averages) +
                      u8" medelvärden\n"
