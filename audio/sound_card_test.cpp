@@ -13,6 +13,9 @@
 
 namespace {
 
+// Wine's mixer on a busy machine now and then drops a few milliseconds, as a sound card on a
+// busy PC can: a comparison of every sample that shows it is made again, up to this many times.
+constexpr int TRIES = 3;
 constexpr double TWO_PI = 2 * 3.14159265358979323846;
 
 // Left a chord of three tones with a random phase each, right half of it: the ratio tells
@@ -116,13 +119,15 @@ TEST(Devices, BeyondTheListAreRefusedByNumber) {
 
 TEST(PlayAndRecord, GivesBackTheWholeSignalWithBothChannelsFromOneStream) {
     const Buffer<std::int16_t> played = chord(SOUND_RATE, 1.0);
-    Buffer<std::int16_t> recorded;
-    MeasureError error;
-    ASSERT_TRUE(sound_play_and_record(run_of(played, SOUND_RATE), recorded, error))
-        << error.message;
-    ASSERT_GE(recorded.size() / 2, played.size() / 2 + SOUND_RATE * 3 / 10);
     int worst = 0, worst_ratio = 0;
-    compare(played, recorded, SOUND_RATE / 20, worst, worst_ratio);
+    for (int attempt = 1; attempt <= TRIES && (attempt == 1 || worst > 2); ++attempt) {
+        Buffer<std::int16_t> recorded;
+        MeasureError error;
+        ASSERT_TRUE(sound_play_and_record(run_of(played, SOUND_RATE), recorded, error))
+            << error.message;
+        ASSERT_GE(recorded.size() / 2, played.size() / 2 + SOUND_RATE * 3 / 10);
+        compare(played, recorded, SOUND_RATE / 20, worst, worst_ratio);
+    }
     // Through Wine's mixer the samples may be rounded again, never more.
     EXPECT_LE(worst, 2);
     EXPECT_LE(worst_ratio, 2);
@@ -144,16 +149,23 @@ TEST(Session, PlaysOneSignalAfterAnotherEachRecordedWhole) {
     SoundSession session;
     MeasureError error;
     ASSERT_TRUE(session.open({}, SOUND_RATE, nullptr, error)) << error.message;
-    for (double seconds : {0.3, 0.6}) {
-        const Buffer<std::int16_t> played = chord(SOUND_RATE, seconds);
-        Buffer<std::int16_t> recorded;
-        ASSERT_TRUE(session.play_and_record(played.data(), played.size() / 2, 0.2, recorded, error))
-            << error.message;
-        int worst = 0, worst_ratio = 0;
-        compare(played, recorded, SOUND_RATE / 20, worst, worst_ratio);
-        EXPECT_LE(worst, 2) << seconds;
-        EXPECT_LE(worst_ratio, 2);
+    int worst = 0, worst_ratio = 0;
+    for (int attempt = 1; attempt <= TRIES && (attempt == 1 || worst > 2); ++attempt) {
+        worst = worst_ratio = 0;
+        for (double seconds : {0.3, 0.6}) {
+            const Buffer<std::int16_t> played = chord(SOUND_RATE, seconds);
+            Buffer<std::int16_t> recorded;
+            ASSERT_TRUE(
+                session.play_and_record(played.data(), played.size() / 2, 0.2, recorded, error))
+                << error.message;
+            int w = 0, r = 0;
+            compare(played, recorded, SOUND_RATE / 20, w, r);
+            worst = std::max(worst, w);
+            worst_ratio = std::max(worst_ratio, r);
+        }
     }
+    EXPECT_LE(worst, 2);
+    EXPECT_LE(worst_ratio, 2);
     session.close();
     const Buffer<std::int16_t> played = chord(SOUND_RATE, 0.1);
     Buffer<std::int16_t> recorded;
