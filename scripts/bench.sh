@@ -98,15 +98,20 @@ echo "== elemtrix-calc --impedance, a 10 s 48 kHz 16-bit recording"
 cd "$work"
 "$calc" --stimulus stimulus.wav --seconds 10 >/dev/null
 python3 "$here/../app/calc/calc_wav_tool.py" resistor stimulus.wav recording.wav 0.375
-best=""
-r=0
-while [ $r -lt $((RUNS * 3)) ]; do
-  start=$(date +%s.%N)
-  "$calc" --impedance recording.wav Rref=10 --out recording.zma >/dev/null
-  end=$(date +%s.%N)
-  best=$(echo "$start $end ${best:-1e9}" | awk '{ t = $2 - $1; print (t < $3 ? t : $3) }')
-  r=$((r + 1))
-done
-awk -v t="$best" 'BEGIN {
-  printf "--impedance, report and sweep file  %6.1f ms  target < 100 ms: %s\n", t * 1000, t < 0.1 ? "met" : "MISSED"
-}'
+# Best of nine, wall clock and the processor time it used (user and system), which a busy
+# machine does not stretch.
+python3 - "$calc" <<'PY'
+import resource, subprocess, sys, time
+best_wall = best_cpu = 1e9
+for _ in range(9):
+    before = resource.getrusage(resource.RUSAGE_CHILDREN)
+    start = time.perf_counter()
+    subprocess.run([sys.argv[1], "--impedance", "recording.wav", "Rref=10", "--out", "recording.zma"],
+                   stdout=subprocess.DEVNULL, check=True)
+    wall = time.perf_counter() - start
+    after = resource.getrusage(resource.RUSAGE_CHILDREN)
+    cpu = after.ru_utime + after.ru_stime - before.ru_utime - before.ru_stime
+    best_wall, best_cpu = min(best_wall, wall), min(best_cpu, cpu)
+print("--impedance, report and sweep file  %6.1f ms (processor %.1f ms)  target < 100 ms: %s"
+      % (best_wall * 1000, best_cpu * 1000, "met" if best_wall < 0.1 else "MISSED"))
+PY
