@@ -51,23 +51,26 @@ bool next_level(LevelSearch &search, const SoundPeaks &peaks) {
 }
 
 // The stimulus scaled so that its peak is at level dBFS, into 16-bit samples.
-static bool scale(const double *stimulus, std::size_t samples, double level,
-                  Buffer<std::int16_t> &out) {
+static bool scale(const double *stimulus, std::size_t samples, std::size_t start, std::size_t count,
+                  double level, Buffer<std::int16_t> &out) {
     double peak = 0;
     for (std::size_t i = 0; i < samples; ++i)
         peak = std::fmax(peak, std::fabs(stimulus[i]));
-    if (!out.resize(samples))
+    if (!out.resize(count))
         return false;
     const double gain = peak > 0 ? std::pow(10, level / 20) * LARGEST / peak : 0;
-    for (std::size_t i = 0; i < samples; ++i)
-        out[i] = static_cast<std::int16_t>(std::lround(stimulus[i] * gain));
+    for (std::size_t i = 0; i < count; ++i)
+        out[i] = static_cast<std::int16_t>(std::lround(stimulus[start + i] * gain));
     return true;
 }
 
-static bool record_at(SoundSession &session, const LevelledRun &levelled, std::size_t frames,
-                      double level, Buffer<std::int16_t> &played, Buffer<std::int16_t> &recorded,
-                      MeasureError &error, const SoundProgress *progress = nullptr) {
-    if (!scale(levelled.stimulus, frames * SOUND_CHANNELS, level, played))
+// The stimulus's frames from start on, scaled so that the whole stimulus peaks at level.
+static bool record_at(SoundSession &session, const LevelledRun &levelled, std::size_t start,
+                      std::size_t frames, double level, Buffer<std::int16_t> &played,
+                      Buffer<std::int16_t> &recorded, MeasureError &error,
+                      const SoundProgress *progress = nullptr) {
+    if (!scale(levelled.stimulus, levelled.frames * SOUND_CHANNELS, start * SOUND_CHANNELS,
+               frames * SOUND_CHANNELS, level, played))
         return sound_card_error(error, "out of memory for the stimulus",
                                 u8"slut på minne för stimulit");
     if (progress && progress->level)
@@ -87,7 +90,9 @@ bool sound_record_at_auto_level(const LevelledRun &levelled, Buffer<std::int16_t
     if (!session.open(levelled.devices, levelled.rate, levelled.cancel, error))
         return false;
     const std::size_t probe = static_cast<std::size_t>(levelled.probe_seconds * levelled.rate);
-    const std::size_t probe_frames = probe < levelled.frames ? probe : levelled.frames;
+    const std::size_t start = levelled.probe_start < levelled.frames ? levelled.probe_start : 0;
+    const std::size_t left = levelled.frames - start;
+    const std::size_t probe_frames = probe < left ? probe : left;
     Buffer<std::int16_t> played;
     for (result.tries = 1; !search.done; ++result.tries) {
         if (result.tries > LEVEL_MAX_TRIES)
@@ -96,7 +101,8 @@ bool sound_record_at_auto_level(const LevelledRun &levelled, Buffer<std::int16_t
                                     "changing?",
                                     u8"ingen stadig nivå efter %d försök: ändras ingångens nivå?",
                                     LEVEL_MAX_TRIES);
-        if (!record_at(session, levelled, probe_frames, search.level, played, recorded, error))
+        if (!record_at(session, levelled, start, probe_frames, search.level, played, recorded,
+                       error))
             return false;
         if (!next_level(search, sound_peaks(recorded)))
             return sound_card_error(error,
@@ -109,8 +115,8 @@ bool sound_record_at_auto_level(const LevelledRun &levelled, Buffer<std::int16_t
     --result.tries;
     // The whole stimulus may peak higher than its start: a clipped recording is made again lower.
     for (int take = 0; take < LEVEL_MAX_TAKES; ++take) {
-        if (!record_at(session, levelled, levelled.frames, search.level, played, recorded, error,
-                       levelled.progress))
+        if (!record_at(session, levelled, 0, levelled.frames, search.level, played, recorded,
+                       error, levelled.progress))
             return false;
         result.level_dbfs = search.level;
         result.peaks = sound_peaks(recorded);

@@ -39,7 +39,8 @@ struct LevelledRun {
     const double *stimulus = nullptr;
     std::size_t frames = 0;
     double max_dbfs = LEVEL_DEFAULT_MAX_DBFS;
-    double probe_seconds = 0.5; // of the stimulus, for each try
+    double probe_seconds = 0.5;  // of the stimulus, for each try,
+    std::size_t probe_start = 0; // from this frame on: past a fade-in
     double margin_seconds = 0.5;
     const SoundProgress *progress = nullptr; // of the whole take, not of the tries
 };

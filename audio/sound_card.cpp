@@ -176,6 +176,10 @@ struct SoundSession::State {
     int rate = 0;
     Buffer<std::int16_t> blocks;
     WAVEHDR headers[CAPTURE_BLOCKS] = {};
+    // Opened for each signal: left open and idle between signals, Wine's output gathers
+    // latency (PulseAudio lengthens a stream's buffer after each underrun) until the end of a
+    // signal is still on its way when the margin after it has been recorded.
+    int output_device = SOUND_DEFAULT_DEVICE;
     // The signal, then a stretch of silence: Wine may report a signal played while its last
     // milliseconds are still on their way, and may drop them when the output runs dry.
     WAVEHDR output_headers[2] = {};
@@ -193,6 +197,7 @@ struct SoundSession::State {
     bool take_block(Buffer<std::int16_t> *recorded, bool &taken, MeasureError &error);
     bool play(const std::int16_t *samples, std::size_t frames, MeasureError &error);
     bool played() const { return (output_headers[1].dwFlags & WHDR_DONE) != 0; }
+    bool open_output(MeasureError &error);
     void end_playing(bool at_once);
 };
 
@@ -213,12 +218,11 @@ bool SoundSession::State::open(const SoundDevices &devices, void *cancel, Measur
         input = nullptr;
         return open_failed(CAPTURE, devices.input, rate, result, error);
     }
-    result = waveOutOpen(&output, winmm_id(devices.output), &format,
-                         reinterpret_cast<DWORD_PTR>(events[1]), 0, CALLBACK_EVENT);
-    if (result != MMSYSERR_NOERROR) {
-        output = nullptr;
-        return open_failed(PLAYBACK, devices.output, rate, result, error);
-    }
+    // Opened now, so that a busy or unfitting device is found before anything is played, and
+    // kept for the first signal.
+    output_device = devices.output;
+    if (!open_output(error))
+        return false;
     const std::size_t block_samples =
         static_cast<std::size_t>(rate / BLOCKS_PER_SECOND) * SOUND_CHANNELS;
     if (!blocks.resize(block_samples * CAPTURE_BLOCKS) || !silence.resize(block_samples * 4))
@@ -239,21 +243,32 @@ bool SoundSession::State::open(const SoundDevices &devices, void *cancel, Measur
     return result == MMSYSERR_NOERROR || open_failed(CAPTURE, devices.input, rate, result, error);
 }
 
+bool SoundSession::State::open_output(MeasureError &error) {
+    const WAVEFORMATEX format = pcm_format(rate);
+    const MMRESULT result = waveOutOpen(&output, winmm_id(output_device), &format,
+                                        reinterpret_cast<DWORD_PTR>(events[1]), 0, CALLBACK_EVENT);
+    if (result == MMSYSERR_NOERROR)
+        return true;
+    output = nullptr;
+    return open_failed(PLAYBACK, output_device, rate, result, error);
+}
+
 void SoundSession::State::end_playing(bool at_once) {
+    if (!output)
+        return;
     // A reset stops the device at once, and drops what Wine's mixer still holds of the signal.
     if (at_once)
         waveOutReset(output);
     for (int i = 0; i < prepared_outputs; ++i)
         waveOutUnprepareHeader(output, &output_headers[i], sizeof output_headers[i]);
     prepared_outputs = 0;
+    waveOutClose(output);
+    output = nullptr;
 }
 
 void SoundSession::State::close() {
     // Reset first: it stops the device at once and marks every queued block done.
-    if (output) {
-        end_playing(true);
-        waveOutClose(output);
-    }
+    end_playing(true);
     if (input) {
         waveInReset(input);
         for (int i = 0; i < prepared_blocks; ++i)
@@ -295,6 +310,8 @@ bool SoundSession::State::take_block(Buffer<std::int16_t> *recorded, bool &taken
 
 bool SoundSession::State::play(const std::int16_t *samples, std::size_t frames,
                                MeasureError &error) {
+    if (!output && !open_output(error))
+        return false;
     const std::int16_t *data[2] = {samples, silence.data()};
     const std::size_t lengths[2] = {frames, silence.size() / SOUND_CHANNELS};
     MMRESULT result = MMSYSERR_NOERROR;
@@ -390,13 +407,14 @@ bool SoundSession::play_and_record(const std::int16_t *play, std::size_t frames,
         if (playing && !done_playing && s.played()) {
             done_playing = true;
             frames_at_end = recorded_frames;
-            s.end_playing(false);
         }
         if (playing && !done_playing && now > play_deadline)
             return stuck("the signal did not finish playing", u8"signalen spelades inte klart",
                          error);
-        if (done_playing && recorded_frames >= frames_at_end + margin_frames)
+        if (done_playing && recorded_frames >= frames_at_end + margin_frames) {
+            s.end_playing(false);
             return true;
+        }
     }
 }
 

@@ -17,17 +17,31 @@ constexpr double GRID_LOW_HZ = STIMULUS_LOW_HZ;
 constexpr double GRID_HIGH_HZ = STIMULUS_HIGH_HZ;
 constexpr double GRID_HIGH_OF_RATE = 0.45;
 constexpr double ENVELOPE_BLOCK_SECONDS = 0.01;
-constexpr double ACTIVE_DB = -40;          // a block this far below the loudest is silence
+constexpr double ACTIVE_DB = -25;          // a block this far below the loudest is silence, or hum
 constexpr double OWN_STIMULUS_SHARE = 0.9; // of input A's power on our tones: our stimulus
 constexpr double DRIFT_ALLOWANCE = 3e-4;   // of a tone's frequency, for the clocks' drift
+constexpr double SETTLE_SECONDS = 0.1;      // of the steady lead-in before the first frame
 constexpr double TAIL_SECONDS = 0.25;      // kept whole after a transient: the jig's decay
-constexpr double HUM_RATIO_DB = 15;        // a harmonic this far above its neighbours is hum
-constexpr int HUM_NEIGHBOURS = 30;         // bins either side that tell a harmonic's floor
-constexpr double HUM_SEARCH = 0.005;       // mains is within this share of its nominal
-constexpr double HUM_WHOLE_EXCLUDE_HZ = 3; // a transient's bins this near hum are left out
+constexpr double HUM_RATIO_DB = 15;   // a line this far above the noise between our tones is hum
+constexpr double HUM_WELCH_DB = 6;    // above a steady signal's averaged spectrum around it
+constexpr double HUM_SILENCE_DB = 10; // above the noise in the silence around a transient
+constexpr double HUM_WELCH_EXCLUDE_BINS = 2;
+constexpr double MIN_SILENCE_SECONDS = 0.2;
+constexpr double HUM_FLOOR_DBFS = -100;
+constexpr double SWEEP_RATE_RATIO = 4; // zero crossings per second, last piece to first
+constexpr int HUM_NEIGHBOURS = 30;     // bins either side that tell a harmonic's floor
+constexpr double HUM_SEARCH = 0.005;   // mains is within this share of its nominal
+constexpr double HUM_WHOLE_EXCLUDE_HZ = 3;
+constexpr double HUM_FLOOR_RE_TONES = 1e-8; // a line 80 dB below the tones is no hum
+constexpr int HUM_REACH = 100;
+constexpr double MIN_DRIFT = 1e-6; // below, the tones' leakage is less than 0.01 %
+constexpr double DRIFT_LOW_HZ = 100,
+                 DRIFT_HIGH_HZ = 2000; // bins around a hum line whose leakage is taken out // a
+                                       // transient's bins this near hum are left out
 constexpr double MAINS_FAMILIES[] = {50, 60};
 constexpr double IDENTICAL_SHARE = 0.99;
 constexpr std::size_t MIN_SEGMENT = 4096;
+constexpr std::size_t WELCH_PERIODS = 2;
 
 double to_dbfs(double amplitude) {
     return amplitude > 0 ? 20 * std::log10(amplitude) : -999;
@@ -52,6 +66,45 @@ std::size_t smooth_length(std::size_t size) {
             return n;
     }
 }
+
+// Band-limited reading between samples: a Blackman-windowed sinc over 2·HALF samples, from a
+// table of its values that is interpolated linearly.
+class Resampler {
+  public:
+    static constexpr int HALF = 16;
+    static constexpr int STEPS = 256; // table entries per sample
+
+    bool prepare() {
+        if (!table_.empty())
+            return true;
+        if (!table_.resize((2 * HALF) * STEPS + 2))
+            return false;
+        for (std::size_t i = 0; i < table_.size(); ++i) {
+            const double x = double(i) / STEPS - HALF;
+            const double w =
+                0.42 + 0.5 * std::cos(PI * x / HALF) + 0.08 * std::cos(2 * PI * x / HALF);
+            table_[i] = std::fabs(x) >= HALF ? 0 : x == 0 ? 1 : w * std::sin(PI * x) / (PI * x);
+        }
+        return true;
+    }
+
+    double at(const Buffer<double> &x, double t) const {
+        const long i0 = static_cast<long>(std::floor(t));
+        const double mu = t - i0;
+        const long first = std::max(0L, i0 - HALF + 1);
+        const long last = std::min(static_cast<long>(x.size()) - 1, i0 + HALF);
+        double sum = 0;
+        for (long i = first; i <= last; ++i) {
+            const double pos = (double(i - i0) - mu + HALF) * STEPS;
+            const std::size_t j = static_cast<std::size_t>(pos);
+            sum += x[i] * (table_[j] + (pos - j) * (table_[j + 1] - table_[j]));
+        }
+        return sum;
+    }
+
+  private:
+    Buffer<double> table_;
+};
 
 struct TransferPoint {
     double frequency;
@@ -187,8 +240,10 @@ class Analysis {
         const std::size_t period = stimulus_period(rec_.rate);
         if (rec_.rate >= STIMULUS_MIN_RATE && rec_.rate <= STIMULUS_MAX_RATE &&
             stimulus_tone_bins(rec_.rate, tones_) && tones_.size() >= 2) {
-            // Frames of whole periods after the lead-in, up to the fade-out.
-            const std::size_t start = first_block_ * block_ + period;
+            // Frames of whole periods from the lead-in's steady half, once the jig has settled,
+            // up to the fade-out.
+            const std::size_t start =
+                first_block_ * block_ + period / 2 + std::lround(rec_.rate * SETTLE_SECONDS);
             const std::size_t fade = std::lround(rec_.rate * STIMULUS_FADE_OUT_SECONDS);
             const std::size_t end = (last_block_ + 1) * block_;
             const std::size_t frames = end > start + fade ? (end - fade - start) / period : 0;
@@ -201,16 +256,17 @@ class Analysis {
             }
         }
         tones_.clear();
-        if (first_block_ > 0 && last_block_ + 1 < blocks_) {
+        if (first_block_ > 0 && last_block_ + 1 < blocks_ && is_sweep()) {
             out_.method = AnalysisMethod::WHOLE;
             n_ = smooth_length(rec_.frames());
             frames_ = 1;
             return true;
         }
-        // Segments of a period's length where the signal allows three of them at least.
+        // Segments of two periods where the signal allows three of them at least: shorter ones
+        // smooth a sharp resonance by their coarser resolution.
         out_.method = AnalysisMethod::WELCH;
         const std::size_t active = (last_block_ + 1 - first_block_) * block_;
-        n_ = period;
+        n_ = WELCH_PERIODS * period;
         while (n_ > MIN_SEGMENT && active < 2 * n_)
             n_ /= 2;
         if (active < n_)
@@ -219,6 +275,24 @@ class Analysis {
         frame_start_ = first_block_ * block_;
         frames_ = n_ ? 1 + (active - n_) / (n_ / 2) : 0;
         return n_ >= MIN_SEGMENT / 16;
+    }
+
+    // A sweep changes its frequency over the recording, which noise does not: the zero
+    // crossings per second of the active stretch's first and last eighth tell.
+    bool is_sweep() const {
+        const std::size_t first = first_block_ * block_, last = (last_block_ + 1) * block_;
+        const std::size_t piece = (last - first) / 8;
+        if (piece < 2)
+            return false;
+        double rate[2];
+        for (int i = 0; i < 2; ++i) {
+            const std::size_t at = i ? last - piece : first;
+            int crossings = 0;
+            for (std::size_t t = at + 1; t < at + piece; ++t)
+                crossings += (rec_.left[t] >= 0) != (rec_.left[t - 1] >= 0);
+            rate[i] = crossings + 1.0;
+        }
+        return rate[0] > SWEEP_RATE_RATIO * rate[1] || rate[1] > SWEEP_RATE_RATIO * rate[0];
     }
 
     // Whether input A's power lies on our tones: the recording holds our stimulus.
@@ -250,28 +324,104 @@ class Analysis {
         std::fill(bb_.begin(), bb_.end(), 0.0);
         std::fill(ab_.begin(), ab_.end(), Complex(0));
         out_.resolution_hz = rec_.rate / double(n_);
+        if (!tone_.resize(bins) || !scratch_.reserve(bins))
+            return false;
+        std::fill(tone_.begin(), tone_.end(), static_cast<unsigned char>(0));
+        for (int t : tones_)
+            for (int k = t - 1; k <= t + 1; ++k)
+                if (k >= 0 && k < int(bins))
+                    tone_[k] = 1;
         if (out_.method == AnalysisMethod::WHOLE) {
             whole_frame();
             add_frame();
-        } else {
+        } else if (out_.method == AnalysisMethod::WELCH) {
             for (std::size_t f = 0; f < frames_; ++f) {
-                const std::size_t at = out_.method == AnalysisMethod::PERIODIC
-                                           ? frame_start_ + f * n_
-                                           : frame_start_ + f * (n_ / 2);
+                const std::size_t at = frame_start_ + f * (n_ / 2);
                 for (std::size_t t = 0; t < n_; ++t) {
-                    const double w = out_.method == AnalysisMethod::WELCH
-                                         ? 0.5 - 0.5 * std::cos(2 * PI * t / n_)
-                                         : 1;
+                    const double w = 0.5 - 0.5 * std::cos(2 * PI * t / n_);
                     frame_a_[t] = w * rec_.left[at + t];
                     frame_b_[t] = w * rec_.right[at + t];
                 }
                 add_frame();
             }
+        } else if (!periodic_frames()) {
+            return false;
         }
         out_.averages = static_cast<int>(frames_);
         out_.errors_estimated =
             out_.method != AnalysisMethod::WHOLE && out_.averages >= MIN_AVERAGES_FOR_ERRORS;
         return true;
+    }
+
+    // Whole periods. When the inputs' clock runs apart from the output's, a frame of the
+    // output's period in input samples is no whole period: each tone leaks onto its neighbours,
+    // which near a resonance carry another H. The drift shows as each tone's phase advancing
+    // from frame to frame by 2πk·ε; where it is measurable the frames are read again at the
+    // output's clock, between the samples by a windowed sinc.
+    bool periodic_frames() {
+        if (!phases_.resize(2 * tones_.size()))
+            return false;
+        std::fill(phases_.begin(), phases_.end(), Complex(0));
+        for (std::size_t f = 0; f < frames_; ++f) {
+            const std::size_t at = frame_start_ + f * n_;
+            std::memcpy(frame_a_.data(), rec_.left.data() + at, n_ * sizeof(double));
+            std::memcpy(frame_b_.data(), rec_.right.data() + at, n_ * sizeof(double));
+            add_frame();
+            track_phases(f);
+        }
+        const double drift = clock_drift();
+        if (!(std::fabs(drift) > MIN_DRIFT))
+            return true;
+        // Sample n of frame f at the output's clock lies at frame_start + (f·N + n)·step.
+        const double step = 1 / (1 + drift);
+        const std::size_t end =
+            (last_block_ + 1) * block_ - std::lround(rec_.rate * STIMULUS_FADE_OUT_SECONDS);
+        const std::size_t frames =
+            static_cast<std::size_t>((double(end) - frame_start_ - Resampler::HALF) / (n_ * step));
+        if (frames == 0 || !resampler_.prepare())
+            return true;
+        frames_ = std::min(frames_, frames);
+        std::fill(aa_.begin(), aa_.end(), 0.0);
+        std::fill(bb_.begin(), bb_.end(), 0.0);
+        std::fill(ab_.begin(), ab_.end(), Complex(0));
+        hum_lines_[0] = hum_lines_[1] = 0;
+        for (std::size_t f = 0; f < frames_; ++f) {
+            for (std::size_t t = 0; t < n_; ++t) {
+                const double at = frame_start_ + (f * n_ + t) * step;
+                frame_a_[t] = resampler_.at(rec_.left, at);
+                frame_b_[t] = resampler_.at(rec_.right, at);
+            }
+            add_frame();
+        }
+        return true;
+    }
+
+    // Each tone's phase change from the previous frame, summed over the frames.
+    void track_phases(std::size_t frame) {
+        for (std::size_t i = 0; i < tones_.size(); ++i) {
+            const Complex now = fa_[tones_[i]];
+            if (frame > 0)
+                phases_[2 * i + 1] += now * std::conj(phases_[2 * i]);
+            phases_[2 * i] = now;
+        }
+    }
+
+    // ε, the share by which a frame falls short of a period (or runs over it), from the
+    // tones between DRIFT_LOW_HZ and DRIFT_HIGH_HZ, where 100 ppm turn a tone by less than half
+    // a cycle per frame: a least-squares slope of the phase advance against the bin.
+    double clock_drift() const {
+        if (frames_ < 2)
+            return 0;
+        double sum_kk = 0, sum_kp = 0;
+        for (std::size_t i = 0; i < tones_.size(); ++i) {
+            const double f = tones_[i] * out_.resolution_hz;
+            if (f < DRIFT_LOW_HZ || f > DRIFT_HIGH_HZ || std::abs(phases_[2 * i + 1]) == 0)
+                continue;
+            const double k = tones_[i];
+            sum_kk += k * k;
+            sum_kp += k * std::arg(phases_[2 * i + 1]);
+        }
+        return sum_kk > 0 ? sum_kp / sum_kk / (2 * PI) : 0;
     }
 
     // The whole recording, zero-padded, its silent ends tapered so that hum does not leak far;
@@ -302,11 +452,86 @@ class Analysis {
     void add_frame() {
         fft_.forward(frame_a_.data(), fa_.data(), n_);
         fft_.forward(frame_b_.data(), fb_.data(), n_);
+        if (out_.method == AnalysisMethod::PERIODIC) {
+            remove_hum(fa_);
+            remove_hum(fb_);
+        }
         for (std::size_t k = 0; k < fa_.size(); ++k) {
             aa_[k] += std::norm(fa_[k]);
             bb_[k] += std::norm(fb_[k]);
             ab_[k] += std::conj(fa_[k]) * fb_[k];
         }
+    }
+
+    // Our tones stay off the mains harmonics, but hum a little off its nominal frequency leaks
+    // from its line onto them (as 1/distance, with no window). Between the tones its line and
+    // the bins beside it hold nothing else: a sinusoid's leakage is C/(ε − m) at m bins from
+    // its nearest bin, ε its offset from that bin, so two bins tell C and ε, and the whole
+    // leakage is taken out of every bin around.
+    void remove_hum(Buffer<Complex> &x) {
+        const double floor = std::fmax(std::pow(10, HUM_RATIO_DB / 10) * noise_floor(x),
+                                       HUM_FLOOR_RE_TONES * tone_power(x));
+        for (int family = 0; family < 2; ++family) {
+            const double mains = MAINS_FAMILIES[family];
+            for (int h = 1; h <= MAINS_LAST_HARMONIC; ++h) {
+                const int centre = static_cast<int>(std::lround(h * mains / out_.resolution_hz));
+                if (centre + HUM_REACH >= int(x.size()))
+                    break;
+                if (centre - HUM_NEIGHBOURS - 3 < 1 || tone_[centre])
+                    continue;
+                int k = centre;
+                for (int c : {centre - 1, centre + 1})
+                    if (!tone_[c] && std::norm(x[c]) > std::norm(x[k]))
+                        k = c;
+                if (!(std::norm(x[k]) > floor) || !is_line(x, k))
+                    continue;
+                const int side = std::norm(x[k + 1]) >= std::norm(x[k - 1]) ? 1 : -1;
+                if (tone_[k + side])
+                    continue;
+                const Complex r = x[k] / x[k + side];
+                double e = side > 0 ? (1.0 / (1.0 - r)).real() : (1.0 / (r - 1.0)).real();
+                e = std::fmax(-0.5, std::fmin(0.5, e));
+                const Complex c = x[k] * e;
+                x[k] = 0;
+                if (std::fabs(e) > 1e-12)
+                    for (int m = 1; m <= HUM_REACH; ++m) {
+                        x[k + m] -= c / (e - m);
+                        if (k - m > 0)
+                            x[k - m] -= c / (e + m);
+                    }
+                ++hum_lines_[family];
+            }
+        }
+    }
+
+    // A line's own shape: a peak whose bins two away hold a ninth of its power at most, as
+    // the C/(ε − m) of a sinusoid within half a bin of k gives. The tail of a tone's leakage
+    // falls away from the tone instead.
+    bool is_line(const Buffer<Complex> &x, int k) const {
+        const double peak = std::norm(x[k]);
+        for (int m : {-2, -1, 1, 2}) {
+            const double limit = std::abs(m) == 2 ? peak / 9 : peak;
+            if (!tone_[k + m] && std::norm(x[k + m]) > limit)
+                return false;
+        }
+        return true;
+    }
+
+    double tone_power(const Buffer<Complex> &x) {
+        scratch_.clear();
+        for (int t : tones_)
+            scratch_.push_back(std::norm(x[t]));
+        return median(scratch_.data(), scratch_.size());
+    }
+
+    // The frame's noise floor: the median of the bins without a tone. Around the lowest
+    // harmonics every bin nearby is a tone, so the floor is the whole frame's.
+    double noise_floor(const Buffer<Complex> &x) {
+        scratch_.clear();
+        for (std::size_t k = 1; k < x.size(); ++k)
+            if (!tone_[k])
+                scratch_.push_back(std::norm(x[k]));
+        return median(scratch_.data(), scratch_.size());
     }
 
     // Each point's bins: around each of our tones, halfway to the next; otherwise the log grid,
@@ -347,64 +572,124 @@ class Analysis {
     // bins are left out of every point.
     bool find_hum() {
         out_.hum_hz = 0;
-        Buffer<unsigned char> tone;
-        if (!excluded_.resize(aa_.size()) || !tone.resize(aa_.size()))
+        if (!excluded_.resize(aa_.size()))
             return false;
         std::fill(excluded_.begin(), excluded_.end(), static_cast<unsigned char>(0));
-        std::fill(tone.begin(), tone.end(), static_cast<unsigned char>(0));
-        for (int t : tones_)
-            for (int k = t - 1; k <= t + 1; ++k)
-                if (k >= 0 && k < int(tone.size()))
-                    tone[k] = 1;
+        if (out_.method == AnalysisMethod::PERIODIC) {
+            if (hum_lines_[0] || hum_lines_[1])
+                out_.hum_hz = MAINS_FAMILIES[hum_lines_[1] > hum_lines_[0]];
+            return true;
+        }
+        // A steady signal shows hum as lines above its own spectrum; a transient's spectrum is
+        // too uneven for that, but the silence around it holds the hum alone.
+        double ratio_db = HUM_WELCH_DB;
+        line_floor_ = 0;
+        const double *pa = aa_.data(), *pb = bb_.data();
+        std::size_t size = aa_.size();
+        double resolution = out_.resolution_hz;
+        if (out_.method == AnalysisMethod::WHOLE) {
+            if (!silence_spectrum())
+                return false;
+            ratio_db = HUM_SILENCE_DB;
+            pa = silent_a_.data();
+            pb = silent_b_.data();
+            size = silent_a_.size();
+            resolution = silence_resolution_;
+        }
+        // Weaker harmonics than those found may still stand out of the stimulus in one bin:
+        // every harmonic of the mains found is left out.
         int most = 0;
         for (double mains : MAINS_FAMILIES) {
             int found = 0;
-            for (int h = 1; h <= MAINS_LAST_HARMONIC; ++h) {
+            for (int h = 1; h <= MAINS_LAST_HARMONIC && size; ++h) {
                 const double f = h * mains;
-                const int centre = static_cast<int>(std::lround(f / out_.resolution_hz));
-                const int search =
-                    std::max(1, static_cast<int>(HUM_SEARCH * f / out_.resolution_hz));
-                if (centre + search + HUM_NEIGHBOURS + 2 >= int(aa_.size()))
+                const int centre = static_cast<int>(std::lround(f / resolution));
+                const int search = std::max(1, static_cast<int>(HUM_SEARCH * f / resolution));
+                if (centre + search + 2 >= int(size))
                     break;
-                if (centre - search - HUM_NEIGHBOURS - 2 < 1)
+                if (centre - search < 1)
                     continue;
                 int peak = centre;
                 for (int k = centre - search; k <= centre + search; ++k)
-                    if (!tone[k] && aa_[k] + bb_[k] > aa_[peak] + bb_[peak])
+                    if (pa[k] + pb[k] > pa[peak] + pb[peak])
                         peak = k;
-                if (tone[peak] || !stands_out(peak, search, tone))
-                    continue;
-                ++found;
-                const int width = out_.method == AnalysisMethod::WHOLE
-                                      ? static_cast<int>(HUM_WHOLE_EXCLUDE_HZ / out_.resolution_hz)
-                                  : out_.method == AnalysisMethod::WELCH ? 2
-                                                                         : 1;
-                for (int k = std::max(1, peak - width); k <= peak + width; ++k)
-                    if (!tone[k])
-                        excluded_[k] = 1;
+                found += pa[peak] + pb[peak] > line_floor_ &&
+                         stands_out(pa, pb, size, peak, search, ratio_db);
             }
             if (found > most) {
                 most = found;
                 out_.hum_hz = mains;
             }
         }
+        if (out_.hum_hz == 0)
+            return true;
+        const double width = out_.method == AnalysisMethod::WHOLE
+                                 ? HUM_WHOLE_EXCLUDE_HZ
+                                 : HUM_WELCH_EXCLUDE_BINS * out_.resolution_hz;
+        for (int h = 1; h <= MAINS_LAST_HARMONIC; ++h) {
+            const double line = h * out_.hum_hz;
+            const int low =
+                std::max(1, static_cast<int>(
+                                std::ceil((line * (1 - HUM_SEARCH) - width) / out_.resolution_hz)));
+            const int high =
+                std::min(int(aa_.size()) - 1,
+                         static_cast<int>((line * (1 + HUM_SEARCH) + width) / out_.resolution_hz));
+            for (int k = low; k <= high; ++k)
+                excluded_[k] = 1;
+        }
         return true;
     }
 
-    bool stands_out(int peak, int search, const Buffer<unsigned char> &tone) const {
+    // Input A's and B's power in the longer silence before or after the transient, Hann-
+    // windowed; empty when neither lasts MIN_SILENCE_SECONDS.
+    bool silence_spectrum() {
+        silent_a_.clear();
+        silent_b_.clear();
+        const std::size_t before = first_block_ * block_;
+        const std::size_t after_start =
+            std::min(rec_.frames(), (last_block_ + 1) * block_ +
+                                        static_cast<std::size_t>(rec_.rate * TAIL_SECONDS));
+        const std::size_t after = rec_.frames() - after_start;
+        const std::size_t at = before >= after ? 0 : after_start;
+        const std::size_t length = (before >= after ? before : after) & ~std::size_t(3);
+        if (length < MIN_SILENCE_SECONDS * rec_.rate)
+            return true;
+        Buffer<double> x;
+        Buffer<Complex> spectrum;
+        if (!x.resize(length) || !spectrum.resize(length / 2 + 1) ||
+            !silent_a_.resize(length / 2 + 1) || !silent_b_.resize(length / 2 + 1))
+            return false;
+        const Buffer<double> *channel[2] = {&rec_.left, &rec_.right};
+        Buffer<double> *power[2] = {&silent_a_, &silent_b_};
+        for (int c = 0; c < 2; ++c) {
+            for (std::size_t t = 0; t < length; ++t)
+                x[t] = (0.5 - 0.5 * std::cos(2 * PI * t / length)) * (*channel[c])[at + t];
+            fft_.forward(x.data(), spectrum.data(), length);
+            for (std::size_t k = 0; k < spectrum.size(); ++k)
+                (*power[c])[k] = std::norm(spectrum[k]);
+        }
+        silence_resolution_ = rec_.rate / double(length);
+        // A line that faint is no hum to leave points out for, whatever the silence's noise.
+        const double amplitude = std::pow(10, HUM_FLOOR_DBFS / 20) * length / 4;
+        line_floor_ = amplitude * amplitude;
+        return true;
+    }
+
+    static bool stands_out(const double *pa, const double *pb, std::size_t size, int peak,
+                           int search, double ratio_db) {
         double around_a[2 * HUM_NEIGHBOURS], around_b[2 * HUM_NEIGHBOURS];
         std::size_t count = 0;
         for (int d = search + 2; d < search + 2 + HUM_NEIGHBOURS; ++d)
             for (int k : {peak - d, peak + d})
-                if (k > 0 && k < int(aa_.size()) && !tone[k] && count < 2 * HUM_NEIGHBOURS) {
-                    around_a[count] = aa_[k];
-                    around_b[count++] = bb_[k];
+                if (k > 0 && k < int(size) && count < 2 * HUM_NEIGHBOURS) {
+                    around_a[count] = pa[k];
+                    around_b[count++] = pb[k];
                 }
         if (count < 4)
             return false;
-        const double ratio = std::pow(10, HUM_RATIO_DB / 10);
-        return aa_[peak] > ratio * median(around_a, count) ||
-               bb_[peak] > ratio * median(around_b, count);
+        const double ratio = std::pow(10, ratio_db / 10);
+        return pa[peak] > ratio * median(around_a, count) ||
+               pb[peak] > ratio * median(around_b, count);
     }
 
     bool make_points() {
@@ -483,10 +768,14 @@ class Analysis {
     Buffer<int> tones_;
     std::size_t block_ = 0, blocks_ = 0, first_block_ = 0, last_block_ = 0;
     std::size_t n_ = 0, frames_ = 0, frame_start_ = 0;
-    Buffer<double> aa_, bb_, frame_a_, frame_b_;
-    Buffer<Complex> ab_, fa_, fb_;
+    Buffer<double> aa_, bb_, frame_a_, frame_b_, scratch_;
+    Buffer<Complex> ab_, fa_, fb_, phases_;
+    Resampler resampler_;
     Buffer<Band> bands_;
-    Buffer<unsigned char> excluded_;
+    Buffer<unsigned char> excluded_, tone_;
+    Buffer<double> silent_a_, silent_b_;
+    double silence_resolution_ = 0, line_floor_ = 0;
+    int hum_lines_[2] = {0, 0}; // taken out of the frames, per family
 };
 
 // A complex value at f between the kept points of a transfer, linear in log f; the nearest

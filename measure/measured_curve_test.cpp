@@ -1,6 +1,6 @@
 #include "measure/measured_curve.h"
 
-#include "measure/synthetic_recording.h"
+#include "measure/jig_recording.h"
 
 #include <gtest/gtest.h>
 

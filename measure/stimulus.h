@@ -12,8 +12,8 @@
 // about 3.2 (10 dB) against 4 to 4.5 for random phases, so more of the level goes into the
 // tones for the same peak.
 //
-// A recording opens with a lead-in period, faded in, that lets the jig's high-passes and the
-// driver settle and is not analysed, then whole periods, then a short fade-out.
+// A recording opens with a lead-in period, faded in over its first half, during which the jig's
+// high-passes and the driver settle; then whole periods, then a short fade-out.
 #pragma once
 
 #include "measure/buffer.h"

@@ -1,7 +1,7 @@
 #include "window/measure_dialog.h"
 
 #include "engine/driver_file.h"
-#include "measure/synthetic_recording.h"
+#include "measure/jig_recording.h"
 #include "toolkit/controls.h"
 #include "toolkit/test_support/box_catcher.h"
 #include "toolkit/test_support/dialog_driver.h"

@@ -1,8 +1,8 @@
 #include "app/calc/calc_json.h"
 
 #include "app/calc/calc_sweep.h"
-#include "engine/explain.h"
 #include "base/number_text.h"
+#include "engine/explain.h"
 
 #include <cstdio>
 

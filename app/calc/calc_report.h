@@ -2,11 +2,11 @@
 // window shows, as UTF-8 text or as a CSV row.
 #pragma once
 
+#include "base/charset.h"
 #include "engine/calculate.h"
 #include "engine/impedance.h"
 #include "engine/plausibility.h"
 #include "engine/uncertainty.h"
-#include "base/charset.h"
 
 #include <cmath>
 #include <string>
