@@ -485,7 +485,7 @@ LRESULT CALLBACK plot_proc(HWND window, UINT message, WPARAM wparam, LPARAM lpar
     case WM_ERASEBKGND: return 1; // the paint covers every pixel
     case WM_MOUSEMOVE: on_mouse_move(window, lparam); return 0;
     case WM_MOUSELEAVE: on_mouse_leave(window); return 0;
-    case WM_NCDESTROY: on_destroy(window); return 0;
+    case WM_NCDESTROY: on_destroy(window); return DefWindowProcA(window, message, wparam, lparam);
     default: return DefWindowProcA(window, message, wparam, lparam);
     }
 }
