@@ -57,7 +57,7 @@ TEST_F(Jig, CurveFollowsTheModelAndTheFitReadsItsValues) {
     ASSERT_TRUE(measure_curve(clean, "fri.wav", settings(), curve, error)) << error.message;
     EXPECT_GT(curve.sweep.points.size(), 300u);
     EXPECT_TRUE(curve.sweep.has_phase);
-    EXPECT_EQ(curve.averages, 2);
+    EXPECT_GE(curve.averages, 2); // whole periods after the lead-in
     EXPECT_FALSE(curve.calibrated);
     EXPECT_LT(worst_error(curve), 1e-4);
     const JigModel m;
