@@ -561,17 +561,18 @@ void use_curves() {
     show_curves();
 }
 
-// Closing stops the sound card at once and waits for the threads, which end with it.
 void on_close(HWND window) {
+    DestroyWindow(window);
+}
+
+// Closed, or gone with the calculator that owns it: the sound card stops at once and the threads,
+// which end with it, are waited for. The curves go with the dialog; the calibration stays for
+// the devices it was made with.
+void on_destroy() {
     if (measure_running(dialog->run)) {
         cancel_measure_run(dialog->run);
         end_measure_run(dialog->run);
     }
-    DestroyWindow(window);
-}
-
-// The curves go with the dialog; the calibration stays for the devices it was made with.
-void on_destroy() {
     for (Curve &c : dialog->curves)
         c.present = false;
     dialog->fitted.clear();
@@ -669,4 +670,8 @@ bool measure_dialog_message(MSG &message) {
 
 HWND measure_dialog() {
     return dialog ? dialog->window : nullptr;
+}
+
+bool measure_dialog_measuring() {
+    return dialog && measure_running(dialog->run);
 }

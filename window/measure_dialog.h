@@ -40,3 +40,5 @@ bool measure_dialog_message(MSG &message);
 
 // The open dialog, or null.
 HWND measure_dialog();
+// A measurement is under way: the sound card is playing and recording.
+bool measure_dialog_measuring();

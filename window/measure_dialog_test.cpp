@@ -414,6 +414,20 @@ TEST_F(SoundJig, AvbrytAndClosingStopTheSoundCardAtOnce) {
     SendMessageA(dialog, WM_CLOSE, 0, 0);
     EXPECT_LT(GetTickCount() - start, 2000u);
     EXPECT_EQ(measure_dialog(), nullptr);
+    EXPECT_FALSE(measure_dialog_measuring());
+
+    // The calculator closed takes the dialog it owns with it, and the measurement too.
+    show_measure_dialog(calculator);
+    dialog = measure_dialog();
+    ASSERT_NE(dialog, nullptr);
+    press(ID_MEASURE_FREE_AIR);
+    ASSERT_TRUE(wait(&SoundJig::levelled, 30000));
+    EXPECT_TRUE(measure_dialog_measuring());
+    start = GetTickCount();
+    DestroyWindow(calculator);
+    EXPECT_LT(GetTickCount() - start, 2000u);
+    EXPECT_EQ(measure_dialog(), nullptr);
+    EXPECT_FALSE(measure_dialog_measuring());
     EXPECT_TRUE(stop_catching_boxes().empty());
 }
 
