@@ -292,106 +292,106 @@ int loaded(const char *dll) {
         return 1;
     std::printf("%d\n", found ? 1 : 0);
     return 0;
-    int command(const char *id) {
-        HWND window = wait_for_window(TITLE, TITLE, WAIT_LIMIT_MS);
-        return window && PostMessageA(window, WM_SYSCOMMAND, std::strtoul(id, nullptr, 10), 0) ? 0
-                                                                                               : 1;
-    }
+}
 
-    int box(const char *caption) {
-        HWND found = wait_for_window("#32770", caption, WAIT_LIMIT_MS);
-        if (!found)
-            return 1;
-        char text[1024] = "";
-        GetDlgItemTextA(found, BOX_TEXT, text, sizeof text);
-        std::printf("%s\n", text);
-        return PostMessageA(found, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0) ? 0 : 1;
-    }
+int command(const char *id) {
+    HWND window = wait_for_window(TITLE, TITLE, WAIT_LIMIT_MS);
+    return window && PostMessageA(window, WM_SYSCOMMAND, std::strtoul(id, nullptr, 10), 0) ? 0 : 1;
+}
 
-    int press_ok() {
-        HWND box = wait_for_window("#32770", FIT_CAPTION, WAIT_LIMIT_MS);
-        return box && PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0) ? 0 : 1;
-    }
+int box(const char *caption) {
+    HWND found = wait_for_window("#32770", caption, WAIT_LIMIT_MS);
+    if (!found)
+        return 1;
+    char text[1024] = "";
+    GetDlgItemTextA(found, BOX_TEXT, text, sizeof text);
+    std::printf("%s\n", text);
+    return PostMessageA(found, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0) ? 0 : 1;
+}
 
-    int close() {
-        HWND window = FindWindowA(TITLE, TITLE);
-        return window && PostMessageA(window, WM_CLOSE, 0, 0) ? 0 : 1;
-    }
+int press_ok() {
+    HWND box = wait_for_window("#32770", FIT_CAPTION, WAIT_LIMIT_MS);
+    return box && PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0) ? 0 : 1;
+}
 
-    // The client area as the screen shows it, in a file that two builds' runs can be compared by.
-    int shot(const char *path) {
-        HWND window = wait_for_window(TITLE, TITLE, WAIT_LIMIT_MS);
-        RECT client;
-        if (!window || !GetClientRect(window, &client))
-            return 1;
-        const int width = client.right, height = client.bottom;
-        const DWORD row_bytes = (width * 3 + 3) & ~3u; // rows of a bitmap file end on 4 bytes
-        BITMAPINFOHEADER info{};
-        info.biSize = sizeof info;
-        info.biWidth = width;
-        info.biHeight = height; // bottom-up, as bitmap files usually are
-        info.biPlanes = 1;
-        info.biBitCount = 24;
-        info.biCompression = BI_RGB;
-        info.biSizeImage = row_bytes * height;
-        std::vector<unsigned char> pixels(info.biSizeImage);
+int close() {
+    HWND window = FindWindowA(TITLE, TITLE);
+    return window && PostMessageA(window, WM_CLOSE, 0, 0) ? 0 : 1;
+}
 
-        HDC screen = GetDC(window);
-        HDC memory = CreateCompatibleDC(screen);
-        HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
-        HGDIOBJ old = SelectObject(memory, bitmap);
-        const bool copied = BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
-        SelectObject(memory, old);
-        const bool read =
-            GetDIBits(memory, bitmap, 0, height, pixels.data(),
-                      reinterpret_cast<BITMAPINFO *>(&info), DIB_RGB_COLORS) == height;
-        DeleteObject(bitmap);
-        DeleteDC(memory);
-        ReleaseDC(window, screen);
-        if (!copied || !read)
-            return 1;
+// The client area as the screen shows it, in a file that two builds' runs can be compared by.
+int shot(const char *path) {
+    HWND window = wait_for_window(TITLE, TITLE, WAIT_LIMIT_MS);
+    RECT client;
+    if (!window || !GetClientRect(window, &client))
+        return 1;
+    const int width = client.right, height = client.bottom;
+    const DWORD row_bytes = (width * 3 + 3) & ~3u; // rows of a bitmap file end on 4 bytes
+    BITMAPINFOHEADER info{};
+    info.biSize = sizeof info;
+    info.biWidth = width;
+    info.biHeight = height; // bottom-up, as bitmap files usually are
+    info.biPlanes = 1;
+    info.biBitCount = 24;
+    info.biCompression = BI_RGB;
+    info.biSizeImage = row_bytes * height;
+    std::vector<unsigned char> pixels(info.biSizeImage);
 
-        BITMAPFILEHEADER file{};
-        file.bfType = 0x4D42; // "BM"
-        file.bfOffBits = sizeof file + sizeof info;
-        file.bfSize = file.bfOffBits + info.biSizeImage;
-        FILE *out = std::fopen(path, "wb");
-        if (!out)
-            return 1;
-        const bool written = std::fwrite(&file, sizeof file, 1, out) == 1 &&
-                             std::fwrite(&info, sizeof info, 1, out) == 1 &&
-                             std::fwrite(pixels.data(), pixels.size(), 1, out) == 1;
-        return std::fclose(out) == 0 && written ? 0 : 1;
-    }
+    HDC screen = GetDC(window);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    const bool copied = BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
+    SelectObject(memory, old);
+    const bool read = GetDIBits(memory, bitmap, 0, height, pixels.data(),
+                                reinterpret_cast<BITMAPINFO *>(&info), DIB_RGB_COLORS) == height;
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(window, screen);
+    if (!copied || !read)
+        return 1;
 
-    int startup(const char *exe, const char *title) {
-        STARTUPINFOA si{};
-        si.cb = sizeof si;
-        PROCESS_INFORMATION pi{};
-        LARGE_INTEGER frequency, start, end;
-        QueryPerformanceFrequency(&frequency);
-        QueryPerformanceCounter(&start);
-        std::vector<char> command(exe, exe + std::strlen(exe) + 1);
-        if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                            &si, &pi))
-            return 1;
-        HWND window = wait_for_window(title, title, WAIT_LIMIT_MS);
-        QueryPerformanceCounter(&end);
-        PROCESS_MEMORY_COUNTERS memory{};
-        GetProcessMemoryInfo(pi.hProcess, &memory, sizeof memory);
-        if (window)
-            PostMessageA(window, WM_CLOSE, 0, 0);
-        WaitForSingleObject(pi.hProcess, WAIT_LIMIT_MS);
-        DWORD code = 1;
-        GetExitCodeProcess(pi.hProcess, &code);
-        CloseHandle(pi.hThread);
-        CloseHandle(pi.hProcess);
-        std::printf("startup_ms %.2f\npeak_memory_kb %lu\nexit_code %lu\n",
-                    1000.0 * (end.QuadPart - start.QuadPart) / frequency.QuadPart,
-                    static_cast<unsigned long>(memory.PeakWorkingSetSize / 1024),
-                    static_cast<unsigned long>(code));
-        return window ? 0 : 1;
-    }
+    BITMAPFILEHEADER file{};
+    file.bfType = 0x4D42; // "BM"
+    file.bfOffBits = sizeof file + sizeof info;
+    file.bfSize = file.bfOffBits + info.biSizeImage;
+    FILE *out = std::fopen(path, "wb");
+    if (!out)
+        return 1;
+    const bool written = std::fwrite(&file, sizeof file, 1, out) == 1 &&
+                         std::fwrite(&info, sizeof info, 1, out) == 1 &&
+                         std::fwrite(pixels.data(), pixels.size(), 1, out) == 1;
+    return std::fclose(out) == 0 && written ? 0 : 1;
+}
+
+int startup(const char *exe, const char *title) {
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    LARGE_INTEGER frequency, start, end;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&start);
+    std::vector<char> command(exe, exe + std::strlen(exe) + 1);
+    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                        &pi))
+        return 1;
+    HWND window = wait_for_window(title, title, WAIT_LIMIT_MS);
+    QueryPerformanceCounter(&end);
+    PROCESS_MEMORY_COUNTERS memory{};
+    GetProcessMemoryInfo(pi.hProcess, &memory, sizeof memory);
+    if (window)
+        PostMessageA(window, WM_CLOSE, 0, 0);
+    WaitForSingleObject(pi.hProcess, WAIT_LIMIT_MS);
+    DWORD code = 1;
+    GetExitCodeProcess(pi.hProcess, &code);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    std::printf("startup_ms %.2f\npeak_memory_kb %lu\nexit_code %lu\n",
+                1000.0 * (end.QuadPart - start.QuadPart) / frequency.QuadPart,
+                static_cast<unsigned long>(memory.PeakWorkingSetSize / 1024),
+                static_cast<unsigned long>(code));
+    return window ? 0 : 1;
+}
 
 } // namespace
 
