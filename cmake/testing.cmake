@@ -36,15 +36,42 @@ if(ELEMTRIX_TESTS AND WIN32)
                        ENVIRONMENT "${ELEMTRIX_WINE_ENV}")
 endif()
 
+# The sound card of the Windows tests: a private PulseAudio server per test
+# (scripts/sound-jig.sh), reached by Wine's winmm, in a Wine prefix of its own. One test at a
+# time uses it, since each stops the prefix's Wine server when it ends.
+if(ELEMTRIX_TESTS AND WIN32)
+  set(ELEMTRIX_SOUND_PREFIX ${CMAKE_BINARY_DIR}/sound/wine)
+  list(TRANSFORM ELEMTRIX_WINE_ENV REPLACE "^WINEPREFIX=.*$" "WINEPREFIX=${ELEMTRIX_SOUND_PREFIX}"
+       OUTPUT_VARIABLE ELEMTRIX_SOUND_ENV)
+  add_test(NAME sound_prefix
+           COMMAND ${PROJECT_SOURCE_DIR}/scripts/wine-prefix.sh ${ELEMTRIX_SOUND_PREFIX})
+  set_tests_properties(sound_prefix PROPERTIES FIXTURES_SETUP sound_prefix RESOURCE_LOCK sound_jig
+                       ENVIRONMENT "${ELEMTRIX_SOUND_ENV}" TIMEOUT 300)
+endif()
+
+# sound_jig_test(NAME COMMAND...): the command run with the private sound card.
+function(sound_jig_test name)
+  add_test(NAME ${name} COMMAND ${PROJECT_SOURCE_DIR}/scripts/sound-jig.sh
+                                ${CMAKE_BINARY_DIR}/sound/${name} ${ARGN})
+  # Alone: sound runs in real time, and a test beside it may make a Wine thread late.
+  set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED sound_prefix RUN_SERIAL TRUE
+                       ENVIRONMENT "${ELEMTRIX_SOUND_ENV}" TIMEOUT 120)
+endfunction()
+
+# elemtrix_add_test(NAME [SOUND_JIG] SOURCES... LIBS ...); SOUND_JIG: run with the private
+# sound card, in the Windows tree.
 function(elemtrix_add_test name)
   if(NOT ELEMTRIX_TESTS)
     return()
   endif()
-  cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "SOUND_JIG" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest_main)
   elemtrix_include_root(${name})
-  if(WIN32)
+  if(T_SOUND_JIG)
+    sound_jig_test(${name} ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:${name}>
+                   --gtest_filter=-WithoutDevices.*)
+  elseif(WIN32)
     add_test(NAME ${name} COMMAND ${name})
     set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine ENVIRONMENT "${ELEMTRIX_WINE_ENV}"
                          TIMEOUT 300)

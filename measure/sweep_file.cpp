@@ -511,3 +511,13 @@ bool write_sweep_file(const char *path, const Sweep &sweep, MeasureError &error)
         return measure_error(error, path, 0, "cannot be written", u8"kan inte skrivas");
     return true;
 }
+
+bool copy_sweep(const Sweep &from, Sweep &to) {
+    to.has_phase = from.has_phase;
+    to.has_errors = from.has_errors;
+    if (!to.points.resize(from.points.size()))
+        return false;
+    for (std::size_t i = 0; i < from.points.size(); ++i)
+        to.points[i] = from.points[i];
+    return true;
+}

@@ -54,3 +54,6 @@ bool sweep_to_text(const Sweep &sweep, MeasureText &text);
 
 // The same text written to path with the safe save of base/text_file.h.
 bool write_sweep_file(const char *path, const Sweep &sweep, MeasureError &error);
+
+// A copy of a sweep, its columns and points. False when memory runs out.
+bool copy_sweep(const Sweep &from, Sweep &to);

@@ -307,3 +307,15 @@ TEST(SweepFile, RefusesAStandardErrorColumnThatIsNone) {
 }
 
 } // namespace
+
+TEST(CopySweep, CopiesEveryPointAndColumn) {
+    Sweep from, to;
+    from.has_phase = from.has_errors = true;
+    from.points.push_back({10, 6, 0.1, 0.01});
+    from.points.push_back({20, 7, 0.2, 0.02});
+    to.points.push_back({1, 1, 1, 1});
+    ASSERT_TRUE(copy_sweep(from, to));
+    ASSERT_EQ(to.points.size(), 2u);
+    EXPECT_TRUE(to.has_phase && to.has_errors);
+    EXPECT_EQ(to.points[1].magnitude_error, 0.02);
+}

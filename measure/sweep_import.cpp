@@ -21,8 +21,11 @@ bool import_sweeps(const ImportRequest &request, SweepImport &result, MeasureErr
         ImportedSweep &s = result.sweeps[i];
         s.path = request.paths[i];
         s.mass = 0;
-        if (!read_sweep_file(s.path, s.sweep, error) ||
-            !fit_sweep(s.sweep, s.path, options, s.fit, error))
+        const bool read = request.given[i] ? copy_sweep(*request.given[i], s.sweep) ||
+                                                 measure_error(error, s.path, 0, "out of memory",
+                                                               u8"minnet räcker inte")
+                                           : read_sweep_file(s.path, s.sweep, error);
+        if (!read || !fit_sweep(s.sweep, s.path, options, s.fit, error))
             return false;
     }
     const bool added = request.count == IMPORT_MAX_SWEEPS;

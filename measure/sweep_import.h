@@ -16,6 +16,9 @@ struct ImportRequest {
     double added_mass; // gram, needed with two sweeps
     double sd;         // cm², needed for Vas from the compliance
     bool vas_empty;    // only an empty Vas field is filled, from the compliance and Sd
+    // Sweeps measured in the window, taken instead of reading the files, whose paths then only
+    // name them; null: read from the path.
+    const Sweep *given[IMPORT_MAX_SWEEPS];
 };
 
 struct ImportedSweep {

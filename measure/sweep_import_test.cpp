@@ -41,7 +41,7 @@ TEST(IsSweep, TwelveRowsOfTwoNumbers) {
 }
 
 ImportRequest request(std::initializer_list<const std::string *> paths) {
-    ImportRequest r{{}, 0, NAN, NAN, NAN, true};
+    ImportRequest r{{}, 0, NAN, NAN, NAN, true, {}};
     for (const std::string *path : paths)
         r.paths[r.count++] = path->c_str();
     return r;
@@ -116,6 +116,32 @@ TEST(ImportSweeps, FailuresNameTheFile) {
     ImportRequest twice = request({&FREE, &FREE});
     twice.added_mass = 20;
     EXPECT_FALSE(import_sweeps(twice, result, error));
+}
+
+// Sweeps measured in the window go the files' way: the same fit and the same texts, named as
+// the caller names them; nothing is read from that name.
+TEST(ImportSweeps, GivenSweepsFillWhatTheirFilesFill) {
+    ImportRequest files = request({&ADDED, &FREE});
+    files.added_mass = 20;
+    files.sd = 132;
+    SweepImport from_files, from_memory;
+    MeasureError error;
+    ASSERT_TRUE(import_sweeps(files, from_files, error)) << error.message;
+
+    Sweep measured[IMPORT_MAX_SWEEPS];
+    ASSERT_TRUE(read_sweep_file(ADDED.c_str(), measured[0], error));
+    ASSERT_TRUE(read_sweep_file(FREE.c_str(), measured[1], error));
+    ImportRequest given = files;
+    given.paths[0] = "med massa";
+    given.paths[1] = "fri luft";
+    given.given[0] = &measured[0];
+    given.given[1] = &measured[1];
+    ASSERT_TRUE(import_sweeps(given, from_memory, error)) << error.message;
+    EXPECT_STREQ(from_memory.sweeps[0].path, "fri luft");
+    for (int i = 0; i < INPUT_COUNT; ++i) {
+        EXPECT_STREQ(from_memory.texts.entry[i].text, from_files.texts.entry[i].text) << i;
+        EXPECT_EQ(from_memory.fill[i], from_files.fill[i]) << i;
+    }
 }
 
 } // namespace

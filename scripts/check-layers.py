@@ -12,8 +12,9 @@ LAYERS = {
     "measure": {"base", "engine", "measure"},
     "enclosure": {"base", "engine", "measure", "enclosure"},
     "toolkit": {"base", "toolkit"},
-    "window": {"base", "engine", "measure", "enclosure", "toolkit", "window"},
-    "app": {"base", "engine", "measure", "enclosure", "toolkit", "window", "app"},
+    "audio": {"base", "measure", "audio"},
+    "window": {"base", "engine", "measure", "enclosure", "toolkit", "audio", "window"},
+    "app": {"base", "engine", "measure", "enclosure", "toolkit", "audio", "window", "app"},
 }
 # These build natively too, so nothing of Win32 may reach them.
 PLATFORM_FREE = {"base", "engine", "measure", "enclosure"}

@@ -7,7 +7,7 @@ sudo=""
 packages="cmake make g++ clang libclang-rt-14-dev googletest libbenchmark-dev libeigen3-dev \
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686 \
   wine wine32:i386 wine64 fonts-wine xvfb xauth x11-utils fonts-liberation python3-fonttools \
-  imagemagick locales chromium python3 nsis"
+  imagemagick locales chromium python3 nsis pulseaudio"
 
 missing=""
 for p in $packages; do

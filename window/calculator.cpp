@@ -9,6 +9,7 @@
 #include "toolkit/top_window.h"
 #include "window/about.h"
 #include "window/file_commands.h"
+#include "window/measure_dialog.h"
 
 #include <cstring>
 
@@ -85,6 +86,7 @@ struct MenuCommand {
     void (*open)(HWND window);
 };
 constexpr MenuCommand WINDOW_MENU_COMMANDS[] = {
+    {ID_MEASURE_IMPEDANCE, "Mät impedans…", show_measure_dialog},
     {ID_ABOUT, "Om Elemtrix…", show_about},
 };
 constexpr WPARAM SYSTEM_COMMAND_BITS = 0xFFF0;

@@ -1,5 +1,7 @@
 #include "window/calculator.h"
 
+#include "window/measure_dialog.h"
+
 #include "engine/driver.h"
 #include "engine/driver_file.h"
 #include "toolkit/controls.h"
@@ -143,21 +145,42 @@ TEST_F(Calculator, WindowTitleStyleSizeAndPlace) {
 
 // Below the system's own commands, after a separator; the client area keeps nothing of them.
 TEST_F(Calculator, TheWindowMenuEndsWithItsOwnCommands) {
+    const struct {
+        WPARAM id;
+        const char *text;
+    } own[] = {{ID_MEASURE_IMPEDANCE, "M\xE4t impedans\x85"}, {ID_ABOUT, "Om Elemtrix\x85"}};
+    const int own_count = sizeof own / sizeof own[0];
     const HMENU menu = GetSystemMenu(window, FALSE);
     const int count = GetMenuItemCount(menu);
-    ASSERT_GE(count, 3);
-    const int separator = count - 2, about = count - 1;
+    ASSERT_GE(count, own_count + 2);
+    const int separator = count - own_count - 1;
     EXPECT_EQ(GetMenuState(menu, separator, MF_BYPOSITION) & MF_SEPARATOR,
               static_cast<UINT>(MF_SEPARATOR));
     EXPECT_EQ(GetMenuState(menu, separator - 1, MF_BYPOSITION) & MF_SEPARATOR, 0u)
         << "one separator only";
-    char text[64];
-    GetMenuStringA(menu, about, text, sizeof text, MF_BYPOSITION);
-    EXPECT_STREQ(text, "Om Elemtrix\x85");
-    EXPECT_EQ(GetMenuItemID(menu, about), ID_ABOUT);
-    EXPECT_EQ(GetMenuState(menu, about, MF_BYPOSITION) & (MF_GRAYED | MF_DISABLED), 0u);
-    EXPECT_LT(ID_ABOUT, static_cast<WPARAM>(SC_SIZE));
-    EXPECT_EQ(ID_ABOUT & 0xF, 0u);
+    for (int i = 0; i < own_count; ++i) {
+        const int at = separator + 1 + i;
+        char text[64];
+        GetMenuStringA(menu, at, text, sizeof text, MF_BYPOSITION);
+        EXPECT_STREQ(text, own[i].text);
+        EXPECT_EQ(GetMenuItemID(menu, at), own[i].id);
+        EXPECT_EQ(GetMenuState(menu, at, MF_BYPOSITION) & (MF_GRAYED | MF_DISABLED), 0u);
+        EXPECT_LT(own[i].id, static_cast<WPARAM>(SC_SIZE));
+        EXPECT_EQ(own[i].id & 0xF, 0u);
+    }
+}
+
+// The menu's "Mät impedans…" opens the dialog, and a second choice brings the same one forward.
+TEST_F(Calculator, MeasureImpedanceOpensOneDialog) {
+    SendMessageA(window, WM_SYSCOMMAND, ID_MEASURE_IMPEDANCE | 2, 0);
+    const HWND dialog = measure_dialog();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_TRUE(IsWindowVisible(dialog));
+    EXPECT_EQ(GetWindow(dialog, GW_OWNER), window);
+    SendMessageA(window, WM_SYSCOMMAND, ID_MEASURE_IMPEDANCE, 0);
+    EXPECT_EQ(measure_dialog(), dialog);
+    SendMessageA(dialog, WM_CLOSE, 0, 0);
+    EXPECT_EQ(measure_dialog(), nullptr);
 }
 
 TEST_F(Calculator, AboutTellsNameVersionAndPurpose) {

@@ -181,17 +181,24 @@ void report_import_error(HWND window, const MeasureError &error) {
 
 } // namespace
 
-bool fill_from_sweeps(HWND window, const char *const (&paths)[IMPORT_MAX_SWEEPS], int count,
-                      ImportRequest &request, SweepImport &result) {
+namespace {
+
+// given: sweeps measured in the window, named by paths; null to read the files.
+bool fill(HWND window, const char *const (&paths)[IMPORT_MAX_SWEEPS], const Sweep *const *given,
+          int count, ImportRequest &request, SweepImport &result) {
     DriverInputs typed{};
     for (int i = 0; i < INPUT_COUNT; ++i)
         wt_get_text(calculator_field(i + 1), typed.entry[i].text);
     const bool vas_empty = typed[InputId::Vas].text[0] == '\0';
     double values[INPUT_COUNT];
     checked_values(typed, values);
-    request = {{paths[0], paths[1]},       count,
-               values[index(InputId::Re)], values[index(InputId::AddedMass)],
-               values[index(InputId::Sd)], vas_empty};
+    request = {{paths[0], paths[1]},
+               count,
+               values[index(InputId::Re)],
+               values[index(InputId::AddedMass)],
+               values[index(InputId::Sd)],
+               vas_empty,
+               {given ? given[0] : nullptr, given ? given[1] : nullptr}};
     if (count == IMPORT_MAX_SWEEPS && std::isnan(request.added_mass)) {
         MessageBoxA(window, NO_ADDED_MASS, INPUT_ERROR_CAPTION, MB_OK | MB_ICONEXCLAMATION);
         return false;
@@ -211,12 +218,32 @@ bool fill_from_sweeps(HWND window, const char *const (&paths)[IMPORT_MAX_SWEEPS]
     return true;
 }
 
-void open_sweeps(HWND window, const char *const (&paths)[IMPORT_MAX_SWEEPS], int count) {
-    ImportRequest request;
-    SweepImport result;
-    if (!fill_from_sweeps(window, paths, count, request, result))
-        return;
+void show_import(HWND window, const ImportRequest &request, const SweepImport &result) {
     BoxText box{};
     describe_import(box, request, result);
     MessageBoxA(window, box.text, RESULT_CAPTION, MB_OK | MB_ICONINFORMATION);
+}
+
+} // namespace
+
+bool fill_from_sweeps(HWND window, const char *const (&paths)[IMPORT_MAX_SWEEPS], int count,
+                      ImportRequest &request, SweepImport &result) {
+    return fill(window, paths, nullptr, count, request, result);
+}
+
+void open_sweeps(HWND window, const char *const (&paths)[IMPORT_MAX_SWEEPS], int count) {
+    ImportRequest request;
+    SweepImport result;
+    if (fill(window, paths, nullptr, count, request, result))
+        show_import(window, request, result);
+}
+
+bool use_measured_sweeps(HWND window, const char *const (&names)[IMPORT_MAX_SWEEPS],
+                         const Sweep *const (&sweeps)[IMPORT_MAX_SWEEPS], int count,
+                         SweepImport &result) {
+    ImportRequest request;
+    if (!fill(window, names, sweeps, count, request, result))
+        return false;
+    show_import(window, request, result);
+    return true;
 }

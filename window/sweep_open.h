@@ -13,3 +13,10 @@ void open_sweeps(HWND window, const char *const (&paths)[IMPORT_MAX_SWEEPS], int
 // The same without the box on how well they fit: false where a message said why nothing changed.
 bool fill_from_sweeps(HWND window, const char *const (&paths)[IMPORT_MAX_SWEEPS], int count,
                       ImportRequest &request, SweepImport &result);
+
+// "Använd" in the measuring dialog: sweeps measured there, named as the box is to name them, go
+// the way of open_sweeps, box and all, with the fields' mass for the second. False where a
+// message said why nothing changed; result holds the fits otherwise.
+bool use_measured_sweeps(HWND window, const char *const (&names)[IMPORT_MAX_SWEEPS],
+                         const Sweep *const (&sweeps)[IMPORT_MAX_SWEEPS], int count,
+                         SweepImport &result);

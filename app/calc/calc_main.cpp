@@ -4,6 +4,7 @@
 #include "app/calc/calc_options.h"
 #include "app/calc/calc_output.h"
 #include "app/calc/calc_plot.h"
+#include "app/calc/calc_sound.h"
 #include "app/calc/calc_sweep.h"
 #include "base/text_file.h"
 
@@ -224,6 +225,53 @@ static bool run_sweep(const CalcOptions &o, Output &out) {
     return done;
 }
 
+// --stimulus: our measuring signal as a file.
+static bool run_stimulus(const CalcOptions &o, Output &out) {
+    MeasureError error;
+    double seconds = 0;
+    const unsigned rate = o.rate ? o.rate : STIMULUS_FILE_RATE;
+    if (!write_stimulus_file(o.stimulus_path, rate, o.seconds, seconds, error)) {
+        report(error);
+        return false;
+    }
+    out.write("Stimulus: " + path_text(o.stimulus_path) + " (" + std::to_string(rate) + " Hz, " +
+              decimal_text(seconds, 1) + " s)\n");
+    return true;
+}
+
+// --impedance and --measure: a recording analysed, its report, and its sweep with --out. A
+// refused recording leaves nothing written.
+static bool run_impedance(const CalcOptions &o, Output &out) {
+    Corrections c;
+    AnalysedRecording a;
+    MeasureError error;
+    if (!read_corrections(o, c, error) ||
+        !(o.measure ? measure_through_sound_card(o, c, a, error)
+                    : analyse_recording_file(o.impedance_path, o, c, a, error))) {
+        report(error);
+        return false;
+    }
+    bool done = true;
+    std::string saved;
+    if (!o.out_path.empty())
+        saved = written(write_measured_sweep(o.out_path, a.result, error), o.out_path, error, done);
+    out.write(o.format == CalcFormat::Json ? impedance_json(o, a, saved)
+                                           : impedance_report(o, a, saved));
+    return done;
+}
+
+// --devices and --record.
+static bool run_sound_card(const CalcOptions &o, Output &out) {
+    std::string text;
+    MeasureError error;
+    if (!(o.devices ? list_devices(text, error) : record_to_file(o, text, error))) {
+        report(error);
+        return false;
+    }
+    out.write(text);
+    return true;
+}
+
 int main(int argc, char **argv) {
 #ifdef _WIN32
     // The same bytes as on Linux: UTF-8 with LF line ends.
@@ -238,6 +286,12 @@ int main(int argc, char **argv) {
         out.write(help_text());
     } else if (options.version) {
         out.write("elemtrix-calc " ELEMTRIX_VERSION "\n");
+    } else if (options.stimulus_path) {
+        done = run_stimulus(options, out);
+    } else if (options.impedance_path || options.measure) {
+        done = run_impedance(options, out);
+    } else if (options.devices || options.record_path) {
+        done = run_sound_card(options, out);
     } else if (options.sweep_path) {
         done = run_sweep(options, out);
     } else {

@@ -102,6 +102,39 @@ bool parse_tolerance(const char *text, InputTolerance &tolerance) {
     return true;
 }
 
+// The measurement settings given as NAME=OHM: never driver values.
+static const struct {
+    const char *name;
+    double CalcOptions::*value;
+    bool zero_allowed; // a lead of no resistance is one
+} SETTINGS[] = {
+    {"Rref", &CalcOptions::rref, false},
+    {"Rin", &CalcOptions::rin, false},
+    {"Rlead", &CalcOptions::rlead, true},
+};
+constexpr int SETTING_COUNT = static_cast<int>(std::size(SETTINGS));
+constexpr int RREF = 0, RIN = 1, RLEAD = 2;
+static const char SETTINGS_TEXT[] = "Rref=, Rin= and Rlead=";
+
+static int setting_index(const std::string &key) {
+    for (int i = 0; i < SETTING_COUNT; ++i)
+        if (key == SETTINGS[i].name)
+            return i;
+    return -1;
+}
+
+// A plain decimal number: digits with at most one point.
+static bool plain_decimal(const char *text, double &value) {
+    int digits = 0, points = 0;
+    for (const char *p = text; *p; ++p) {
+        if (*p != '.' && (*p < '0' || *p > '9'))
+            return false;
+        (*p == '.' ? points : digits)++;
+    }
+    value = text_to_value(text);
+    return digits > 0 && points <= 1 && std::isfinite(value);
+}
+
 namespace {
 
 // The options so far and what has been given, to refuse anything given twice.
@@ -130,6 +163,20 @@ static bool set_value(Parse &p, const std::string &key, const char *text) {
     const std::size_t limit = driver_file_line_limit(line);
     std::memset(field, 0, DRIVER_LINE_SIZE);
     std::memcpy(field, cp1252.data(), cp1252.size() < limit ? cp1252.size() : limit);
+    return true;
+}
+
+static bool set_setting(Parse &p, int index, const char *text) {
+    const char *name = SETTINGS[index].name;
+    if (p.o.setting_args[index])
+        return calc_error(p.o.error, std::string("value ") + name + " given twice");
+    p.o.setting_args[index] = text;
+    double value;
+    if (!plain_decimal(text, value) || value < 0 || (value == 0 && !SETTINGS[index].zero_allowed))
+        return calc_error(p.o.error, std::string("bad value ") + name + "=" + text +
+                                         " (ohm, a number above 0" +
+                                         (SETTINGS[index].zero_allowed ? " or 0)" : ")"));
+    p.o.*SETTINGS[index].value = value;
     return true;
 }
 
@@ -178,6 +225,12 @@ static bool has_extension(const char *path, const char *extension) {
     return length > size && same_letters(path + length - size, extension);
 }
 
+static const char RECORDING_EXTENSION[] = ".wav";
+
+bool is_recording_path(const char *path) {
+    return has_extension(path, RECORDING_EXTENSION);
+}
+
 static bool take_plot(Parse &p, char *const *args, int) {
     if (!has_extension(args[0], PLOT_EXTENSION))
         return calc_error(
@@ -211,6 +264,124 @@ static bool take_added_sweep(Parse &p, char *const *args, int) {
             std::string("bad mass ") + args[0] +
                 " for --added-sweep GRAMS FILE (grams, a number above 0 such as 20 or 12.5)");
     p.o.added_sweeps.push_back({grams, args[1]});
+    return true;
+}
+
+static bool take_path(Parse &p, const char *CalcOptions::*member, const char *path) {
+    p.o.*member = path;
+    return true;
+}
+
+// A recording that this option reads: a WAV file.
+static bool take_recording(Parse &p, const char *option, const char *CalcOptions::*member,
+                           const char *path) {
+    if (!is_recording_path(path))
+        return calc_error(p.o.error, std::string(option) +
+                                         " reads a recording: give a WAV file ending in .wav, "
+                                         "not " +
+                                         path);
+    return take_path(p, member, path);
+}
+
+static bool take_impedance(Parse &p, char *const *args, int) {
+    return take_recording(p, "--impedance", &CalcOptions::impedance_path, args[0]);
+}
+
+static bool take_calibration(Parse &p, char *const *args, int) {
+    return take_recording(p, "--calibration", &CalcOptions::calibration_path, args[0]);
+}
+
+static bool take_open(Parse &p, char *const *args, int) {
+    return take_recording(p, "--open", &CalcOptions::open_path, args[0]);
+}
+
+static bool take_short(Parse &p, char *const *args, int) {
+    return take_recording(p, "--short", &CalcOptions::short_path, args[0]);
+}
+
+static bool take_play(Parse &p, char *const *args, int) {
+    return take_recording(p, "--play", &CalcOptions::play_path, args[0]);
+}
+
+// A WAV file that this option writes.
+static bool take_written_recording(Parse &p, const char *option, const char *CalcOptions::*member,
+                                   const char *path) {
+    if (!is_recording_path(path))
+        return calc_error(p.o.error, std::string(option) +
+                                         " writes a WAV file: give a name ending in .wav, not " +
+                                         path);
+    return take_path(p, member, path);
+}
+
+static bool take_stimulus(Parse &p, char *const *args, int) {
+    return take_written_recording(p, "--stimulus", &CalcOptions::stimulus_path, args[0]);
+}
+
+static bool take_record(Parse &p, char *const *args, int) {
+    return take_written_recording(p, "--record", &CalcOptions::record_path, args[0]);
+}
+
+static bool take_out(Parse &p, char *const *args, int) {
+    if (is_recording_path(args[0]) || has_extension(args[0], DRIVER_FILE_EXTENSION) ||
+        has_extension(args[0], PLOT_EXTENSION))
+        return calc_error(p.o.error, std::string("--out writes a sweep file: give a name such as "
+                                                 "SWEEP.zma, not ") +
+                                         args[0]);
+    p.o.out_path = args[0];
+    return true;
+}
+
+constexpr double MIN_RATE = 8000, MAX_RATE = 192000;
+constexpr double MIN_SECONDS = 3, MAX_SECONDS = 120;
+constexpr double LOWEST_MAX_LEVEL = -60;
+constexpr int MAX_DEVICE = 99;
+
+static bool take_rate(Parse &p, char *const *args, int) {
+    double rate;
+    if (!plain_decimal(args[0], rate) || rate != std::floor(rate) || rate < MIN_RATE ||
+        rate > MAX_RATE)
+        return calc_error(p.o.error, std::string("bad rate ") + args[0] +
+                                         " for --rate HZ (a whole number from 8000 to 192000)");
+    p.o.rate = static_cast<unsigned>(rate);
+    return true;
+}
+
+static bool take_seconds(Parse &p, char *const *args, int) {
+    if (!plain_decimal(args[0], p.o.seconds) || p.o.seconds < MIN_SECONDS ||
+        p.o.seconds > MAX_SECONDS)
+        return calc_error(p.o.error, std::string("bad length ") + args[0] +
+                                         " for --seconds S (3 to 120 seconds)");
+    return true;
+}
+
+// N for both, or IN,OUT.
+static bool take_device(Parse &p, char *const *args, int) {
+    const char *text = args[0];
+    const char *comma = std::strchr(text, ',');
+    const std::string in(text, comma ? comma : text + std::strlen(text));
+    const std::string out = comma ? comma + 1 : in;
+    double a, b;
+    if (!plain_decimal(in.c_str(), a) || !plain_decimal(out.c_str(), b) || a != std::floor(a) ||
+        b != std::floor(b) || a > MAX_DEVICE || b > MAX_DEVICE)
+        return calc_error(p.o.error,
+                          std::string("bad device ") + text +
+                              " for --device N (a number from elemtrix-calc --devices, or "
+                              "IN,OUT; 0 is Windows' own choice)");
+    p.o.input_device = static_cast<int>(a);
+    p.o.output_device = static_cast<int>(b);
+    p.o.device_given = true;
+    return true;
+}
+
+static bool take_max_level(Parse &p, char *const *args, int) {
+    const char *text = args[0];
+    double level;
+    if (!plain_decimal(text[0] == '-' ? text + 1 : text, level) || level > -LOWEST_MAX_LEVEL ||
+        (text[0] != '-' && level != 0))
+        return calc_error(p.o.error, std::string("bad level ") + text +
+                                         " for --max-level DBFS (from -60 to 0, such as -12)");
+    p.o.max_level = text[0] == '-' ? -level : level;
+    p.o.max_level_given = true;
     return true;
 }
 
@@ -388,6 +559,40 @@ static const struct {
      "Port=CM, Ports=N. Both: Xmax=MM, Pe=W, Power=W (1 W).\n"
      "--plot draws the box instead of the impedance",
      "worked.spk --box vented Port=7 --tolerance Vas=10%"},
+    {"--impedance", nullptr, 1, "RECORDING.wav", nullptr, take_impedance, false,
+     "the driver's impedance from a two-channel recording of the\n"
+     "jig (input A before Rref, input B across the driver), with\n"
+     "Rref=OHM: band, resolution, points, levels, coherence,\n"
+     "corrections and warnings",
+     "--impedance free.wav Rref=10 --out free.zma"},
+    {"--calibration", nullptr, 1, "CAL.wav", nullptr, take_calibration, false,
+     "both inputs on the same node: matches the inputs' gains", nullptr},
+    {"--open", nullptr, 1, "OPEN.wav", nullptr, take_open, false,
+     "the jig open: the inputs' loading (or give Rin=OHM)", nullptr},
+    {"--short", nullptr, 1, "SHORT.wav", nullptr, take_short, false,
+     "the driver's clips shorted: the leads (or give Rlead=OHM)", nullptr},
+    {"--out", nullptr, 1, "SWEEP.zma", nullptr, take_out, false,
+     "with --impedance or --measure: write the measured sweep", nullptr},
+    {"--stimulus", nullptr, 1, "FILE.wav", nullptr, take_stimulus, false,
+     "write our measuring signal, to play with any program", "--stimulus stimulus.wav"},
+    {"--rate", nullptr, 1, "HZ", nullptr, take_rate, false,
+     "with --stimulus: its sample rate (48000 unless given)", nullptr},
+    {"--seconds", nullptr, 1, "S", nullptr, take_seconds, false,
+     "the stimulus's length (14 unless given)", nullptr},
+    {"--devices", nullptr, 0, nullptr, &CalcOptions::devices, nullptr, false,
+     "list the sound card's inputs and outputs (Windows)", nullptr},
+    {"--record", nullptr, 1, "OUT.wav", nullptr, take_record, false,
+     "play the stimulus (or --play FILE.wav as it is) and record\n"
+     "both inputs (Windows)",
+     nullptr},
+    {"--device", nullptr, 1, "N", nullptr, take_device, false,
+     "with --record or --measure: the device, or IN,OUT", nullptr},
+    {"--play", nullptr, 1, "FILE.wav", nullptr, take_play, false,
+     "with --record: a stereo file to play instead of the stimulus", nullptr},
+    {"--measure", nullptr, 0, nullptr, &CalcOptions::measure, nullptr, false,
+     "record and analyse in one, with Rref=OHM (Windows)", "--measure Rref=10 --out free.zma"},
+    {"--max-level", nullptr, 1, "DBFS", nullptr, take_max_level, false,
+     "the output's highest peak for the automatic level (-12)", nullptr},
     {"--help", "-h", 0, nullptr, &CalcOptions::help, nullptr, false, "this text", nullptr},
     {"--version", nullptr, 0, nullptr, &CalcOptions::version, nullptr, false,
      "the program's version", nullptr},
@@ -397,7 +602,12 @@ constexpr int OPTION_COUNT = static_cast<int>(std::size(OPTIONS));
 static const char USAGE[] =
     "usage: elemtrix-calc [OPTION...] FILE.spk... | NAME=TEXT...\n"
     "       elemtrix-calc --sweep FREE.zma [--added-sweep GRAMS ADDED.zma]... Sd=CM2\n"
-    "                     [Re=OHM] [Vas=LITRE] [Name=TEXT] [OPTION...]\n";
+    "                     [Re=OHM] [Vas=LITRE] [Name=TEXT] [OPTION...]\n"
+    "       elemtrix-calc --impedance RECORDING.wav Rref=OHM [--calibration CAL.wav]\n"
+    "                     [--open OPEN.wav] [--short SHORT.wav] [--out SWEEP.zma] [--json]\n"
+    "       elemtrix-calc --stimulus FILE.wav [--rate HZ] [--seconds S]\n"
+    "       elemtrix-calc --devices | --record OUT.wav [--device N] [--play FILE.wav]\n"
+    "       elemtrix-calc --measure Rref=OHM [--device N] [--out SWEEP.zma] [--json]\n";
 
 static const char HELP_INTRO[] =
     "Computes loudspeaker drivers as Elemtrix's \"Kalkylera\" does, from driver data files\n"
@@ -411,7 +621,9 @@ static const char HELP_END[] =
     "Example: elemtrix-calc Fs=30 Re=6 Zmax=40 Sd=500 Vas=50 Qms=3 Qes=0.45 Qts=0.39 "
     "FsAdded=25 AddedMass=20\n"
     "Exit status: 0 all done, 1 a file not read or a sweep not usable, the plot or the\n"
-    "driver data file not made, the output not written or no box for a driver, 2 usage.\n";
+    "driver data file not made, the output not written or no box for a driver, 2 usage.\n"
+    "A recording refused (clipped, no driver, no signal...) or the sound card failing\n"
+    "is 1; a warning leaves 0. Rref=, Rin= and Rlead= (ohm) are measurement settings.\n";
 
 static const char EXAMPLE_PROGRAM[] = "elemtrix-calc ";
 constexpr std::size_t HELP_COLUMN = 23;    // where the lines of an option's help start
@@ -515,14 +727,28 @@ static bool check_files(const CalcOptions &o, MeasureError &error) {
         named.push_back({"the sweep", o.sweep_path});
     for (const AddedSweepArg &a : o.added_sweeps)
         named.push_back({"the sweep", a.path});
-    for (std::size_t i = 0; o.sweep_path && i < named.size(); ++i)
+    const NamedFile recordings[] = {{"the recording", o.impedance_path},
+                                    {"the recording", o.calibration_path},
+                                    {"the recording", o.open_path},
+                                    {"the recording", o.short_path},
+                                    {"the file", o.play_path}};
+    for (const NamedFile &r : recordings)
+        if (r.path)
+            named.push_back(r);
+    // Driver data files may be given twice; sweeps and recordings are measurements of their own.
+    const bool measurements = o.sweep_path || o.impedance_path || o.measure || o.record_path;
+    for (std::size_t i = 0; measurements && i < named.size(); ++i)
         for (std::size_t k = 0; k < i; ++k)
             if (same_file(named[i].path, named[k].path))
-                return calc_error(error,
-                                  std::string("the sweep ") + named[i].path + " is given twice");
-    const NamedFile written[] = {{"--plot", o.plot_path.c_str()}, {"--save", o.save_path.c_str()}};
+                return calc_error(error, std::string(named[i].what) + " " + named[i].path +
+                                             " is given twice");
+    const NamedFile written[] = {{"--plot", o.plot_path.c_str()},
+                                 {"--save", o.save_path.c_str()},
+                                 {"--out", o.out_path.c_str()},
+                                 {"--record", o.record_path},
+                                 {"--stimulus", o.stimulus_path}};
     for (const NamedFile &w : written) {
-        if (!*w.path)
+        if (!w.path || !*w.path)
             continue;
         for (const NamedFile &n : named)
             if (same_file(n.path, w.path))
@@ -565,7 +791,8 @@ static bool check_sweep(const CalcOptions &o, MeasureError &error) {
         if (o.value_args[line] && !given_with_sweep(line))
             return calc_error(error, std::string(line_key(line)) +
                                          " comes from the sweeps: with --sweep give only Sd, Re, "
-                                         "Vas and Name");
+                                         "Vas and Name, and with a recording (.wav) Rref, Rin "
+                                         "and Rlead");
     if (!o.value_args[static_cast<int>(InputId::Sd) + 1])
         return calc_error(error, "--sweep needs Sd=CM2, the cone area in cm2");
     for (InputId id : GIVEN_WITH_SWEEP) {
@@ -580,8 +807,92 @@ static bool check_sweep(const CalcOptions &o, MeasureError &error) {
     return !o.tolerance || tolerances_fit(o.tolerances, typed, path_text(o.sweep_path), error);
 }
 
+static bool any_setting(const CalcOptions &o) {
+    for (const char *given : o.setting_args)
+        if (given)
+            return true;
+    return false;
+}
+
+static bool sweep_has_recording(const CalcOptions &o) {
+    if (o.sweep_path && is_recording_path(o.sweep_path))
+        return true;
+    for (const AddedSweepArg &a : o.added_sweeps)
+        if (is_recording_path(a.path))
+            return true;
+    return false;
+}
+
+// Whatever makes a run one of its own kind; at most one is given.
+static int modes_given(const CalcOptions &o) {
+    const bool modes[] = {o.sweep_path != nullptr,    o.impedance_path != nullptr,
+                          o.stimulus_path != nullptr, o.devices,
+                          o.record_path != nullptr,   o.measure};
+    int count = 0;
+    for (bool given : modes)
+        count += given;
+    return count;
+}
+
+// Where Rref=, Rin=, Rlead= and the corrections' recordings belong, and what they need.
+static bool check_settings(const CalcOptions &o, MeasureError &error) {
+    const bool analyses = o.impedance_path || o.measure || sweep_has_recording(o);
+    const bool corrections = o.calibration_path || o.open_path || o.short_path;
+    if (!analyses && (any_setting(o) || corrections))
+        return calc_error(error, std::string(any_setting(o) ? SETTINGS_TEXT
+                                                            : "--calibration, --open and --short") +
+                                     " go with a recording: give --impedance RECORDING.wav, "
+                                     "--measure, or a recording (.wav) to --sweep");
+    if (analyses && !o.setting_args[RREF])
+        return calc_error(error, "a recording needs Rref=OHM, the reference resistor in ohm");
+    if (o.open_path && o.setting_args[RIN])
+        return calc_error(error, "--open and Rin= both give the inputs' loading: give one");
+    if (o.short_path && o.setting_args[RLEAD])
+        return calc_error(error, "--short and Rlead= both give the leads' resistance: give one");
+    if (!o.out_path.empty() && !o.impedance_path && !o.measure)
+        return calc_error(error, "--out writes the sweep measured with --impedance or --measure");
+    return true;
+}
+
+// --stimulus, --devices, --record, --measure, --impedance: the sound card's options only where
+// they belong, and no drivers.
+static bool check_recording_modes(const CalcOptions &o, MeasureError &error) {
+    const bool records = o.record_path || o.measure;
+    if ((o.rate) && !o.stimulus_path)
+        return calc_error(error, "--rate goes with --stimulus");
+    if (o.seconds > 0 && !o.stimulus_path && !records)
+        return calc_error(error, "--seconds goes with --stimulus, --record or --measure");
+    if ((o.device_given || o.max_level_given) && !records)
+        return calc_error(error, "--device and --max-level go with --record or --measure");
+    if (o.play_path && !o.record_path)
+        return calc_error(error, "--play goes with --record");
+    if (o.play_path && o.seconds > 0)
+        return calc_error(error, "--play plays the file as it is: give no --seconds");
+    if (o.sweep_path || (!o.impedance_path && !o.stimulus_path && !o.devices && !records))
+        return true;
+    for (const char *source : o.sources)
+        return calc_error(error, std::string("the sound card's options take no driver data file "
+                                             "or values (") +
+                                     (source ? source : "NAME=TEXT") + ")");
+    if (o.format == CalcFormat::Csv || o.check || o.explain || o.tolerance ||
+        !o.plot_path.empty() || !o.save_path.empty())
+        return calc_error(error, "--impedance, --measure, --record, --devices and --stimulus "
+                                 "take no --csv, --check, --explain, --tolerance, --plot or "
+                                 "--save");
+    if (o.format == CalcFormat::Json && !o.impedance_path && !o.measure)
+        return calc_error(error, "--json goes with --impedance or --measure");
+    return true;
+}
+
 // The checks between options, once all are known.
 static bool check_combination(const CalcOptions &o, MeasureError &error) {
+    if (modes_given(o) > 1)
+        return calc_error(error, "--sweep, --impedance, --stimulus, --devices, --record and "
+                                 "--measure exclude each other");
+    if (!check_settings(o, error) || !check_recording_modes(o, error))
+        return false;
+    if (o.impedance_path || o.stimulus_path || o.devices || o.record_path || o.measure)
+        return check_files(o, error);
     if (o.sweep_path)
         return check_sweep(o, error) && check_files(o, error);
     if (!o.added_sweeps.empty())
@@ -616,6 +927,8 @@ CalcOptions parse_options(int argc, char **argv) {
         } else if (!options_ended && is_option(argv[i])) {
             usable = take_option(p, argv + i, argc - i, seen, taken);
             i += taken;
+        } else if (is_assignment(argv[i], key, text) && setting_index(key) >= 0) {
+            usable = set_setting(p, setting_index(key), text);
         } else if (is_assignment(argv[i], key, text)) {
             usable = set_value(p, key, text);
             if (!has_values)

@@ -53,8 +53,32 @@ struct CalcOptions {
     DriverFileLines values{}; // the name and ten texts of that driver, cut as the fields cut
     // Each NAME=TEXT as given, before any cut, in file-line order; nullptr where not given.
     const char *value_args[DRIVER_FILE_LINES] = {};
+    // A driver's impedance measured through the sound card: Rref=, Rin= and Rlead=, the
+    // measurement settings, go with --impedance, --measure or a recording given to --sweep.
+    const char *stimulus_path = nullptr;  // --stimulus: write our stimulus
+    unsigned rate = 0;                    // --rate; 0: not given
+    double seconds = 0;                   // --seconds; 0: not given
+    const char *impedance_path = nullptr; // --impedance: analyse a recording
+    const char *calibration_path = nullptr, *open_path = nullptr, *short_path = nullptr;
+    std::string out_path;             // --out: the measured sweep; empty, none
+    double rref = 0;                  // ohm; 0: not given
+    double rin = 0;                   // ohm; 0: not given
+    double rlead = -1;                // ohm; below 0: not given
+    const char *setting_args[3] = {}; // Rref=, Rin=, Rlead= as given; nullptr where not
+    // The sound card, in the Windows build.
+    bool devices = false;                    // --devices
+    const char *record_path = nullptr;       // --record
+    const char *play_path = nullptr;         // --play
+    bool measure = false;                    // --measure
+    int input_device = 0, output_device = 0; // --device; 0: Windows' own choice
+    bool device_given = false;
+    double max_level = -12; // --max-level: the output's highest peak, dBFS
+    bool max_level_given = false;
     MeasureError error; // a usage error, when it has a message
 };
+
+// Whether the path names a WAV recording: it ends in .wav, in any case.
+bool is_recording_path(const char *path);
 
 CalcOptions parse_options(int argc, char **argv);
 

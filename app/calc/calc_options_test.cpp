@@ -102,7 +102,8 @@ TEST(Options, UsageErrorsNameTheirCause) {
         // --sweep: the sweeps give the values, Sd is needed, nothing is written over a file named.
         {{"--sweep", "f.zma"}, "--sweep needs Sd=CM2, the cone area in cm2"},
         {{"--sweep", "f.zma", "Sd=132", "Fs=38"},
-         "Fs comes from the sweeps: with --sweep give only Sd, Re, Vas and Name"},
+         "Fs comes from the sweeps: with --sweep give only Sd, Re, Vas and Name, and with a "
+         "recording (.wav) Rref, Rin and Rlead"},
         {{"--sweep", "f.zma", "Sd=132", "a.spk"},
          "--sweep takes no driver data file (a.spk); an added-mass sweep is given as "
          "--added-sweep GRAMS FILE"},
@@ -242,6 +243,126 @@ TEST(Options, ShortHelpAndTheEndOfOptions) {
     EXPECT_STREQ(o.sources[0], "--json");
     EXPECT_STREQ(o.sources[1], "-");
     EXPECT_EQ(o.sources[2], nullptr);
+}
+
+TEST(Options, RecordingsAndTheirSettings) {
+    const CalcOptions o = parse({"--impedance", "free.WAV", "Rref=10", "--calibration", "cal.wav",
+                                 "Rin=1000000", "--short", "s.wav", "--out", "free.zma", "--json"});
+    ASSERT_TRUE(o.error.message.empty()) << o.error.message;
+    EXPECT_STREQ(o.impedance_path, "free.WAV");
+    EXPECT_EQ(o.rref, 10);
+    EXPECT_EQ(o.rin, 1000000);
+    EXPECT_EQ(o.rlead, -1); // not given: the short's recording gives it
+    EXPECT_STREQ(o.calibration_path, "cal.wav");
+    EXPECT_EQ(o.open_path, nullptr);
+    EXPECT_STREQ(o.short_path, "s.wav");
+    EXPECT_EQ(o.out_path, "free.zma");
+    EXPECT_TRUE(o.sources.empty()); // settings make no driver
+    EXPECT_EQ(parse({"--impedance", "f.wav", "Rref=10", "Rlead=0"}).rlead, 0);
+
+    // Recordings to --sweep with the settings; sweep files mixed in.
+    const CalcOptions s = parse({"--sweep", "free.wav", "--added-sweep", "20", "added.zma",
+                                 "Rref=10", "Sd=132", "--open", "open.wav"});
+    ASSERT_TRUE(s.error.message.empty()) << s.error.message;
+    EXPECT_EQ(s.rref, 10);
+    EXPECT_STREQ(s.open_path, "open.wav");
+
+    const CalcOptions r =
+        parse({"--record", "r.wav", "--device", "2,1", "--seconds", "5.5", "--max-level", "-20"});
+    ASSERT_TRUE(r.error.message.empty()) << r.error.message;
+    EXPECT_EQ(r.input_device, 2);
+    EXPECT_EQ(r.output_device, 1);
+    EXPECT_EQ(r.seconds, 5.5);
+    EXPECT_EQ(r.max_level, -20);
+    EXPECT_EQ(parse({"--measure", "Rref=22", "--device", "3"}).output_device, 3);
+    EXPECT_EQ(parse({"--stimulus", "s.wav", "--rate", "44100"}).rate, 44100u);
+}
+
+TEST(Options, RecordingUsageErrorsNameTheirCause) {
+    const struct {
+        std::vector<const char *> args;
+        const char *error;
+    } cases[] = {
+        // The measurement settings are never driver values, and go only with a recording.
+        {{"Rref=10", "a.spk"},
+         "Rref=, Rin= and Rlead= go with a recording: give --impedance RECORDING.wav, "
+         "--measure, or a recording (.wav) to --sweep"},
+        {{"--sweep", "f.zma", "Sd=132", "Rin=100000"},
+         "Rref=, Rin= and Rlead= go with a recording: give --impedance RECORDING.wav, "
+         "--measure, or a recording (.wav) to --sweep"},
+        {{"--calibration", "c.wav", "a.spk"},
+         "--calibration, --open and --short go with a recording: give --impedance "
+         "RECORDING.wav, --measure, or a recording (.wav) to --sweep"},
+        {{"--impedance", "f.wav"}, "a recording needs Rref=OHM, the reference resistor in ohm"},
+        {{"--sweep", "f.zma", "--added-sweep", "20", "a.wav", "Sd=132"},
+         "a recording needs Rref=OHM, the reference resistor in ohm"},
+        {{"--measure"}, "a recording needs Rref=OHM, the reference resistor in ohm"},
+        {{"--impedance", "f.wav", "Rref=0"}, "bad value Rref=0 (ohm, a number above 0)"},
+        {{"--impedance", "f.wav", "Rref=1,5"}, "bad value Rref=1,5 (ohm, a number above 0)"},
+        {{"--impedance", "f.wav", "Rref=10", "Rlead=-1"},
+         "bad value Rlead=-1 (ohm, a number above 0 or 0)"},
+        {{"--impedance", "f.wav", "Rref=10", "Rref=10"}, "value Rref given twice"},
+        {{"--impedance", "f.wav", "Rref=10", "rref=3"}, "unknown value name rref"},
+        {{"--impedance", "f.zma", "Rref=10"},
+         "--impedance reads a recording: give a WAV file ending in .wav, not f.zma"},
+        {{"--impedance", "f.wav", "Rref=10", "--open", "o.wav", "Rin=1000"},
+         "--open and Rin= both give the inputs' loading: give one"},
+        {{"--impedance", "f.wav", "Rref=10", "--short", "s.wav", "Rlead=0.1"},
+         "--short and Rlead= both give the leads' resistance: give one"},
+        {{"--impedance", "f.wav", "Rref=10", "--out", "f.wav"},
+         "--out writes a sweep file: give a name such as SWEEP.zma, not f.wav"},
+        {{"--impedance", "f.wav", "Rref=10", "--calibration", "f.wav"},
+         "the recording f.wav is given twice"},
+        {{"--impedance", "f.wav", "Rref=10", "--out", "f.zma", "--csv"},
+         "--impedance, --measure, --record, --devices and --stimulus take no --csv, --check, "
+         "--explain, --tolerance, --plot or --save"},
+        {{"--impedance", "f.wav", "Rref=10", "a.spk"},
+         "the sound card's options take no driver data file or values (a.spk)"},
+        {{"--sweep", "f.zma", "Sd=132", "--out", "o.zma"},
+         "--out writes the sweep measured with --impedance or --measure"},
+        {{"--impedance", "f.wav", "Rref=10", "--stimulus", "s.wav"},
+         "--sweep, --impedance, --stimulus, --devices, --record and --measure exclude each "
+         "other"},
+        {{"--stimulus", "s.zma"},
+         "--stimulus writes a WAV file: give a name ending in .wav, not s.zma"},
+        {{"--stimulus", "s.wav", "--rate", "7999"},
+         "bad rate 7999 for --rate HZ (a whole number from 8000 to 192000)"},
+        {{"--stimulus", "s.wav", "--rate", "44100.5"},
+         "bad rate 44100.5 for --rate HZ (a whole number from 8000 to 192000)"},
+        {{"--stimulus", "s.wav", "--seconds", "2"},
+         "bad length 2 for --seconds S (3 to 120 seconds)"},
+        {{"--stimulus", "s.wav", "--json"}, "--json goes with --impedance or --measure"},
+        {{"--record", "r.wav", "--rate", "48000"}, "--rate goes with --stimulus"},
+        {{"--devices", "--seconds", "5"}, "--seconds goes with --stimulus, --record or --measure"},
+        {{"--impedance", "f.wav", "Rref=10", "--device", "1"},
+         "--device and --max-level go with --record or --measure"},
+        {{"--record", "r.wav", "--device", "x"},
+         "bad device x for --device N (a number from elemtrix-calc --devices, or IN,OUT; 0 is "
+         "Windows' own choice)"},
+        {{"--record", "r.wav", "--device", "1,"},
+         "bad device 1, for --device N (a number from elemtrix-calc --devices, or IN,OUT; 0 is "
+         "Windows' own choice)"},
+        {{"--record", "r.wav", "--max-level", "3"},
+         "bad level 3 for --max-level DBFS (from -60 to 0, such as -12)"},
+        {{"--record", "r.wav", "--max-level", "-61"},
+         "bad level -61 for --max-level DBFS (from -60 to 0, such as -12)"},
+        {{"--measure", "Rref=10", "--play", "p.wav"}, "--play goes with --record"},
+        {{"--record", "r.wav", "--play", "p.wav", "--seconds", "5"},
+         "--play plays the file as it is: give no --seconds"},
+        {{"--record", "p.wav", "--play", "p.wav"}, "--record p.wav would replace the file p.wav"},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(parse(c.args).error.message, c.error) << c.args[0];
+    EXPECT_EQ(parse({"--record", "r.wav", "--max-level", "0"}).max_level, 0);
+    EXPECT_EQ(parse({"--record", "r.wav", "--max-level", "-60"}).max_level, -60);
+}
+
+TEST(Options, RecordingPaths) {
+    EXPECT_TRUE(is_recording_path("a.wav"));
+    EXPECT_TRUE(is_recording_path("dir/A.WaV"));
+    EXPECT_FALSE(is_recording_path(".wav"));
+    EXPECT_FALSE(is_recording_path("a.wave"));
+    EXPECT_FALSE(is_recording_path("a.zma"));
 }
 
 // First-order propagation means nothing for a tolerance larger than the value.

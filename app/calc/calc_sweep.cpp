@@ -37,10 +37,21 @@ double given_value(const CalcOptions &o, InputId id) {
     return text ? text_to_value(text) : NaN;
 }
 
-bool read_and_fit(const char *path, double mass, const FitOptions &options, Measurement &m,
-                  MeasureError &error) {
-    MeasuredSweep s{path, path_text(path), mass, {}, {}};
-    if (!read_sweep_file(path, s.sweep, error) || !fit_sweep(s.sweep, path, options, s.fit, error))
+// A sweep file, or a recording of the jig analysed into one with the run's corrections.
+bool read_and_fit(const char *path, double mass, const CalcOptions &o, const Corrections &c,
+                  const FitOptions &options, Measurement &m, MeasureError &error) {
+    MeasuredSweep s{path, path_text(path), mass, {}, {}, {}};
+    if (is_recording_path(path)) {
+        AnalysedRecording a;
+        if (!analyse_recording_file(path, o, c, a, error))
+            return false;
+        if (!result_to_sweep(a.result, s.sweep))
+            return calc_error(error, std::string("out of memory for the sweep of ") + path);
+        s.notes = recording_warnings(a.result);
+    } else if (!read_sweep_file(path, s.sweep, error)) {
+        return false;
+    }
+    if (!fit_sweep(s.sweep, path, options, s.fit, error))
         return false;
     m.sweeps.push_back(std::move(s));
     return true;
@@ -109,7 +120,7 @@ std::string quality_text(const FitQuality &q) {
 
 std::string sweep_report(const MeasuredSweep &s) {
     const SweepFit &fit = s.fit;
-    std::string out = sweep_label(s) + ": " + s.shown + "\n";
+    std::string out = sweep_label(s) + ": " + s.shown + "\n" + s.notes;
     out += pad_left("klassiskt", NAME_WIDTH + CLASSIC_WIDTH) + pad_left("anpassat", FITTED_WIDTH) +
            pad_left("medelfel", ERROR_WIDTH + 3) + "\n";
     for (const FitValueRow &row : FIT_VALUE_ROWS) {
@@ -191,10 +202,11 @@ std::string sweep_label(const MeasuredSweep &s) {
 bool measure_driver(const CalcOptions &o, Measurement &m, MeasureError &error) {
     FitOptions options;
     options.Re = given_value(o, InputId::Re);
-    if (!read_and_fit(o.sweep_path, 0, options, m, error))
+    Corrections c;
+    if (!read_corrections(o, c, error) || !read_and_fit(o.sweep_path, 0, o, c, options, m, error))
         return false;
     for (const AddedSweepArg &a : o.added_sweeps)
-        if (!read_and_fit(a.path, a.grams, options, m, error))
+        if (!read_and_fit(a.path, a.grams, o, c, options, m, error))
             return false;
     const MeasuredSweep &free = m.sweeps.front();
     m.has_added_mass = m.sweeps.size() > 1;

@@ -2,6 +2,7 @@
 // "Spara" would write them, and the value column with the uncertainties the fit gives.
 #pragma once
 
+#include "app/calc/calc_impedance.h"
 #include "app/calc/calc_options.h"
 #include "app/calc/calc_report.h"
 #include "measure/field_text.h"
@@ -16,6 +17,7 @@ struct MeasuredSweep {
     double mass;       // added to the cone, gram; 0 for the free-air sweep
     Sweep sweep;
     SweepFit fit;
+    std::string notes; // a recording's warnings, "OBS: ..." lines
 };
 
 struct Measurement {

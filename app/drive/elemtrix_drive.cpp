@@ -13,6 +13,18 @@
 //                                    is up, and presses its OK
 //   elemtrix-drive fields            prints the eleven fields' texts, one a line, once the name
 //                                    field holds one (a file opened at start) or after a while
+//   elemtrix-drive measure-dialog [N]
+//                                    opens "Mät impedans" from the window menu N times (1 by
+//                                    default), closing it between, and prints the milliseconds
+//                                    each took until it was painted
+//   elemtrix-drive open-recording FILE [GRAMS]
+//                                    in the open dialog, opens the recording FILE, with GRAMS on
+//                                    the cone when given, Rref 10 ohm
+//   elemtrix-drive save-curve FILE   saves the dialog's last curve as FILE
+//   elemtrix-drive use               types Sd 132 and an added mass of 20 g into the window,
+//                                    presses "Använd" and returns once the box that tells how
+//                                    well the curves fit is up
+//   elemtrix-drive loaded DLL        prints 1 when the running Elemtrix has DLL loaded, else 0
 //   elemtrix-drive startup EXE [TITLE]
 //                                    starts EXE, prints the milliseconds until its window (by
 //                                    default Elemtrix's) is painted and its peak memory, closes
@@ -40,6 +52,13 @@ constexpr int FILE_NAME_BOX = 0x47C, FILE_NAME_EDIT = 0x480;
 const char FIT_CAPTION[] = "ANPASSNING"; // the box that tells how well the sweeps fit
 constexpr int BOX_TEXT = 0xFFFF;         // the static of a message box that holds its text
 constexpr DWORD WAIT_LIMIT_MS = 20000;
+// The window menu's "Mät impedans…". Wine keeps a window's menus in its own process, where no
+// other program reads them: calculator_test reads the menu back, and this sends its command.
+constexpr WPARAM MEASURE_COMMAND = 0x0020;
+const char MEASURE_CLASS[] = "ElemtrixMeasure", MEASURE_TITLE[] = "Mät impedans";
+// The measuring dialog's controls, by identifier.
+constexpr int RREF = 102, GRAMS = 107, OPEN_RECORDING = 109, AS_FREE_AIR = 110, AS_ADDED_MASS = 111,
+              SAVE_CURVE = 115, USE = 116;
 // How long a file opened at start may take to fill the name field.
 constexpr DWORD FILE_WAIT_MS = 5000;
 
@@ -173,6 +192,108 @@ int fields() {
     return 0;
 }
 
+int measure_dialog(int times) {
+    HWND window = wait_for_window(TITLE, TITLE, WAIT_LIMIT_MS);
+    if (!window)
+        return 1;
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    for (int i = 0; i < times; ++i) {
+        if (i > 0) {
+            PostMessageA(FindWindowA(MEASURE_CLASS, MEASURE_TITLE), WM_CLOSE, 0, 0);
+            for (DWORD start = GetTickCount(); FindWindowA(MEASURE_CLASS, MEASURE_TITLE) &&
+                                               GetTickCount() - start < WAIT_LIMIT_MS;)
+                Sleep(1);
+        }
+        LARGE_INTEGER start, end;
+        QueryPerformanceCounter(&start);
+        PostMessageA(window, WM_SYSCOMMAND, MEASURE_COMMAND, 0);
+        const HWND dialog = wait_for_window(MEASURE_CLASS, MEASURE_TITLE, WAIT_LIMIT_MS);
+        QueryPerformanceCounter(&end);
+        if (!dialog)
+            return 1;
+        std::printf("measure_dialog_ms %.2f\n",
+                    1000.0 * (end.QuadPart - start.QuadPart) / frequency.QuadPart);
+    }
+    return 0;
+}
+
+void click(HWND dialog, int id) {
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+}
+
+// Presses a button of the dialog that asks for a file, gives it path and waits until the dialog
+// is done with it.
+int choose_file(int button, const char *path) {
+    HWND dialog = wait_for_window(MEASURE_CLASS, MEASURE_TITLE, WAIT_LIMIT_MS);
+    if (!dialog)
+        return 1;
+    click(dialog, button);
+    HWND chooser = wait_for_file_dialog(WAIT_LIMIT_MS);
+    if (!chooser)
+        return 1;
+    SetWindowTextA(file_name_box(chooser), path);
+    PostMessageA(chooser, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    for (DWORD start = GetTickCount(); IsWindow(chooser); Sleep(1))
+        if (GetTickCount() - start > WAIT_LIMIT_MS)
+            return 1;
+    return wait_for_window(MEASURE_CLASS, MEASURE_TITLE, WAIT_LIMIT_MS) ? 0 : 1;
+}
+
+int open_recording(const char *path, const char *grams) {
+    HWND dialog = wait_for_window(MEASURE_CLASS, MEASURE_TITLE, WAIT_LIMIT_MS);
+    if (!dialog)
+        return 1;
+    SendMessageA(GetDlgItem(dialog, RREF), WM_SETTEXT, 0, reinterpret_cast<LPARAM>("10"));
+    SendMessageA(GetDlgItem(dialog, AS_FREE_AIR), BM_SETCHECK, grams ? BST_UNCHECKED : BST_CHECKED,
+                 0);
+    SendMessageA(GetDlgItem(dialog, AS_ADDED_MASS), BM_SETCHECK,
+                 grams ? BST_CHECKED : BST_UNCHECKED, 0);
+    if (grams)
+        SendMessageA(GetDlgItem(dialog, GRAMS), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(grams));
+    return choose_file(OPEN_RECORDING, path);
+}
+
+int use() {
+    HWND window = wait_for_window(TITLE, TITLE, WAIT_LIMIT_MS);
+    HWND dialog = wait_for_window(MEASURE_CLASS, MEASURE_TITLE, WAIT_LIMIT_MS);
+    if (!window || !dialog)
+        return 1;
+    std::vector<HWND> edits;
+    EnumChildWindows(window, collect_edit, reinterpret_cast<LPARAM>(&edits));
+    if (edits.size() != 11)
+        return 1;
+    for (const auto &field : SWEEP_EXAMPLE)
+        type(edits[field.input + 1], field.text);
+    click(dialog, USE);
+    return wait_for_window("#32770", FIT_CAPTION, WAIT_LIMIT_MS) ? 0 : 1;
+}
+
+int loaded(const char *dll) {
+    HWND window = wait_for_window(TITLE, TITLE, WAIT_LIMIT_MS);
+    DWORD id = 0;
+    if (!window || !GetWindowThreadProcessId(window, &id))
+        return 1;
+    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, id);
+    if (!process)
+        return 1;
+    HMODULE modules[512];
+    DWORD bytes = 0;
+    const bool listed = EnumProcessModules(process, modules, sizeof modules, &bytes);
+    bool found = false;
+    for (DWORD i = 0; listed && i < bytes / sizeof modules[0]; ++i) {
+        char name[MAX_PATH];
+        if (GetModuleBaseNameA(process, modules[i], name, sizeof name) && lstrcmpiA(name, dll) == 0)
+            found = true;
+    }
+    CloseHandle(process);
+    if (!listed)
+        return 1;
+    std::printf("%d\n", found ? 1 : 0);
+    return 0;
+}
+
 int command(const char *id) {
     HWND window = wait_for_window(TITLE, TITLE, WAIT_LIMIT_MS);
     return window && PostMessageA(window, WM_SYSCOMMAND, std::strtoul(id, nullptr, 10), 0) ? 0 : 1;
@@ -287,6 +408,16 @@ int main(int argc, char **argv) {
         return press_ok();
     if (argc == 2 && std::strcmp(argv[1], "fields") == 0)
         return fields();
+    if ((argc == 2 || argc == 3) && std::strcmp(argv[1], "measure-dialog") == 0)
+        return measure_dialog(argc == 3 ? std::atoi(argv[2]) : 1);
+    if ((argc == 3 || argc == 4) && std::strcmp(argv[1], "open-recording") == 0)
+        return open_recording(argv[2], argc == 4 ? argv[3] : nullptr);
+    if (argc == 3 && std::strcmp(argv[1], "save-curve") == 0)
+        return choose_file(SAVE_CURVE, argv[2]);
+    if (argc == 3 && std::strcmp(argv[1], "loaded") == 0)
+        return loaded(argv[2]);
+    if (argc == 2 && std::strcmp(argv[1], "use") == 0)
+        return use();
     if (argc == 3 && std::strcmp(argv[1], "command") == 0)
         return command(argv[2]);
     if (argc == 3 && std::strcmp(argv[1], "box") == 0)
@@ -296,7 +427,8 @@ int main(int argc, char **argv) {
         return startup(argv[2], argc == 4 ? argv[3] : TITLE);
     std::fputs(
         "usage: elemtrix-drive fill | close | shot FILE.bmp | open-sweeps FOLDER FREE ADDED | "
-        "ok | fields | command ID | box CAPTION | startup EXE [TITLE]\n",
+        "ok | fields | command ID | box CAPTION | measure-dialog [N] | open-recording FILE "
+        "[GRAMS] | save-curve FILE | use | loaded DLL | startup EXE [TITLE]\n",
         stderr);
     return 2;
 }

@@ -1,0 +1,434 @@
+#include "window/measure_dialog.h"
+
+#include "engine/driver_file.h"
+#include "measure/jig_recording.h"
+#include "toolkit/controls.h"
+#include "toolkit/test_support/box_catcher.h"
+#include "toolkit/test_support/dialog_driver.h"
+#include "window/calculator.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Texts = std::vector<std::string>;
+
+constexpr unsigned RATE = 48000;
+constexpr double SECONDS = 5;
+constexpr double ADDED_GRAMS = 20, MMS_GRAMS = 22;
+
+std::string temp_path(const char *name) {
+    char folder[MAX_PATH];
+    GetTempPathA(sizeof folder, folder);
+    return std::string(folder) + "elemtrix-" + name;
+}
+
+// The jig's driver with the mass on its cone: the resonance lower, both Q's higher, by the
+// same factor.
+JigModel with_mass() {
+    JigModel m;
+    const double k = std::sqrt(1 + ADDED_GRAMS / MMS_GRAMS);
+    m.fs /= k;
+    m.qms *= k;
+    m.qes *= k;
+    return m;
+}
+
+enum class Wiring { RIGHT, SWAPPED, ONE_SIGNAL };
+
+std::string write_recording(const char *name, const JigModel &m, Wiring wiring) {
+    Recording r;
+    EXPECT_TRUE(make_jig_recording(m, RATE, SECONDS, r));
+    if (wiring == Wiring::SWAPPED)
+        std::swap(r.left, r.right);
+    if (wiring == Wiring::ONE_SIGNAL)
+        for (std::size_t i = 0; i < r.frames(); ++i)
+            r.right[i] = r.left[i];
+    const std::string path = temp_path(name);
+    MeasureError error;
+    EXPECT_TRUE(write_wav_file(path.c_str(), RATE, r.left.data(), r.right.data(), r.frames(),
+                               WavFormat::FLOAT32, error))
+        << error.message;
+    return path;
+}
+
+void dispatch_waiting() {
+    MSG m;
+    while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE))
+        if (!measure_dialog_message(m)) {
+            TranslateMessage(&m);
+            DispatchMessageA(&m);
+        }
+}
+
+struct MeasureDialogTest : ::testing::Test {
+    HINSTANCE instance = GetModuleHandleA(nullptr);
+    HWND calculator = nullptr, dialog = nullptr;
+
+    void SetUp() override {
+        calculator = create_calculator(instance);
+        ASSERT_NE(calculator, nullptr);
+        show_measure_dialog(calculator);
+        dialog = measure_dialog();
+        ASSERT_NE(dialog, nullptr);
+    }
+    void TearDown() override {
+        if (measure_dialog())
+            SendMessageA(measure_dialog(), WM_CLOSE, 0, 0);
+        EXPECT_EQ(measure_dialog(), nullptr);
+        DestroyWindow(calculator);
+        UnregisterClassA(CALCULATOR_TITLE, instance);
+        dispatch_waiting();
+    }
+
+    HWND item(int id) const { return GetDlgItem(dialog, id); }
+    std::string text(int id) const {
+        char t[1024];
+        GetWindowTextA(item(id), t, sizeof t);
+        return t;
+    }
+    void type(int id, const char *t) { SetWindowTextA(item(id), t); }
+    void press(int id) {
+        SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(item(id)));
+    }
+    // Presses a button whose file dialogs are answered as planned; the boxes it showed.
+    std::vector<CaughtBox> press(int id, std::vector<DialogAnswer> plan) {
+        DialogDriver driver(std::move(plan));
+        start_catching_boxes();
+        press(id);
+        std::vector<CaughtBox> boxes = stop_catching_boxes();
+        EXPECT_EQ(driver.unplanned(), 0);
+        EXPECT_EQ(driver.answers_left(), 0u);
+        return boxes;
+    }
+    std::vector<CaughtBox> open_recording(const std::string &path, bool with_mass = false) {
+        SendMessageA(item(ID_MEASURE_AS_FREE_AIR), BM_SETCHECK,
+                     with_mass ? BST_UNCHECKED : BST_CHECKED, 0);
+        SendMessageA(item(ID_MEASURE_AS_ADDED_MASS), BM_SETCHECK,
+                     with_mass ? BST_CHECKED : BST_UNCHECKED, 0);
+        return press(ID_MEASURE_OPEN_RECORDING, {{IDOK, path}});
+    }
+
+    void set_fields(const Texts &texts) {
+        for (int line = 0; line < DRIVER_FILE_LINES; ++line)
+            wt_set_text(calculator_field(line), texts[line].c_str());
+    }
+    Texts fields() const {
+        Texts texts;
+        for (int line = 0; line < DRIVER_FILE_LINES; ++line) {
+            char t[512];
+            GetWindowTextA(calculator_field(line), t, sizeof t);
+            texts.push_back(t);
+        }
+        return texts;
+    }
+    std::vector<CaughtBox> calculator_open(std::vector<DialogAnswer> plan) {
+        DialogDriver driver(std::move(plan));
+        start_catching_boxes();
+        SendMessageA(calculator, WM_COMMAND, ID_OPEN, 0);
+        return stop_catching_boxes();
+    }
+};
+
+// Sd and nothing else typed, as a user would before either way of filling the fields.
+const Texts TYPED = {"Mellanregister", "", "", "", "132", "", "", "", "", "", ""};
+
+std::string replaced(std::string s, const std::string &from, const std::string &to) {
+    for (std::size_t at = s.find(from); at != std::string::npos; at = s.find(from, at + to.size()))
+        s.replace(at, from.size(), to);
+    return s;
+}
+
+TEST_F(MeasureDialogTest, IsOneModelessDialogInSwedishBesideTheCalculator) {
+    char title[64];
+    GetWindowTextA(dialog, title, sizeof title);
+    EXPECT_STREQ(title, "M\xE4t impedans");
+    EXPECT_EQ(GetWindow(dialog, GW_OWNER), calculator);
+    EXPECT_TRUE(GetWindowLongA(dialog, GWL_EXSTYLE) & WS_EX_CONTROLPARENT);
+    EXPECT_FALSE(GetWindowLongA(dialog, GWL_STYLE) & WS_CHILD);
+    // A second choice brings the open one forward rather than making another.
+    show_measure_dialog(calculator);
+    EXPECT_EQ(measure_dialog(), dialog);
+
+    const struct {
+        int id;
+        const char *text;
+    } captions[] = {
+        {ID_MEASURE_CALIBRATE, "Kalibrera"},
+        {ID_MEASURE_FREE_AIR, "M\xE4t fri luft"},
+        {ID_MEASURE_ADDED_MASS, "M\xE4t med massa"},
+        {ID_MEASURE_STOP, "Avbryt"},
+        {ID_MEASURE_OPEN_RECORDING, "\xD6ppna inspelning\x85"},
+        {ID_MEASURE_SAVE_CURVE, "Spara kurva\x85"},
+        {ID_MEASURE_USE, "Anv\xE4nd"},
+        {ID_MEASURE_CLOSE, "St\xE4ng"},
+        {ID_MEASURE_RREF, "10"},
+    };
+    for (const auto &c : captions)
+        EXPECT_EQ(text(c.id), c.text) << c.id;
+    char device[64];
+    SendMessageA(item(ID_MEASURE_OUTPUT), CB_GETLBTEXT, 0, reinterpret_cast<LPARAM>(device));
+    EXPECT_STREQ(device, "Windows standardenhet");
+    EXPECT_EQ(text(ID_MEASURE_CALIBRATION_STATE), "Inte kalibrerad: ing\xE5ngarna antas lika");
+    // Nothing to stop, save or use yet.
+    for (int id : {ID_MEASURE_STOP, ID_MEASURE_SAVE_CURVE, ID_MEASURE_USE})
+        EXPECT_FALSE(IsWindowEnabled(item(id))) << id;
+}
+
+TEST_F(MeasureDialogTest, TabWalksTheDialogAndLeavesTheCalculatorsKeysAlone) {
+    SetFocus(item(ID_MEASURE_RREF));
+    MSG tab = {item(ID_MEASURE_RREF), WM_KEYDOWN, VK_TAB, 0, 0, {0, 0}};
+    EXPECT_TRUE(measure_dialog_message(tab));
+    EXPECT_EQ(GetFocus(), item(ID_MEASURE_CALIBRATE));
+    MSG calculator_key = {calculator_field(1), WM_KEYDOWN, VK_TAB, 0, 0, {0, 0}};
+    EXPECT_FALSE(measure_dialog_message(calculator_key));
+}
+
+// A recording of the circuit model fills the fields as "Öppna" of its saved curve does, with
+// the same box, but for the name it gives the curve.
+TEST_F(MeasureDialogTest, AnOpenedRecordingFillsTheFieldsAsOpeningItsCurve) {
+    const std::string wav = write_recording("free.wav", JigModel{}, Wiring::RIGHT);
+    EXPECT_TRUE(open_recording(wav).empty());
+    EXPECT_NE(text(ID_MEASURE_VALUES).find("Fs 38.0"), std::string::npos)
+        << text(ID_MEASURE_VALUES);
+    ASSERT_TRUE(IsWindowEnabled(item(ID_MEASURE_USE)));
+    const std::string zma = temp_path("free.zma");
+    DeleteFileA(zma.c_str());
+    EXPECT_TRUE(press(ID_MEASURE_SAVE_CURVE, {{IDOK, zma}}).empty());
+
+    set_fields(TYPED);
+    const std::vector<CaughtBox> used = press(ID_MEASURE_USE, {});
+    const Texts filled = fields();
+    set_fields(TYPED);
+    const std::vector<CaughtBox> opened = calculator_open({{IDOK, zma}});
+    EXPECT_EQ(fields(), filled);
+    ASSERT_EQ(used.size(), 1u);
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(used[0].caption, "ANPASSNING");
+    EXPECT_EQ(replaced(used[0].text, "elemtrix-free.wav", "elemtrix-free.zma"), opened[0].text);
+    EXPECT_NEAR(std::atof(filled[1].c_str()), JigModel{}.fs, 0.1);
+    EXPECT_NEAR(std::atof(filled[8].c_str()), JigModel{}.qts(), 0.005);
+}
+
+TEST_F(MeasureDialogTest, WithTheMassTheFieldsAreThoseOfOpeningBothCurves) {
+    const std::string free_wav = write_recording("free.wav", JigModel{}, Wiring::RIGHT);
+    const std::string mass_wav = write_recording("mass.wav", with_mass(), Wiring::RIGHT);
+    EXPECT_TRUE(open_recording(free_wav).empty());
+    type(ID_MEASURE_GRAMS, "20");
+    EXPECT_TRUE(open_recording(mass_wav, true).empty());
+    const std::string zma[] = {temp_path("free.zma"), temp_path("mass.zma")};
+    for (const std::string &path : zma)
+        DeleteFileA(path.c_str());
+    // The curve saved is the one opened last: the one with the mass.
+    EXPECT_TRUE(press(ID_MEASURE_SAVE_CURVE, {{IDOK, zma[1]}}).empty());
+
+    set_fields(TYPED);
+    EXPECT_EQ(press(ID_MEASURE_USE, {}).size(), 1u);
+    const Texts filled = fields();
+    EXPECT_EQ(filled[10], "20"); // the mass typed in the dialog, as a user types it for "Öppna"
+    EXPECT_NEAR(std::atof(filled[9].c_str()), with_mass().fs, 0.2);
+
+    Texts typed = TYPED;
+    typed[10] = "20";
+    set_fields(typed);
+    EXPECT_TRUE(open_recording(free_wav).empty());
+    EXPECT_TRUE(press(ID_MEASURE_SAVE_CURVE, {{IDOK, zma[0]}}).empty());
+    char folder[MAX_PATH];
+    GetTempPathA(sizeof folder, folder);
+    calculator_open({{IDOK, folder}, {IDOK, "\"elemtrix-free.zma\" \"elemtrix-mass.zma\""}});
+    EXPECT_EQ(fields(), filled);
+}
+
+// The dialog as the screen shows it, children and all, for the golden image that CTest compares
+// it with.
+bool write_bitmap(HWND window, const char *path) {
+    RECT client;
+    GetClientRect(window, &client);
+    const int width = client.right, height = client.bottom;
+    const DWORD row_bytes = (width * 3 + 3) & ~3u;
+    BITMAPINFOHEADER info{};
+    info.biSize = sizeof info;
+    info.biWidth = width;
+    info.biHeight = height;
+    info.biPlanes = 1;
+    info.biBitCount = 24;
+    info.biCompression = BI_RGB;
+    info.biSizeImage = row_bytes * height;
+    std::vector<unsigned char> bytes(info.biSizeImage);
+    HDC screen = GetDC(window);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
+    SelectObject(memory, old);
+    const bool read = GetDIBits(memory, bitmap, 0, height, bytes.data(),
+                                reinterpret_cast<BITMAPINFO *>(&info), DIB_RGB_COLORS) == height;
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(window, screen);
+    BITMAPFILEHEADER file{};
+    file.bfType = 0x4D42;
+    file.bfOffBits = sizeof file + sizeof info;
+    file.bfSize = file.bfOffBits + info.biSizeImage;
+    FILE *out = std::fopen(path, "wb");
+    if (!read || !out)
+        return false;
+    const bool written = std::fwrite(&file, sizeof file, 1, out) == 1 &&
+                         std::fwrite(&info, sizeof info, 1, out) == 1 &&
+                         std::fwrite(bytes.data(), bytes.size(), 1, out) == 1;
+    return std::fclose(out) == 0 && written;
+}
+
+// Both recordings of the model opened and used: the curves, their phases and the fitted model
+// over the free-air curve, with Re, Fs and Qts read from the last.
+TEST_F(MeasureDialogTest, BothCurvesAndTheModelForTheGoldenImage) {
+    set_fields(TYPED);
+    EXPECT_TRUE(open_recording(write_recording("free.wav", JigModel{}, Wiring::RIGHT)).empty());
+    type(ID_MEASURE_GRAMS, "20");
+    EXPECT_TRUE(
+        open_recording(write_recording("mass.wav", with_mass(), Wiring::RIGHT), true).empty());
+    EXPECT_EQ(press(ID_MEASURE_USE, {}).size(), 1u);
+    SetFocus(item(ID_MEASURE_CLOSE));
+    RedrawWindow(dialog, nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    dispatch_waiting();
+    ASSERT_TRUE(write_bitmap(dialog, MEASURE_DIALOG_IMAGE));
+}
+
+// For scripts/measure-drive.sh, which drives the program from outside: the two recordings of the
+// model where CTest finds them.
+TEST(Recordings, ForTheDriveTest) {
+    const struct {
+        const char *name;
+        JigModel model;
+    } recordings[] = {{"elemtrix-free.wav", JigModel{}}, {"elemtrix-mass.wav", with_mass()}};
+    for (const auto &r : recordings) {
+        Recording made, read;
+        ASSERT_TRUE(make_jig_recording(r.model, RATE, SECONDS, made));
+        const std::string path = std::string(MEASURE_DIALOG_FILES) + "/" + r.name;
+        MeasureError error;
+        ASSERT_TRUE(write_wav_file(path.c_str(), RATE, made.left.data(), made.right.data(),
+                                   made.frames(), WavFormat::FLOAT32, error))
+            << error.message;
+        ASSERT_TRUE(read_wav_file(path.c_str(), read, error)) << error.message;
+        EXPECT_EQ(read.frames(), made.frames());
+    }
+}
+
+// Every fault is a Swedish box, and nothing changes: no curve, no field.
+TEST_F(MeasureDialogTest, FaultsAreSwedishBoxesThatChangeNothing) {
+    set_fields(TYPED);
+    const struct {
+        const char *file;
+        Wiring wiring;
+        const char *said;
+    } faults[] = {
+        {"swapped.wav", Wiring::SWAPPED, "f\xF6rv\xE4xlade"},
+        {"loopback.wav", Wiring::ONE_SIGNAL, "samma sampel"},
+    };
+    for (const auto &f : faults) {
+        const std::vector<CaughtBox> boxes =
+            open_recording(write_recording(f.file, JigModel{}, f.wiring));
+        ASSERT_EQ(boxes.size(), 1u) << f.file;
+        EXPECT_EQ(boxes[0].caption, "M\xC4TFEL");
+        EXPECT_NE(boxes[0].text.find(f.said), std::string::npos) << boxes[0].text;
+        EXPECT_FALSE(IsWindowEnabled(item(ID_MEASURE_USE)));
+        EXPECT_FALSE(IsWindowEnabled(item(ID_MEASURE_SAVE_CURVE)));
+    }
+    const std::string missing = temp_path("missing.wav");
+    DeleteFileA(missing.c_str());
+    const std::string not_wav = temp_path("text.wav");
+    FILE *out = std::fopen(not_wav.c_str(), "wb");
+    std::fputs("no recording", out);
+    std::fclose(out);
+    const std::vector<CaughtBox> unread = open_recording(not_wav);
+    ASSERT_EQ(unread.size(), 1u);
+    EXPECT_EQ(unread[0].caption, "FILFEL");
+
+    // A resistance that is no plain number is asked for before any file.
+    for (const char *rref : {"", "1,5", "0", "10 ohm"}) {
+        type(ID_MEASURE_RREF, rref);
+        const std::vector<CaughtBox> boxes = press(ID_MEASURE_OPEN_RECORDING, {});
+        ASSERT_EQ(boxes.size(), 1u) << rref;
+        EXPECT_EQ(boxes[0].caption, "INMATNINGSFEL");
+    }
+    type(ID_MEASURE_RREF, "10");
+    type(ID_MEASURE_GRAMS, "");
+    SendMessageA(item(ID_MEASURE_AS_ADDED_MASS), BM_SETCHECK, BST_CHECKED, 0);
+    SendMessageA(item(ID_MEASURE_AS_FREE_AIR), BM_SETCHECK, BST_UNCHECKED, 0);
+    EXPECT_EQ(press(ID_MEASURE_OPEN_RECORDING, {}).size(), 1u);
+    EXPECT_EQ(fields(), TYPED);
+}
+
+// Through the private PulseAudio server, whose loopback gives both inputs the same signal.
+struct SoundJig : MeasureDialogTest {
+    bool idle() const { return !IsWindowEnabled(item(ID_MEASURE_STOP)); }
+    bool wait(bool (SoundJig::*until)() const, DWORD limit_ms) {
+        const DWORD start = GetTickCount();
+        while (!(this->*until)()) {
+            dispatch_waiting();
+            if (GetTickCount() - start > limit_ms)
+                return false;
+            Sleep(5);
+        }
+        return true;
+    }
+    bool levelled() const { return text(ID_MEASURE_LEVEL).rfind("Niv\xE5 ut:", 0) == 0; }
+};
+
+TEST_F(SoundJig, TheLoopbackEndsInTheBoxOfOneSignalOnBothInputsAndChangesNothing) {
+    set_fields(TYPED);
+    start_catching_boxes();
+    press(ID_MEASURE_FREE_AIR);
+    EXPECT_FALSE(idle());
+    EXPECT_FALSE(IsWindowEnabled(item(ID_MEASURE_FREE_AIR)));
+    EXPECT_TRUE(wait(&SoundJig::levelled, 30000)) << text(ID_MEASURE_LEVEL);
+    EXPECT_TRUE(wait(&SoundJig::idle, 60000));
+    const std::vector<CaughtBox> boxes = stop_catching_boxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].caption, "M\xC4TFEL");
+    EXPECT_NE(boxes[0].text.find("samma sampel"), std::string::npos) << boxes[0].text;
+    EXPECT_FALSE(IsWindowEnabled(item(ID_MEASURE_USE)));
+    EXPECT_EQ(fields(), TYPED);
+}
+
+TEST_F(SoundJig, AvbrytAndClosingStopTheSoundCardAtOnce) {
+    start_catching_boxes();
+    press(ID_MEASURE_FREE_AIR);
+    ASSERT_TRUE(wait(&SoundJig::levelled, 30000));
+    DWORD start = GetTickCount();
+    press(ID_MEASURE_STOP);
+    EXPECT_TRUE(wait(&SoundJig::idle, 2000));
+    EXPECT_LT(GetTickCount() - start, 2000u);
+    EXPECT_EQ(text(ID_MEASURE_LEVEL), "Avbruten: ingenting \xE4ndrat");
+
+    press(ID_MEASURE_FREE_AIR);
+    ASSERT_TRUE(wait(&SoundJig::levelled, 30000));
+    start = GetTickCount();
+    SendMessageA(dialog, WM_CLOSE, 0, 0);
+    EXPECT_LT(GetTickCount() - start, 2000u);
+    EXPECT_EQ(measure_dialog(), nullptr);
+    EXPECT_FALSE(measure_dialog_measuring());
+
+    // The calculator closed takes the dialog it owns with it, and the measurement too.
+    show_measure_dialog(calculator);
+    dialog = measure_dialog();
+    ASSERT_NE(dialog, nullptr);
+    press(ID_MEASURE_FREE_AIR);
+    ASSERT_TRUE(wait(&SoundJig::levelled, 30000));
+    EXPECT_TRUE(measure_dialog_measuring());
+    start = GetTickCount();
+    DestroyWindow(calculator);
+    EXPECT_LT(GetTickCount() - start, 2000u);
+    EXPECT_EQ(measure_dialog(), nullptr);
+    EXPECT_FALSE(measure_dialog_measuring());
+    EXPECT_TRUE(stop_catching_boxes().empty());
+}
+
+} // namespace
