@@ -24,8 +24,10 @@ void add32(Bytes &b, std::uint32_t v) {
     add16(b, v >> 16);
 }
 
+// A byte at a time: GCC 12 takes a ranged insert into an empty vector for an overflow.
 void add_text(Bytes &b, const char *four) {
-    b.insert(b.end(), four, four + 4);
+    for (int i = 0; i < 4; ++i)
+        b.push_back(static_cast<unsigned char>(four[i]));
 }
 
 struct Layout {
