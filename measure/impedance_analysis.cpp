@@ -19,25 +19,28 @@ constexpr double GRID_HIGH_OF_RATE = 0.45;
 constexpr double ENVELOPE_BLOCK_SECONDS = 0.01;
 constexpr double ACTIVE_DB = -25;          // a block this far below the loudest is silence, or hum
 constexpr double OWN_STIMULUS_SHARE = 0.9; // of input A's power on our tones: our stimulus
+constexpr double OWN_TONE_SPREAD = 0.01;   // our tones within 20 dB of their median
 constexpr double DRIFT_ALLOWANCE = 3e-4;   // of a tone's frequency, for the clocks' drift
-constexpr double SETTLE_SECONDS = 0.1;      // of the steady lead-in before the first frame
+constexpr double SETTLE_SECONDS = 0.1;     // of the steady lead-in before the first frame
 constexpr double TAIL_SECONDS = 0.25;      // kept whole after a transient: the jig's decay
-constexpr double HUM_RATIO_DB = 15;   // a line this far above the noise between our tones is hum
-constexpr double HUM_WELCH_DB = 6;    // above a steady signal's averaged spectrum around it
-constexpr double HUM_SILENCE_DB = 10; // above the noise in the silence around a transient
+// Hum: a line this far above the noise between our tones, above a steady signal's averaged
+// spectrum around it, or above the noise in the silence around a transient.
+constexpr double HUM_RATIO_DB = 15;
+constexpr double HUM_WELCH_DB = 6;
+constexpr double HUM_SILENCE_DB = 10;
+constexpr double HUM_FLOOR_RE_TONES = 1e-8; // a line 80 dB below our tones is no hum
+constexpr double HUM_FLOOR_DBFS = -100;     // nor one below this in a silence
+constexpr double HUM_SEARCH = 0.005;        // mains is within this share of its nominal
+constexpr int HUM_NEIGHBOURS = 30;          // bins either side that tell a line's floor
+constexpr int HUM_REACH = 100;              // bins around a line whose leakage is taken out
+// Left out around each harmonic of the mains found: a transient's bins this near, a steady
+// signal's this many bins either side.
+constexpr double HUM_WHOLE_EXCLUDE_HZ = 3;
 constexpr double HUM_WELCH_EXCLUDE_BINS = 2;
 constexpr double MIN_SILENCE_SECONDS = 0.2;
-constexpr double HUM_FLOOR_DBFS = -100;
 constexpr double SWEEP_RATE_RATIO = 4; // zero crossings per second, last piece to first
-constexpr int HUM_NEIGHBOURS = 30;     // bins either side that tell a harmonic's floor
-constexpr double HUM_SEARCH = 0.005;   // mains is within this share of its nominal
-constexpr double HUM_WHOLE_EXCLUDE_HZ = 3;
-constexpr double HUM_FLOOR_RE_TONES = 1e-8; // a line 80 dB below the tones is no hum
-constexpr int HUM_REACH = 100;
-constexpr double MIN_DRIFT = 1e-6; // below, the tones' leakage is less than 0.01 %
-constexpr double DRIFT_LOW_HZ = 100,
-                 DRIFT_HIGH_HZ = 2000; // bins around a hum line whose leakage is taken out // a
-                                       // transient's bins this near hum are left out
+constexpr double MIN_DRIFT = 1e-6;     // below, the tones' leakage is less than 0.01 %
+constexpr double DRIFT_LOW_HZ = 100, DRIFT_HIGH_HZ = 2000;
 constexpr double MAINS_FAMILIES[] = {50, 60};
 constexpr double IDENTICAL_SHARE = 0.99;
 constexpr std::size_t MIN_SEGMENT = 4096;
@@ -142,7 +145,9 @@ class Analysis {
             return false;
         if (!envelope())
             return fail("no signal on input A", u8"ingen signal på ingång A");
-        if (!choose_method() || !take_spectra() || !make_bands())
+        if (!choose_method())
+            return fail("too short to analyse", u8"för kort för att analyseras");
+        if (!take_spectra() || !make_bands())
             return fail("out of memory", u8"minnet räcker inte");
         if (!find_hum())
             return fail("out of memory", u8"minnet räcker inte");
@@ -273,8 +278,10 @@ class Analysis {
             n_ = active;
         n_ &= ~std::size_t(3);
         frame_start_ = first_block_ * block_;
-        frames_ = n_ ? 1 + (active - n_) / (n_ / 2) : 0;
-        return n_ >= MIN_SEGMENT / 16;
+        if (n_ < MIN_SEGMENT / 16)
+            return false;
+        frames_ = 1 + (active - n_) / (n_ / 2);
+        return true;
     }
 
     // A sweep changes its frequency over the recording, which noise does not: the zero
@@ -312,7 +319,19 @@ class Analysis {
                 on_tones += std::norm(spectrum[k]);
             next = static_cast<std::size_t>(tone + reach + 1);
         }
-        return on_tones >= OWN_STIMULUS_SHARE * total;
+        if (on_tones < OWN_STIMULUS_SHARE * total)
+            return false;
+        // And on all of them alike, as a slow sweep's piece on the low, dense tones is not.
+        Buffer<double> power;
+        if (!power.reserve(tones_.size()))
+            return false;
+        for (int tone : tones_)
+            power.push_back(std::norm(spectrum[tone]));
+        const double typical = median(power.data(), power.size());
+        std::size_t level = 0;
+        for (int tone : tones_)
+            level += std::norm(spectrum[tone]) > OWN_TONE_SPREAD * typical;
+        return level >= OWN_STIMULUS_SHARE * tones_.size();
     }
 
     bool take_spectra() {
@@ -475,9 +494,9 @@ class Analysis {
             const double mains = MAINS_FAMILIES[family];
             for (int h = 1; h <= MAINS_LAST_HARMONIC; ++h) {
                 const int centre = static_cast<int>(std::lround(h * mains / out_.resolution_hz));
-                if (centre + HUM_REACH >= int(x.size()))
+                if (centre + HUM_REACH + 2 >= int(x.size()))
                     break;
-                if (centre - HUM_NEIGHBOURS - 3 < 1 || tone_[centre])
+                if (centre - 3 < 1 || tone_[centre])
                     continue;
                 int k = centre;
                 for (int c : {centre - 1, centre + 1})
@@ -829,7 +848,7 @@ class ImpedanceAnalysis {
         result_.hum_hz = measured.hum_hz;
         result_.a = measured.a;
         result_.b = measured.b;
-        if (!calibration() || !check_signal(measured))
+        if (!calibration() || !check_short(measured) || !check_signal(measured))
             return false;
         if (swapped(measured)) {
             result_.swapped = true;
@@ -925,6 +944,27 @@ class ImpedanceAnalysis {
         return true;
     }
 
+    // A short leaves input B with nothing of the stimulus, so that its points fail for
+    // coherence: the points with the level are looked at before that.
+    bool check_short(const Transfer &t) {
+        Buffer<double> values;
+        for (const TransferPoint &p : t.points)
+            if ((p.reason < 0 || p.reason == LEFT_OUT_COHERENCE) &&
+                !values.push_back(std::abs(p.h)))
+                return refuse_as(FindingKind::NO_SIGNAL, name_, "out of memory",
+                                 u8"minnet räcker inte");
+        const double shorted = median(values.data(), values.size());
+        if (values.size() >= std::size_t(MIN_POINTS) && shorted < SHORT_LIMIT)
+            return refuse_as(
+                FindingKind::SHORTED, name_,
+                "the driver is shorted: input B carries nothing of the stimulus "
+                "(H = 0 within %.2f %%)",
+                u8"elementet är kortslutet: ingång B har inget av signalen (H = 0 inom "
+                u8"%.2f %%)",
+                100 * shorted);
+        return true;
+    }
+
     // The median over the kept points of what value gives.
     template <typename Value> static double median_of(const Transfer &t, Value value) {
         Buffer<double> values;
@@ -990,15 +1030,6 @@ class ImpedanceAnalysis {
                 "no driver connected: input B follows input A (H = 1 within %.2f %%)",
                 u8"ingen element anslutet: ingång B följer ingång A (H = 1 inom %.2f %%)",
                 100 * open);
-        const double shorted = median_of(t, [](const TransferPoint &p) { return std::abs(p.h); });
-        if (shorted < SHORT_LIMIT)
-            return refuse_as(
-                FindingKind::SHORTED, name_,
-                "the driver is shorted: input B carries nothing of the stimulus "
-                "(H = 0 within %.2f %%)",
-                u8"elementet är kortslutet: ingång B har inget av signalen (H = 0 inom "
-                u8"%.2f %%)",
-                100 * shorted);
         return true;
     }
 

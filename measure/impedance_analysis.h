@@ -29,14 +29,14 @@
 
 constexpr double DEFAULT_POINTS_PER_OCTAVE = 48;
 constexpr int MIN_AVERAGES_FOR_ERRORS = 8;
-constexpr double MIN_COHERENCE = 0.9;     // γ² below this: the point is left out
-constexpr double LEVEL_FLOOR_DB = -40;    // a point's input A level below the median point's
-constexpr double CLIP_LEVEL = 0.989;      // -0.1 dBFS: a sample this high counts as clipped
-constexpr double TARGET_PEAK_DBFS = -6;   // where input A should peak
-constexpr double LOW_LEVEL_DBFS = -40;    // input A peaking below this: a warning
-constexpr int MIN_POINTS = 20;            // fewer points with signal: no broadband signal
-constexpr double OPEN_LIMIT = 0.002;      // median |1 − H| below this: no driver connected
-constexpr double SHORT_LIMIT = 0.002;     // median |H| below this: the driver is shorted
+constexpr double MIN_COHERENCE = 0.9;      // γ² below this: the point is left out
+constexpr double LEVEL_FLOOR_DB = -40;     // a point's input A level below the median point's
+constexpr double CLIP_LEVEL = 0.989;       // -0.1 dBFS: a sample this high counts as clipped
+constexpr double TARGET_PEAK_DBFS = -6;    // where input A should peak
+constexpr double LOW_LEVEL_DBFS = -40;     // input A peaking below this: a warning
+constexpr int MIN_POINTS = 20;             // fewer points with signal: no broadband signal
+constexpr double OPEN_LIMIT = 0.002;       // median |1 − H| below this: no driver connected
+constexpr double SHORT_LIMIT = 0.002;      // median |H| below this: the driver is shorted
 constexpr double CALIBRATION_LIMIT_DB = 3; // a calibration's inputs differ by no more
 constexpr double CALIBRATION_LIMIT_DEGREES = 20;
 
@@ -52,17 +52,17 @@ enum class RecordingRole { MEASUREMENT, CALIBRATION, OPEN, SHORT };
 enum class Severity { WARNING, REFUSED };
 
 enum class FindingKind {
-    CLIPPING,       // refused: input and how much lower
-    IDENTICAL,      // refused: both inputs carry the same samples
-    NO_SIGNAL,      // refused: no broadband signal
-    OPEN_JIG,       // refused: "no driver connected"
-    SHORTED,        // refused: H ≈ 0
+    CLIPPING,        // refused: input and how much lower
+    IDENTICAL,       // refused: both inputs carry the same samples
+    NO_SIGNAL,       // refused: no broadband signal
+    OPEN_JIG,        // refused: "no driver connected"
+    SHORTED,         // refused: H ≈ 0
     NOT_CALIBRATION, // refused: a calibration whose inputs differ
-    SWAPPED,        // warning: A and B exchanged, corrected
-    LOW_LEVEL,      // warning: input A peaks low
-    BAND_NARROWED,  // warning: points at the band's ends left out for level or coherence
-    HUM,            // warning: mains hum found, its points left out
-    UNCALIBRATED,   // warning: no channel-match calibration
+    SWAPPED,         // warning: A and B exchanged, corrected
+    LOW_LEVEL,       // warning: input A peaks low
+    BAND_NARROWED,   // warning: points at the band's ends left out for level or coherence
+    HUM,             // warning: mains hum found, its points left out
+    UNCALIBRATED,    // warning: no channel-match calibration
 };
 
 struct Finding {
@@ -74,10 +74,10 @@ struct Finding {
 enum LeftOutReason { LEFT_OUT_LEVEL, LEFT_OUT_COHERENCE, LEFT_OUT_HUM, LEFT_OUT_REASONS };
 
 struct MeasuredPoint {
-    double frequency;     // Hz: the power-weighted middle of the point's bins
+    double frequency;       // Hz: the power-weighted middle of the point's bins
     std::complex<double> z; // ohm
     double magnitude_error; // standard error of |Z| in ohm; 0 where not estimated
-    double coherence;     // γ² of the point, 0 to 1
+    double coherence;       // γ² of the point, 0 to 1
 };
 
 // Per input, dBFS.
@@ -110,10 +110,10 @@ struct ImpedanceResult {
     bool errors_estimated; // magnitude_error holds standard errors
     bool swapped;          // A and B were exchanged
     bool calibrated, open_corrected, short_corrected;
-    double hum_hz;       // 50 or 60 when mains hum was found, 0 otherwise
-    InputLevel a, b;     // of the measurement recording
+    double hum_hz;              // 50 or 60 when mains hum was found, 0 otherwise
+    InputLevel a, b;            // of the measurement recording
     double band_low, band_high; // Hz, of the points kept; 0 when none
-    int grid_points;     // points of the grid with any bin
+    int grid_points;            // points of the grid with any bin
     int left_out[LEFT_OUT_REASONS];
     Buffer<MeasuredPoint> points;
     Finding findings[MAX_FINDINGS];

@@ -220,14 +220,18 @@ void derivatives(const DriverModel &model, const double *p, const Terms &terms, 
     }
 }
 
-// The relative residual (Zfit − Z)/|Z| of a point: real and imaginary part with the phase, the
-// magnitude's and 0 without, where magnitude is set to |Zfit|.
+[[gnu::always_inline]] inline double divisor(const ImpedancePoint &pt) {
+    return pt.scale > 0 ? pt.scale : pt.magnitude;
+}
+
+// The relative residual (Zfit − Z)/|Z| of a point (or divided by its scale): real and imaginary
+// part with the phase, the magnitude's and 0 without, where magnitude is set to |Zfit|.
 [[gnu::always_inline]] inline Pair residual(bool phase, Pair z, const ImpedancePoint &pt,
                                             double &magnitude) {
     if (phase)
-        return (z - Pair{pt.z.real(), pt.z.imag()}) / pt.magnitude;
+        return (z - Pair{pt.z.real(), pt.z.imag()}) / divisor(pt);
     magnitude = std::abs(Complex(z[0], z[1]));
-    return Pair{(magnitude - pt.magnitude) / pt.magnitude, 0};
+    return Pair{(magnitude - pt.magnitude) / divisor(pt), 0};
 }
 
 int residual_count(const FitSetup &setup) {
@@ -310,8 +314,8 @@ double accumulate(const FitSetup &setup, const Frequency *table, const DriverMod
                 rows[m].r = residual(setup.phase, z, pt, magnitude);
                 for (int j = 0; j < pairs; ++j) {
                     const Pair a = d[column[2 * j]], b = d[column[2 * j + 1]];
-                    Pair real = Pair{a[0], b[0]} * slopes[j] / pt.magnitude;
-                    Pair imaginary = Pair{a[1], b[1]} * slopes[j] / pt.magnitude;
+                    Pair real = Pair{a[0], b[0]} * slopes[j] / divisor(pt);
+                    Pair imaginary = Pair{a[1], b[1]} * slopes[j] / divisor(pt);
                     if (!setup.phase) {
                         real = (z[0] * real + z[1] * imaginary) / magnitude;
                         imaginary = Pair{0, 0};

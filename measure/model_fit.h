@@ -53,6 +53,9 @@ struct ImpedancePoint {
     double f; // Hz
     std::complex<double> z;
     double magnitude;
+    // What the point's residual is divided by in place of |Z|: its standard error, scaled so
+    // that the points' residuals stay relative ones on average. 0: |Z|.
+    double scale = 0;
 };
 
 struct SweepSpan {

@@ -12,10 +12,10 @@ constexpr std::size_t SWEEP_MAX_POINTS = 1000000;
 constexpr std::size_t SWEEP_MIN_POINTS = 20;
 
 struct SweepPoint {
-    double frequency;       // Hz, never below the previous point's
-    double magnitude;       // |Z| in ohm
-    double phase;           // radians; 0 when the sweep has none
-    double magnitude_error; // standard error of |Z| in ohm; 0 when the sweep has none
+    double frequency;           // Hz, never below the previous point's
+    double magnitude;           // |Z| in ohm
+    double phase;               // radians; 0 when the sweep has none
+    double magnitude_error = 0; // standard error of |Z| in ohm; 0 when the sweep has none
 };
 
 struct Sweep {

@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 namespace {
@@ -247,6 +248,62 @@ TEST(SweepFile, ReadsFromAPath) {
 
     EXPECT_FALSE(read_sweep_file("no-such-file.zma", sweep, error));
     EXPECT_EQ(error.message.view().rfind("no-such-file.zma: cannot open", 0), 0u) << error.message;
+}
+
+// What the analysis writes comes back as it was, its column of standard errors too; a fourth
+// column that no title names as such is left alone, as before.
+TEST(SweepFile, WritesWhatItReadsBackWithStandardErrors) {
+    Sweep written;
+    written.has_phase = written.has_errors = true;
+    for (int i = 0; i < ROWS; ++i)
+        written.points.push_back({frequency(i) * 1.0001, magnitude(i) / 3,
+                                  phase_degrees(i) * PI / 180 + 1e-3, 0.001 * (i + 1) / 7});
+    const std::string folder = fresh_folder("sweep_write");
+    const std::string path = folder + "/measured.zma";
+    MeasureError error;
+    ASSERT_TRUE(write_sweep_file(path.c_str(), written, error)) << error.message;
+    const std::string text = bytes_of(path);
+    EXPECT_EQ(text.substr(0, text.find('\n')),
+              "* Frequency [Hz]\t|Z| [ohm]\tPhase [deg]\tStdErr |Z| [ohm]");
+    Sweep read;
+    ASSERT_TRUE(read_sweep_file(path.c_str(), read, error)) << error.message;
+    EXPECT_TRUE(read.has_phase);
+    EXPECT_TRUE(read.has_errors);
+    ASSERT_EQ(read.points.size(), written.points.size());
+    for (std::size_t i = 0; i < read.points.size(); ++i) {
+        EXPECT_EQ(read.points[i].frequency, written.points[i].frequency);
+        EXPECT_EQ(read.points[i].magnitude, written.points[i].magnitude);
+        EXPECT_NEAR(read.points[i].phase, written.points[i].phase, 1e-15);
+        EXPECT_EQ(read.points[i].magnitude_error, written.points[i].magnitude_error);
+    }
+    written.has_errors = false;
+    ASSERT_TRUE(write_sweep_file(path.c_str(), written, error)) << error.message;
+    ASSERT_TRUE(read_sweep_file(path.c_str(), read, error)) << error.message;
+    EXPECT_FALSE(read.has_errors);
+    EXPECT_EQ(read.points[3].magnitude_error, 0);
+
+    Sweep other;
+    const std::string coherence = sweep_text(FORMATS[9]); // "a column more"
+    ASSERT_TRUE(read_sweep_text(coherence.data(), coherence.size(), "c.zma", other, error));
+    EXPECT_FALSE(other.has_errors);
+    EXPECT_EQ(other.points[0].magnitude_error, 0);
+}
+
+TEST(SweepFile, RefusesAStandardErrorColumnThatIsNone) {
+    const struct {
+        const char *text, *message;
+    } cases[] = {
+        {"* f |Z| deg stderr\n10 5 1 -0.1\n", "e.zma:2: negative standard error '-0.1'"},
+        {"* f |Z| deg stderr\n10 5 1 nan\n",
+         "e.zma:2: standard error 'nan' is not a finite number"},
+        {"* f |Z| deg stderr\n10 5 1\n", "e.zma:2: no standard error, which the title names"},
+    };
+    for (const auto &c : cases) {
+        Sweep sweep;
+        MeasureError error;
+        EXPECT_FALSE(read_sweep_text(c.text, std::strlen(c.text), "e.zma", sweep, error));
+        EXPECT_EQ(error.message, c.message);
+    }
 }
 
 } // namespace

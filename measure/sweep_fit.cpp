@@ -26,6 +26,23 @@ constexpr double MIN_PEAK_RATIO = 1.1;
 constexpr int SMOOTHING = 5; // points in the running median that finds the peak
 constexpr double MIN_RES_START = 1e-3;
 
+// Where every point has its standard error, each residual is divided by it, times the median
+// of |Z|/σ so that residuals keep the size of relative ones: 0 (the |Z| of each) otherwise.
+double error_scale(const Sweep &sweep) {
+    if (!sweep.has_errors)
+        return 0;
+    Buffer<double> ratios;
+    if (!ratios.reserve(sweep.points.size()))
+        return 0;
+    for (const SweepPoint &p : sweep.points) {
+        if (!(p.magnitude_error > 0))
+            return 0;
+        ratios.push_back(p.magnitude / p.magnitude_error);
+    }
+    std::nth_element(ratios.begin(), ratios.begin() + ratios.size() / 2, ratios.end());
+    return ratios.empty() ? 0 : ratios[ratios.size() / 2];
+}
+
 // Consecutive rows with the same values are one reading of a coarser measurement (stair steps
 // at low frequencies): each run becomes one point in the middle of its frequencies.
 // False when memory runs out.
@@ -34,13 +51,15 @@ bool merge_repeats(const Sweep &sweep, Buffer<FitPoint> &merged) {
     merged.clear();
     if (!merged.reserve(in.size()))
         return false;
+    const double scale = error_scale(sweep);
     for (std::size_t i = 0; i < in.size();) {
         std::size_t j = i + 1;
         while (j < in.size() && in[j].magnitude == in[i].magnitude && in[j].phase == in[i].phase)
             ++j;
         const double f = (in[i].frequency + in[j - 1].frequency) / 2;
         if (f > 0 && in[i].magnitude > 0)
-            merged.push_back({f, std::polar(in[i].magnitude, in[i].phase), in[i].magnitude});
+            merged.push_back({f, std::polar(in[i].magnitude, in[i].phase), in[i].magnitude,
+                              scale * in[i].magnitude_error});
         i = j;
     }
     return true;

@@ -245,6 +245,27 @@ TEST(SweepFit, BandIsTheWholeSweepWhereTheModelFollowsIt) {
     }
 }
 
+// With a standard error per point, a reading known to be poor counts for little: points near
+// the resonance that are 3 % off with a 3 % error leave Fs and Qms where they are, and pull
+// them without the column.
+TEST(SweepFit, WeightsPointsByTheirStandardErrors) {
+    Sweep sweep = bumped_sweep({10, 2000, 200, 0});
+    sweep.has_errors = true;
+    for (SweepPoint &p : sweep.points) {
+        const bool poor = p.frequency > 30 && p.frequency < 36;
+        if (poor)
+            p.magnitude *= 1.03;
+        p.magnitude_error = (poor ? 0.03 : 0.002) * p.magnitude;
+    }
+    SweepFit weighted, plain;
+    MeasureError error;
+    ASSERT_TRUE(fit_sweep(sweep, "w.zma", {}, weighted, error)) << error.message;
+    sweep.has_errors = false;
+    ASSERT_TRUE(fit_sweep(sweep, "w.zma", {}, plain, error)) << error.message;
+    EXPECT_LT(relative(weighted.Qms.value, 4.1), 3e-3);
+    EXPECT_GT(relative(plain.Qms.value, 4.1), 3 * relative(weighted.Qms.value, 4.1));
+}
+
 TEST(SweepFit, RefusesASweepWithoutResonance) {
     Sweep coil; // a voice coil alone: |Z| only rises
     for (int i = 0; i < 40; ++i) {

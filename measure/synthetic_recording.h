@@ -76,8 +76,8 @@ struct Jig {
     double gain_a_db = 0, gain_b_db = 0;
     double highpass_a_hz = 0, highpass_b_hz = 0; // first order; 0: none
     double latency_samples = 0;                  // of the inputs' clock
-    double drift_ppm = 0; // how much faster the inputs' clock runs than the output's
-    double output_gain = 1; // input full scale per output full scale at node A's source
+    double drift_ppm = 0;          // how much faster the inputs' clock runs than the output's
+    double output_gain = 1;        // input full scale per output full scale at node A's source
     double noise_dbfs = -INFINITY; // RMS, white, per input
     double hum_dbfs = -INFINITY;   // RMS of the fundamental
     double hum_hz = 50.02;
@@ -112,14 +112,9 @@ struct Jig {
         const Complex ya = 1 / rin_a + jw * cin_a, yb = 1 / rin_b + jw * cin_b;
         Complex zb; // from node B to ground
         switch (wiring) {
-        case Wiring::OPEN:
-            zb = 1.0 / yb;
-            break;
-        case Wiring::SHORTED:
-            zb = 1.0 / (yb + 1 / rlead_or_tiny());
-            break;
-        default:
-            zb = 1.0 / (yb + 1.0 / (rlead + driver.z(f)));
+        case Wiring::OPEN: zb = 1.0 / yb; break;
+        case Wiring::SHORTED: zb = 1.0 / (yb + 1 / rlead_or_tiny()); break;
+        default: zb = 1.0 / (yb + 1.0 / (rlead + driver.z(f)));
         }
         Complex load = 1.0 / (ya + 1.0 / (rref + zb));
         if (wiring == Wiring::CALIBRATION)
@@ -164,7 +159,8 @@ class Resampler {
     Resampler() : table_((2 * HALF + 1) * STEPS + 1) {
         for (std::size_t i = 0; i < table_.size(); ++i) {
             const double x = double(i) / STEPS - HALF;
-            const double w = 0.42 + 0.5 * std::cos(PI * x / HALF) + 0.08 * std::cos(2 * PI * x / HALF);
+            const double w =
+                0.42 + 0.5 * std::cos(PI * x / HALF) + 0.08 * std::cos(2 * PI * x / HALF);
             table_[i] = (x == 0 ? 1 : std::sin(PI * x) / (PI * x)) * (std::fabs(x) < HALF ? w : 0);
         }
     }
@@ -209,6 +205,8 @@ inline Recording record(const Jig &jig, const std::vector<double> &played, unsig
         } else {
             jig.nodes(f, a, b);
         }
+        if (jig.wiring == Wiring::SWAPPED)
+            std::swap(a, b); // node B into the left input, with that input's gain and high-pass
         sa[k] = spectrum[k] * a * jig.channel(f, jig.gain_a_db, jig.highpass_a_hz, rate);
         sb[k] = spectrum[k] * b * jig.channel(f, jig.gain_b_db, jig.highpass_b_hz, rate);
     }
@@ -252,8 +250,6 @@ inline Recording record(const Jig &jig, const std::vector<double> &played, unsig
             a = std::fmax(-1, std::fmin(32767 / 32768.0, std::nearbyint(a * 32768) / 32768));
             b = std::fmax(-1, std::fmin(32767 / 32768.0, std::nearbyint(b * 32768) / 32768));
         }
-        if (jig.wiring == Wiring::SWAPPED)
-            std::swap(a, b);
         if (jig.wiring == Wiring::IDENTICAL)
             b = a;
         r.left[m] = a;
@@ -285,7 +281,8 @@ inline std::vector<double> log_sweep(unsigned rate, double seconds = 6, double l
             w = 0.5 - 0.5 * std::cos(PI * t / fade);
         else if (t > seconds - fade)
             w = 0.5 - 0.5 * std::cos(PI * (seconds - t) / fade);
-        x[i] = amplitude * w * std::sin(2 * PI * low * seconds / k * (std::exp(t * k / seconds) - 1));
+        x[i] =
+            amplitude * w * std::sin(2 * PI * low * seconds / k * (std::exp(t * k / seconds) - 1));
     }
     return x;
 }

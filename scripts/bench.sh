@@ -41,6 +41,10 @@ targets = {
     "FitRichestModel400": ("richest model, 400-point sweep", 20),
     "FitThreeSweepsJointly": ("three 400-point sweeps jointly", 60),
     "Read10000": ("read alone, 10,000-point sweep", 0),
+    "Analyse/Own": ("analyse 10 s 48 kHz, our stimulus", 50),
+    "Analyse/OwnDrift": ("the same, clocks 100 ppm apart", 0),
+    "Analyse/Sweep": ("analyse 10 s 48 kHz, a sweep", 50),
+    "Analyse/Noise": ("analyse 10 s 48 kHz, noise", 50),
 }
 for b in json.load(open(sys.argv[1]))["benchmarks"]:
     what, limit = targets[b["name"]]
