@@ -41,10 +41,6 @@ until [ -S "$socket" ]; do
   sleep 0.1
 done
 export PULSE_SERVER="unix:$socket"
-# A larger buffer at the server for each stream (libpulse reads this): a Wine thread that comes
-# late then still finds data in hand rather than leaving a gap in what is played. It stays well
-# inside the half second recorded after each signal.
-export PULSE_LATENCY_MSEC=300
 $ahead "$@"
 status=$?
 [ -n "${WINEPREFIX:-}" ] && wineserver -k 2>/dev/null
