@@ -41,7 +41,7 @@ struct LevelledRun {
     double max_dbfs = LEVEL_DEFAULT_MAX_DBFS;
     double probe_seconds = 0.5;  // of the stimulus, for each try,
     std::size_t probe_start = 0; // from this frame on: past a fade-in
-    double margin_seconds = 0.5;
+    double margin_seconds = 1;               // after the signal, for the output's latency
     const SoundProgress *progress = nullptr; // of the whole take, not of the tries
 };
 

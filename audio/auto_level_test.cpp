@@ -108,7 +108,7 @@ struct Stimulus {
 
 LevelledRun levelled_run(const Stimulus &s, double max_dbfs) {
     LevelledRun l;
-    l.margin_seconds = 0.2;
+    l.margin_seconds = 0.8;
     l.stimulus = s.samples.data();
     l.frames = s.frames;
     l.max_dbfs = max_dbfs;

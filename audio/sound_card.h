@@ -79,8 +79,8 @@ struct SoundRun {
     int rate = SOUND_RATE;
     const std::int16_t *play = nullptr; // interleaved left, right
     std::size_t play_frames = 0;
-    double margin_seconds = 0.5;
-    void *cancel = nullptr; // as for SoundSession::open
+    double margin_seconds = 1; // after the signal, for the output's latency
+    void *cancel = nullptr;    // as for SoundSession::open
 };
 
 // One signal in a session of its own.

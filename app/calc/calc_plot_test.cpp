@@ -56,7 +56,7 @@ struct Fitted {
         fit.band_low = fs / 6;
         fit.band_high = fs * 6;
         for (double f = 1; f < 20000; f *= std::pow(2.0, 1.0 / points_per_octave))
-            sweep.points.push_back({f, std::abs(fitted_impedance(fit, f)), 0});
+            sweep.points.push_back({f, std::abs(fitted_impedance(fit, f)), 0, 0});
     }
 };
 
