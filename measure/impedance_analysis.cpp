@@ -131,9 +131,12 @@ struct Transfer {
 
 class Analysis {
   public:
-    Analysis(const Recording &r, const char *name, double points_per_octave, Transfer &out,
-             MeasureError &error)
-        : rec_(r), name_(name), per_octave_(points_per_octave), out_(out), error_(error) {}
+    // same_node: both inputs on one node, as a calibration has them, where identical samples are
+    // what a perfect pair of inputs gives rather than a fault.
+    Analysis(const Recording &r, const char *name, double points_per_octave, bool same_node,
+             Transfer &out, MeasureError &error)
+        : rec_(r), name_(name), per_octave_(points_per_octave), same_node_(same_node), out_(out),
+          error_(error) {}
 
     // False with error set when the recording cannot be analysed; kind then says why.
     bool run(FindingKind &kind) {
@@ -201,7 +204,7 @@ class Analysis {
             return fail("no broadband signal: both inputs are silent",
                         u8"ingen bredbandig signal: båda ingångarna är tysta");
         }
-        if (same >= IDENTICAL_SHARE * n) {
+        if (!same_node_ && same >= IDENTICAL_SHARE * n) {
             kind = FindingKind::IDENTICAL;
             return fail(
                 "both inputs carry the same samples: a mono input or a monitor mix, not "
@@ -781,6 +784,7 @@ class Analysis {
     const Recording &rec_;
     const char *name_;
     double per_octave_;
+    bool same_node_;
     Transfer &out_;
     MeasureError &error_;
     RealFft fft_;
@@ -914,9 +918,10 @@ class ImpedanceAnalysis {
     }
 
     // A recording analysed on its own; a refusal of it becomes a finding.
-    bool analyse(const Recording &recording, const char *name, Transfer &t) {
+    bool analyse(const Recording &recording, const char *name, Transfer &t,
+                 bool same_node = false) {
         FindingKind kind;
-        if (Analysis(recording, name, settings_.points_per_octave, t, error_).run(kind))
+        if (Analysis(recording, name, settings_.points_per_octave, same_node, t, error_).run(kind))
             return true;
         if (result_.finding_count < MAX_FINDINGS) {
             Finding &f = result_.findings[result_.finding_count++];
@@ -982,7 +987,8 @@ class ImpedanceAnalysis {
             return true;
         }
         const char *name = settings_.calibration_name;
-        if (!analyse(*settings_.calibration, name, calibration_) || !check_signal(calibration_))
+        if (!analyse(*settings_.calibration, name, calibration_, true) ||
+            !check_signal(calibration_))
             return false;
         const double gain = median_of(calibration_, [](const TransferPoint &p) {
             return std::fabs(20 * std::log10(std::abs(p.h)));

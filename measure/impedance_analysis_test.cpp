@@ -295,6 +295,14 @@ TEST(Checks, LowLevelAndHumAreWarnings) {
 }
 
 TEST(Checks, ACalibrationMustHaveBothInputsOnOneNode) {
+    // A perfect pair of inputs on one node gives the same samples twice: that is a calibration.
+    Jig mono = quiet_jig();
+    mono.wiring = Wiring::IDENTICAL;
+    const Recording same = short_recording(mono);
+    const Analysed c = analyse(short_recording(quiet_jig()), settings(10, &same));
+    EXPECT_TRUE(c.ok) << c.error.message;
+    EXPECT_TRUE(c.result.calibrated);
+
     const Jig jig = quiet_jig();
     const Recording measured = short_recording(jig);
     const Analysed a = analyse(measured, settings(10, &measured));
