@@ -7,6 +7,7 @@
 // so that the window program can use it: a result is one plain struct.
 #pragma once
 
+#include "measure/air.h"
 #include "measure/measure_error.h"
 
 // The driver's parameters that the box depends on, in the order of BoxDriver's arrays.
@@ -62,8 +63,6 @@ constexpr double DEFAULT_QTC = 0.707;
 enum PortEnds { PORT_BOTH_FREE, PORT_ONE_FLANGED, PORT_BOTH_FLANGED };
 extern const double PORT_END_CORRECTION[3]; // 0.614, 0.732, 0.850
 
-constexpr double AIR_DENSITY = 1.204;      // kg/m³
-constexpr double SPEED_OF_SOUND = 343.2;   // m/s
 constexpr double REFERENCE_VOLTAGE = 2.83; // V
 constexpr double DEFAULT_QL = 7;
 constexpr double DEFAULT_PORT_SPEED_FRACTION = 0.05; // of the speed of sound

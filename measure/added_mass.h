@@ -2,12 +2,9 @@
 // from the compliance.
 #pragma once
 
+#include "measure/air.h"
 #include "measure/sweep_file.h"
 #include "measure/sweep_fit.h"
-
-// Air at 20 °C and 101.325 kPa, for Vas = ρ·c²·Sd²·Cms.
-constexpr double AIR_DENSITY = 1.204;    // kg/m³
-constexpr double SPEED_OF_SOUND = 343.2; // m/s
 
 struct MassResonance {
     const char *name; // the sweep's name, for messages

@@ -1,0 +1,5 @@
+// Air at 20 °C and 101.325 kPa: for Vas = ρ·c²·Sd²·Cms, and for the box the driver goes into.
+#pragma once
+
+constexpr double AIR_DENSITY = 1.204;    // kg/m³
+constexpr double SPEED_OF_SOUND = 343.2; // m/s

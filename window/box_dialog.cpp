@@ -1,0 +1,350 @@
+#include "window/box_dialog.h"
+
+#include "base/charset.h"
+#include "enclosure/box_driver.h"
+#include "enclosure/box_form.h"
+#include "toolkit/controls.h"
+#include "toolkit/dialog_window.h"
+#include "window/calculator.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+const char BOX_DIALOG_TITLE[] = "Lådberäkning";
+
+namespace {
+
+constexpr int DIALOG_WIDTH = 760, DIALOG_HEIGHT = 560;
+
+// The form on the left: a caption, the control, a unit, one row each.
+constexpr int FORM_CAPTION_X = 20, FORM_CONTROL_X = 110, FORM_UNIT_X = 190;
+constexpr int FORM_TOP = 28, FORM_STEP = 27, ROW_HEIGHT = 20, CAPTION_DROP = 3;
+constexpr int CAPTION_WIDTH = 88, FIELD_WIDTH = 70, CHOICE_WIDTH = 115, UNIT_WIDTH = 40;
+constexpr RECT FORM_GROUP = {10, 6, 240, 340};
+constexpr int BUTTON_Y = 348, BUTTON_WIDTH = 80, BUTTON_HEIGHT = 25;
+
+struct ButtonSpec {
+    const char *caption;
+    int x;
+    const char *look;
+    int id;
+};
+constexpr ButtonSpec BUTTONS[] = {
+    {"Beräkna", 20, "SHADOW", ID_BOX_DESIGN},
+    {"Stäng", 120, "NORMAL", ID_BOX_CLOSE},
+};
+
+// The design on the right.
+struct TextSpec {
+    int id, x, y, width, height;
+};
+constexpr TextSpec TEXTS[] = {
+    {ID_BOX_SOURCE, 255, 10, 495, 16},
+    {ID_BOX_NAME, 255, 30, 495, 16},
+    {ID_BOX_REASON, 255, 48, 495, 30},
+    {ID_BOX_NOTES, 255, 306, 495, 64},
+};
+constexpr int FIGURE_TOP = 84, FIGURE_STEP = 18;
+struct ColumnSpec {
+    int x, width;
+    const char *alignment;
+};
+constexpr ColumnSpec FIGURE_COLUMNS[BOX_FIGURE_COLUMNS] = {
+    {255, 100, "L"}, {355, 70, "R"}, {430, 70, "R"}, {505, 45, "L"}, {555, 195, "L"},
+};
+
+const char INPUT_ERROR[] = "INMATNINGSFEL";
+const char ERRORS_FROM_FIT[] = "Standardfel från senaste anpassningen till impedanskurvor";
+const char ERRORS_STALE[] =
+    "Inga standardfel: fälten har ändrats sedan anpassningen till impedanskurvor";
+const char ERRORS_NONE[] =
+    "Inga standardfel: värdena är inskrivna, inte anpassade till impedanskurvor";
+const char NO_BOX[] = "Ingen låda beräknad";
+constexpr int NOTE_SIZE = 512, MESSAGE_SIZE = 512;
+
+// The last fit and the texts of the ten inputs just after it filled them.
+struct LastFit {
+    bool known;
+    CovariedDriver fit;
+    char texts[INPUT_COUNT][INPUT_TEXT_SIZE];
+};
+
+// The one dialog: its controls, the form as last read, and the design it shows.
+struct BoxDialog {
+    HWND window;
+    HWND type, choice, field[BOX_FORM_FIELD_COUNT];
+    BoxForm form;
+    bool form_known;
+    BoxDesign design;
+};
+BoxDialog box;
+LastFit last_fit;
+
+HWND control(int id) {
+    return GetDlgItem(box.window, id);
+}
+
+HWND figure_text(int row, int column) {
+    return control(ID_BOX_FIGURE + row * BOX_FIGURE_COLUMNS + column);
+}
+
+int form_y(int row) {
+    return FORM_TOP + row * FORM_STEP;
+}
+
+void fill_choices() {
+    const BoxChoice *choices;
+    const int count = box_choices(box.form.type, choices);
+    SendMessageA(box.choice, CB_RESETCONTENT, 0, 0);
+    for (int i = 0; i < count; ++i)
+        SendMessageA(box.choice, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(choices[i].name));
+    SendMessageA(box.choice, CB_SETCURSEL, box.form.choice, 0);
+}
+
+// Only the fields that count for the type and alignment take input.
+void enable_fields() {
+    for (int i = 0; i < BOX_FORM_FIELD_COUNT; ++i)
+        EnableWindow(box.field[i], box_form_uses(box.form, static_cast<BoxFormField>(i)));
+}
+
+void read_form() {
+    box.form.type = wt_choice(box.type) == BOX_VENTED ? BOX_VENTED : BOX_SEALED;
+    const int choice = wt_choice(box.choice);
+    box.form.choice = choice < 0 ? 0 : choice;
+    for (int i = 0; i < BOX_FORM_FIELD_COUNT; ++i)
+        wt_get_text(box.field[i], box.form.text[i]);
+}
+
+void create_form(HWND dialog, HFONT font) {
+    wt_create_group(dialog, FORM_GROUP.left, FORM_GROUP.top, FORM_GROUP.right - FORM_GROUP.left,
+                    FORM_GROUP.bottom - FORM_GROUP.top, "Låda");
+    const char *const choice_captions[] = {"Lådtyp", "Inställning"};
+    for (int row = 0; row < 2; ++row)
+        wt_create_static(dialog, FORM_CAPTION_X, form_y(row) + CAPTION_DROP, CAPTION_WIDTH,
+                         ROW_HEIGHT, choice_captions[row], "L", -1);
+    box.type = wt_create_choice(dialog, FORM_CONTROL_X, form_y(0), CHOICE_WIDTH, ROW_HEIGHT,
+                                BOX_TYPE_NAMES, 2, ID_BOX_TYPE);
+    SendMessageA(box.type, CB_SETCURSEL, box.form.type, 0);
+    box.choice = wt_create_choice(dialog, FORM_CONTROL_X, form_y(1), CHOICE_WIDTH, ROW_HEIGHT,
+                                  nullptr, 0, ID_BOX_CHOICE);
+    fill_choices();
+    for (int i = 0; i < BOX_FORM_FIELD_COUNT; ++i) {
+        const BoxFormFieldSpec &spec = BOX_FORM_FIELDS[i];
+        const int y = form_y(i + 2);
+        wt_create_static(dialog, FORM_CAPTION_X, y + CAPTION_DROP, CAPTION_WIDTH, ROW_HEIGHT,
+                         spec.caption, "L", -1);
+        box.field[i] = wt_create_field(dialog, FORM_CONTROL_X, y, FIELD_WIDTH, ROW_HEIGHT,
+                                       BOX_FORM_TEXT_LIMIT, ID_BOX_FIELD + i);
+        wt_set_text(box.field[i], box.form.text[i]);
+        wt_create_static(dialog, FORM_UNIT_X, y + CAPTION_DROP, UNIT_WIDTH, ROW_HEIGHT, spec.unit,
+                         "L", -1);
+    }
+    enable_fields();
+    for (const ButtonSpec &b : BUTTONS)
+        wt_set_font(wt_create_button(dialog, b.x, BUTTON_Y, BUTTON_WIDTH, BUTTON_HEIGHT, b.caption,
+                                     "C", b.look, b.id),
+                    font);
+}
+
+void create_design_view(HWND dialog) {
+    for (const TextSpec &t : TEXTS)
+        wt_create_static(dialog, t.x, t.y, t.width, t.height, "", "L", t.id);
+    for (int row = 0; row < BOX_FIGURE_COUNT; ++row)
+        for (int c = 0; c < BOX_FIGURE_COLUMNS; ++c)
+            wt_create_static(dialog, FIGURE_COLUMNS[c].x, FIGURE_TOP + row * FIGURE_STEP,
+                             FIGURE_COLUMNS[c].width, ROW_HEIGHT - 2, "",
+                             FIGURE_COLUMNS[c].alignment,
+                             ID_BOX_FIGURE + row * BOX_FIGURE_COLUMNS + c);
+}
+
+// Where the errors come from: the last fit, while the ten fields hold what it filled.
+const char *driver_of_fields(BoxDriver &driver, bool (&known)[DRIVER_PARAMETER_COUNT]) {
+    DriverInputs inputs{};
+    bool as_fitted = last_fit.known;
+    for (int i = 0; i < INPUT_COUNT; ++i) {
+        wt_get_text(calculator_field(i + 1), inputs.entry[i].text);
+        as_fitted = as_fitted && std::strcmp(inputs.entry[i].text, last_fit.texts[i]) == 0;
+    }
+    convert_inputs(inputs);
+    driver = BoxDriver{};
+    if (as_fitted)
+        box_driver_from_fit(last_fit.fit, driver);
+    box_parameters_of(inputs, driver.value);
+    mark_unknown_parameters(driver, known);
+    return as_fitted ? ERRORS_FROM_FIT : last_fit.known ? ERRORS_STALE : ERRORS_NONE;
+}
+
+void show_figures() {
+    for (int row = 0; row < BOX_FIGURE_COUNT; ++row) {
+        const BoxFigureRow &r = BOX_FIGURE_ROWS[row];
+        const BoxFigureTexts t = box_figure_texts(box.design, r);
+        const bool shown = t.value[0] != '\0';
+        const char *const texts[BOX_FIGURE_COLUMNS] = {shown ? r.caption : "", t.value, t.error,
+                                                       shown ? r.unit : "", t.dominant};
+        for (int c = 0; c < BOX_FIGURE_COLUMNS; ++c)
+            wt_set_text(figure_text(row, c), texts[c]);
+    }
+}
+
+void clear_figures() {
+    for (int row = 0; row < BOX_FIGURE_COUNT; ++row)
+        for (int c = 0; c < BOX_FIGURE_COLUMNS; ++c)
+            wt_set_text(figure_text(row, c), "");
+}
+
+// The parameters that count as exact or are unknown, as "Vas, Sd".
+void list_parameters(char *out, std::size_t size, const BoxDriver &driver,
+                     const bool (&known)[DRIVER_PARAMETER_COUNT], bool exact) {
+    out[0] = '\0';
+    for (int i = 0; i < DRIVER_PARAMETER_COUNT; ++i)
+        if (exact ? known[i] && driver.covariance[i][i] == 0 : !known[i]) {
+            const std::size_t used = std::strlen(out);
+            std::snprintf(out + used, size - used, "%s%s", used ? ", " : "",
+                          DRIVER_PARAMETER_NAMES[i]);
+        }
+}
+
+void show_notes(const BoxDriver &driver, const bool (&known)[DRIVER_PARAMETER_COUNT]) {
+    const BoxDesign &d = box.design;
+    char notes[NOTE_SIZE] = "", list[100];
+    auto add = [&notes](const char *line) {
+        const std::size_t used = std::strlen(notes);
+        std::snprintf(notes + used, sizeof notes - used, "%s%s", used ? "\n" : "", line);
+    };
+    char line[200];
+    if (d.port_too_fast) {
+        std::snprintf(line, sizeof line,
+                      "OBS: portens lufthastighet %.1f m/s överstiger gränsen %.1f m/s: större "
+                      "eller fler portar",
+                      d.figure[FIG_PORT_SPEED].value, d.port_speed_limit);
+        add(line);
+    }
+    if (d.port_too_wide)
+        add("OBS: porten är för vid för lådan: ändkorrektionen ensam är längre än porten");
+    if (d.has_errors) {
+        list_parameters(list, sizeof list, driver, known, true);
+        std::snprintf(line, sizeof line, "Exakta (utan standardfel): %s", list[0] ? list : "inga");
+        add(line);
+    }
+    list_parameters(list, sizeof list, driver, known, false);
+    if (list[0]) {
+        std::snprintf(line, sizeof line, "Okända: %s (figurerna som kräver dem saknas)", list);
+        add(line);
+    }
+    wt_set_text(control(ID_BOX_NOTES), notes);
+}
+
+void show_design(const BoxDriver &driver, const bool (&known)[DRIVER_PARAMETER_COUNT]) {
+    const BoxDesign &d = box.design;
+    char name[100], reason[MESSAGE_SIZE];
+    std::snprintf(name, sizeof name, "Låda: %s, %s", d.type == BOX_SEALED ? "sluten" : "basreflex",
+                  d.name);
+    wt_set_text(control(ID_BOX_NAME), name);
+    utf8_to_cp1252(d.reason_swedish.c_str(), reason, sizeof reason);
+    wt_set_text(control(ID_BOX_REASON), reason);
+    show_figures();
+    show_notes(driver, known);
+}
+
+void show_no_design() {
+    wt_set_text(control(ID_BOX_NAME), NO_BOX);
+    wt_set_text(control(ID_BOX_REASON), "");
+    wt_set_text(control(ID_BOX_NOTES), "");
+    clear_figures();
+}
+
+// Designs the box for the fields and the form. Quietly, as when the dialog opens, a box that
+// cannot be designed only leaves the figures empty; otherwise an "INMATNINGSFEL" box says why.
+void design(bool quietly) {
+    read_form();
+    BoxRequest request;
+    char message[MESSAGE_SIZE];
+    char form_message[BOX_FORM_MESSAGE_SIZE];
+    BoxDriver driver;
+    bool known[DRIVER_PARAMETER_COUNT];
+    wt_set_text(control(ID_BOX_SOURCE), driver_of_fields(driver, known));
+    MeasureError error;
+    if (!box_form_request(box.form, request, form_message)) {
+        std::snprintf(message, sizeof message, "%s", form_message);
+    } else if (!design_box(driver, request, box.design, error)) {
+        utf8_to_cp1252(error.swedish.c_str(), message, sizeof message);
+    } else {
+        show_design(driver, known);
+        return;
+    }
+    show_no_design();
+    if (!quietly)
+        MessageBoxA(box.window, message, INPUT_ERROR, MB_OK | MB_ICONEXCLAMATION);
+}
+
+void on_create(HWND dialog) {
+    box.window = dialog;
+    if (!box.form_known) {
+        box.form = initial_box_form();
+        box.form_known = true;
+    }
+    const HFONT font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+    create_form(dialog, font);
+    create_design_view(dialog);
+    design(true);
+}
+
+void on_command(WPARAM wparam) {
+    const int id = LOWORD(wparam), code = HIWORD(wparam);
+    if (wparam == ID_BOX_DESIGN) {
+        design(false);
+    } else if (wparam == ID_BOX_CLOSE) {
+        DestroyWindow(box.window);
+    } else if ((id == ID_BOX_TYPE || id == ID_BOX_CHOICE) && code == CBN_SELCHANGE) {
+        const BoxType before = box.form.type;
+        read_form();
+        if (box.form.type != before) {
+            box.form.choice = 0;
+            fill_choices();
+        }
+        enable_fields();
+    }
+}
+
+void on_destroy() {
+    read_form();
+    box.window = nullptr;
+}
+
+} // namespace
+
+HWND show_box_dialog(HWND calculator) {
+    if (box.window) {
+        ShowWindow(box.window, SW_RESTORE);
+        SetForegroundWindow(box.window);
+        return box.window;
+    }
+    HWND dialog = wt_create_dialog(calculator, BOX_DIALOG_TITLE, DIALOG_WIDTH, DIALOG_HEIGHT,
+                                   box_dialog_proc);
+    if (dialog) {
+        ShowWindow(dialog, SW_SHOW);
+        SetFocus(box.type);
+    }
+    return dialog;
+}
+
+HWND box_dialog() {
+    return box.window;
+}
+
+void remember_sweep_fit(const CovariedDriver &fit) {
+    last_fit.known = true;
+    last_fit.fit = fit;
+    for (int i = 0; i < INPUT_COUNT; ++i)
+        wt_get_text(calculator_field(i + 1), last_fit.texts[i]);
+}
+
+LRESULT CALLBACK box_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
+    switch (message) {
+    case WM_CREATE: on_create(dialog); return 0;
+    case WM_COMMAND: on_command(wparam); return 0;
+    case WM_DESTROY: on_destroy(); return 0;
+    default: return DefWindowProcA(dialog, message, wparam, lparam);
+    }
+}
