@@ -31,14 +31,14 @@ void bessel_polynomial(double a[3]);
 
 // The Chebyshev family through B4: the low-pass poles −k·sin θ ± j·cos θ, θ = π/8 and 3π/8,
 // scaled so that their product is 1, and the high-pass made from them. k = 1 is B4; k < 1
-// gives a Chebyshev response with ripple (C4), k = tanh(asinh(1/ε)/4) for ripple ε; k > 1
+// gives a Chebyshev response rippling between 1 and 1 + ε² (C4), k = tanh(asinh(1/ε)/4); k > 1
 // gives poles on an ellipse stretched along the real axis and a response drooping gently
 // into the cut-off (SC4).
 void chebyshev_polynomial(double k, double a[3]);
 
-// Below this k the ripple exceeds 3 dB: the response would fall below its own −3 dB point
-// inside the passband, and F3 would mean nothing. Above the largest k the poles are nearly
-// real and the box nearly a second-order one.
+// Below this k the ripple, peaks of 1 + ε² above the passband's level, exceeds 3 dB: no longer
+// a flat response but a boom, and the family is taken to end there. Above the largest k the
+// poles are nearly real and the response droops over more than an octave.
 constexpr double C4_LOWEST_K = 0.21684; // tanh(asinh(1)/4)
 constexpr double SC4_HIGHEST_K = 50;
 

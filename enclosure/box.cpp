@@ -39,6 +39,8 @@ constexpr double QTS_MATCH = 0.005;
 constexpr double DIFFERENCE_STEP = 1e-4;
 // How far past its ends a family is continued for the derivatives of a design at its edge.
 constexpr double FAMILY_MARGIN = 0.2;
+// B² of QB3 at B4's own Qts, which rounding may leave a hair below 0.
+constexpr double QB3_ROUNDING = 1e-9;
 
 // Figures that the design fixes; the others are what the built box does.
 bool is_design_figure(int figure) {
@@ -106,7 +108,7 @@ Solve solve_geometry(const double *p, const BoxRequest &request, BoxAlignment al
         const double raise = request.qtc / qts;
         g.vb = vas / (raise * raise - 1);
         g.fb = NAN_VALUE;
-        return g.vb > 0 ? SOLVED : ABOVE_FAMILY;
+        return raise > 1 ? SOLVED : ABOVE_FAMILY;
     }
     case ALIGN_B4:
     case ALIGN_BB4:
@@ -115,7 +117,7 @@ Solve solve_geometry(const double *p, const BoxRequest &request, BoxAlignment al
         break;
     case ALIGN_QB3:
         found = qb3_tuning(qts, qb, g.tuning, g.family);
-        if (found && strict && g.family < 0)
+        if (found && strict && g.family < -QB3_ROUNDING)
             return ABOVE_FAMILY;
         break;
     case ALIGN_C4:
@@ -388,25 +390,30 @@ bool resolve(const BoxDriver &driver, const BoxRequest &request, BoxDesign &d, G
         return true;
     d.qt_alignment = g.tuning.qt;
     if (request.alignment == ALIGN_FLATTEST) {
-        if (d.alignment == ALIGN_C4)
-            std::snprintf(english, sizeof english,
-                          "C4: the driver's Qts %.4g is above B4's %.4g with QB %.3g, and C4 "
-                          "(ripple %.2f dB) is the flattest response it allows",
-                          qts, border, qb, chebyshev_ripple_db(g.family));
-        else
-            std::snprintf(english, sizeof english,
-                          "%s: the driver's Qts %.4g is %s B4's %.4g with QB %.3g, and %s is the "
-                          "flattest response it allows",
-                          name, qts, d.alignment == ALIGN_B4 ? "that of" : "below", border, qb,
-                          name);
+        const bool c4 = d.alignment == ALIGN_C4, b4 = d.alignment == ALIGN_B4;
+        char ripple[40] = "", rippel[40] = "";
+        if (c4) {
+            std::snprintf(ripple, sizeof ripple, " (ripple %.2f dB)",
+                          chebyshev_ripple_db(g.family));
+            std::snprintf(rippel, sizeof rippel, " (rippel %.2f dB)",
+                          chebyshev_ripple_db(g.family));
+        }
+        std::snprintf(english, sizeof english,
+                      "the driver's Qts %.4g is %s B4's %.4g with QB %.3g, and %s%s is the "
+                      "flattest response it allows",
+                      qts,
+                      b4   ? "that of"
+                      : c4 ? "above"
+                           : "below",
+                      border, qb, name, ripple);
         std::snprintf(swedish, sizeof swedish,
-                      u8"%s: elementets Qts %.4g %s B4:s %.4g med QB %.3g, och %s är den "
-                      u8"flackaste kurva det tillåter",
-                      name, qts,
-                      d.alignment == ALIGN_B4   ? u8"är"
-                      : d.alignment == ALIGN_C4 ? u8"ligger över"
-                                                : u8"ligger under",
-                      border, qb, name);
+                      u8"elementets Qts %.4g %s B4:s %.4g med QB %.3g, och %s%s är den flackaste "
+                      u8"kurva det tillåter",
+                      qts,
+                      b4   ? u8"är"
+                      : c4 ? u8"ligger över"
+                           : u8"ligger under",
+                      border, qb, name, rippel);
         say(d, english, swedish);
     } else if ((d.alignment == ALIGN_B4 || d.alignment == ALIGN_BB4) &&
                std::fabs(qts / g.tuning.qt - 1) > QTS_MATCH) {
@@ -457,7 +464,7 @@ bool design_box(const BoxDriver &driver, const BoxRequest &request, BoxDesign &d
     d.a3 = model.a3;
     if (request.type == BOX_SEALED || request.alignment == ALIGN_BUILT)
         d.qt_alignment = driver.value[DRIVER_QTS];
-    d.port_too_wide = value[FIG_PORT_LENGTH] <= 0;
+    d.port_too_narrow = value[FIG_PORT_LENGTH] <= 0;
     d.port_too_fast = value[FIG_PORT_SPEED] > d.port_speed_limit;
 
     // The derivative of every figure and of the response at every frequency by each

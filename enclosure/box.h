@@ -158,8 +158,11 @@ struct BoxDesign {
     double qt_alignment;     // the Qts the alignment asks for (the driver's own where it adapts)
     double port_speed_limit; // m/s
     bool port_too_fast;      // the port's peak speed above the limit
-    bool port_too_wide;      // the end corrections alone are longer than the port must be
-    BoxLimit limit;          // what limits FIG_MAX_SPL
+    // The port would need a length of 0 or less: its air mass, growing as the area while the
+    // end corrections grow as the diameter, is too small even as a hole in the wall; a wider
+    // port, or more of them, is needed.
+    bool port_too_narrow;
+    BoxLimit limit; // what limits FIG_MAX_SPL
     BoxCurves curves;
 };
 

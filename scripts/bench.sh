@@ -56,6 +56,21 @@ awk -v points="$1" -v seconds="$2" -v rss="$3" -v bytes="$(wc -c <"$work/largest
 }'
 rm "$work/largest.txt"
 
+echo "== box design (Google Benchmark, $tree/enclosure/enclosure_bench)"
+"$tree/enclosure/enclosure_bench" --benchmark_format=json --benchmark_min_time=0.5 >"$json" 2>/dev/null
+python3 - "$json" <<'PY'
+import json, sys
+# benchmark name: (what, milliseconds allowed)
+targets = {
+    "VentedDesign": ("vented design with its errors", 1),
+    "SealedDesign": ("closed design with its errors", 1),
+}
+for b in json.load(open(sys.argv[1]))["benchmarks"]:
+    what, limit = targets[b["name"]]
+    ms = b["real_time"] / 1000
+    print("%-36s %8.3f ms  target < %d ms: %s" % (what, ms, limit, "met" if ms < limit else "MISSED"))
+PY
+
 echo "== elemtrix-calc over $FILES small driver data files"
 mkdir "$work/spk"
 i=0

@@ -84,8 +84,9 @@ void driver_from_fit(const CovariedDriver &fit, BoxDriver &driver) {
 // and says so.
 void mark_unknown(CalcBox &box) {
     BoxDriver &d = box.driver;
-    for (int i = 0; i < DRIVER_PARAMETER_COUNT; ++i) {
+    for (int i = 0; i < DRIVER_PARAMETER_COUNT; ++i)
         box.known[i] = std::isfinite(d.value[i]) && d.value[i] > 0;
+    for (int i = 0; i < DRIVER_PARAMETER_COUNT; ++i) {
         const bool required = i == DRIVER_FS || i == DRIVER_QTS || i == DRIVER_VAS;
         if (!box.known[i] && !required)
             d.value[i] = 0;
@@ -348,9 +349,12 @@ std::string panel_frame(const Panel &p, double step, const std::string &caption)
 
 std::string polyline(const Panel &p, const BoxCurves &c, const double *values, double scale,
                      const char *colour) {
+    // Below the panel the curve is left out, but for the point where it enters.
     std::string points;
     for (int i = 0; i < BOX_CURVE_POINTS; ++i)
-        if (std::isfinite(values[i]))
+        if (std::isfinite(values[i]) &&
+            (values[i] * scale >= p.low ||
+             (i + 1 < BOX_CURVE_POINTS && values[i + 1] * scale >= p.low)))
             points += number(p.x(c.frequency[i])) + "," + number(p.y(values[i] * scale)) + " ";
     return "<polyline points=\"" + points + "\" fill=\"none\" stroke=\"" + colour +
            "\" stroke-width=\"2.5\"/>\n";

@@ -129,6 +129,42 @@ TEST(Options, UsageErrorsNameTheirCause) {
         {{"--added-sweep", "20", "a.zma", "Sd=132"}, "--added-sweep needs --sweep FREE.zma"},
         {{"--save", "a.spk", "Fs=38"},
          "--save writes a driver fitted with --sweep: give --sweep FREE.zma"},
+        // --box: the box and its values, checked before anything is read.
+        {{"a.spk", "--box"}, "--box needs sealed|vented [NAME=VALUE] arguments"},
+        {{"a.spk", "--box", "closed"}, "--box needs sealed or vented first, not closed"},
+        {{"a.spk", "--box", "sealed", "Fb=30"}, "Fb is no value of a sealed box"},
+        {{"a.spk", "--box", "sealed", "Alignment=B4"}, "Alignment is no value of a sealed box"},
+        {{"a.spk", "--box", "vented", "Qtc=0.7"}, "Qtc is no value of a vented box"},
+        {{"a.spk", "--box", "sealed", "Qtc=0.7", "Vb=20"},
+         "--box sealed takes Qtc= or Vb=, not both"},
+        {{"a.spk", "--box", "vented", "Vb=20"}, "--box vented needs Vb= and Fb= together"},
+        {{"a.spk", "--box", "vented", "Alignment=B4", "Vb=20", "Fb=30"},
+         "--box vented takes Alignment= or Vb= and Fb=, not both"},
+        {{"a.spk", "--box", "vented", "Alignment=b4"},
+         "bad alignment b4 (B4, QB3, C4, SC4 or BB4)"},
+        {{"a.spk", "--box", "vented", "Alignment=B4", "Alignment=C4"},
+         "box value Alignment given twice"},
+        {{"a.spk", "--box", "vented", "QL=7", "QL=10"}, "box value QL given twice"},
+        {{"a.spk", "--box", "vented", "QL=0"}, "bad box value QL=0 (a number above 0)"},
+        {{"a.spk", "--box", "vented", "Xmax=-3"}, "bad box value Xmax=-3 (a number above 0)"},
+        {{"a.spk", "--box", "vented", "Port=5", "Ports=1.5"},
+         "bad box value Ports=1.5 (a whole number from 1 to 16)"},
+        {{"a.spk", "--box", "vented", "Ports=2"},
+         "Ports= needs Port=CM, the diameter of each port"},
+        {{"a.spk", "--box", "vented", "ql=7"}, "unknown box value name ql; did you mean QL?"},
+        {{"a.spk", "--box", "vented", "Size=7"}, "unknown box value name Size"},
+        {{"a.spk", "--box", "vented", "b.spk"},
+         "bad box value b.spk (NAME=VALUE; files and values go before --box)"},
+        {{"--csv", "a.spk", "--box", "sealed"}, "--csv takes no --box"},
+        // With --sweep only the typed values take a tolerance.
+        {{"--sweep", "f.zma", "Sd=132", "--tolerance", "Fs=1"},
+         "the tolerance of Fs comes from the fit: with --sweep, --tolerance names only the typed "
+         "values Sd, Re and Vas"},
+        {{"--sweep", "f.zma", "Sd=132", "--tolerance", "Vas=1"},
+         "the tolerance of Vas comes from the fit: with --sweep, --tolerance names only the "
+         "typed values Sd, Re and Vas"},
+        {{"--sweep", "f.zma", "Sd=132", "--tolerance", "Sd=200"},
+         "the tolerance of Sd (200) is larger than Sd itself (132) in f.zma"},
     };
     for (const auto &c : cases)
         EXPECT_EQ(parse(c.args).error.message, c.error);
@@ -161,6 +197,29 @@ TEST(Options, SweepsTheirMassesAndTheValuesAsGiven) {
     EXPECT_STREQ(o.value_args[4], "132.75"); // uncut, unlike the field's text
     EXPECT_STREQ(o.value_args[2], "6.123456789");
     EXPECT_EQ(o.value_args[1], nullptr);
+}
+
+TEST(Options, BoxTakesItsValuesUpToTheNextOption) {
+    const CalcOptions o = parse({"a.spk", "--box", "vented", "Alignment=SC4", "QL=10", "Port=7.5",
+                                 "Ports=2", "Xmax=4", "Pe=60", "Power=10", "--json"});
+    ASSERT_TRUE(o.error.message.empty()) << o.error.message;
+    EXPECT_EQ(o.format, CalcFormat::Json);
+    EXPECT_EQ(o.box.kind, BoxKind::Vented);
+    EXPECT_STREQ(o.box.alignment, "SC4");
+    EXPECT_EQ(o.box.QL, 10);
+    EXPECT_EQ(o.box.Port, 7.5);
+    EXPECT_EQ(o.box.Ports, 2);
+    EXPECT_EQ(o.box.Power, 10);
+    EXPECT_TRUE(std::isnan(o.box.Vb));
+    const CalcOptions sealed = parse({"a.spk", "--box", "sealed", "Vb=12.5"});
+    EXPECT_EQ(sealed.box.kind, BoxKind::Sealed);
+    EXPECT_EQ(sealed.box.Vb, 12.5);
+    EXPECT_EQ(parse({"a.spk"}).box.kind, BoxKind::None);
+    // The typed values of a sweep take tolerances, absolute or relative.
+    const CalcOptions sweep = parse({"--sweep", "f.zma", "Sd=132", "Re=6", "--box", "sealed",
+                                     "--tolerance", "Sd=2%", "Re=0.05"});
+    ASSERT_TRUE(sweep.error.message.empty()) << sweep.error.message;
+    EXPECT_TRUE(sweep.tolerance);
 }
 
 TEST(Options, MeasuredNumbers) {

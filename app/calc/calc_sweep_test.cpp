@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <complex>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -140,6 +143,49 @@ TEST(Sweep, ValuesBeyondTheirFieldsOrTheirErrors) {
     EXPECT_TRUE(m.left_out[static_cast<int>(InputId::Vas)]);
     EXPECT_FALSE(m.left_out[static_cast<int>(InputId::Fs)]);
     EXPECT_TRUE(has(measurement_report(m), u8"Utan ± från Vas: "));
+}
+
+constexpr double PI = 3.14159265358979323846;
+
+// A textbook driver (Fs 38 Hz, Qms 4.1, Qes 0.42) with 0.2 % noise and, where bump_hz is above
+// 0, a bump below the resonance that no model takes.
+void write_bumped(const char *path, double bump_hz) {
+    std::mt19937 random(1101);
+    std::normal_distribution<double> noise(0, 0.002);
+    std::ofstream out(path);
+    for (int i = 0; i < 264; ++i) {
+        const double f = 10 * std::pow(2000.0, i / 263.0);
+        std::complex<double> z = 6.0 + std::complex<double>(0, 2 * PI * f * 0.5e-3) +
+                                 6 * 4.1 / 0.42 / std::complex<double>(1, 4.1 * (f / 38 - 38 / f));
+        if (bump_hz > 0)
+            z += 1.5 / std::complex<double>(1, 3 * (f / bump_hz - bump_hz / f));
+        z *= std::complex<double>(1 + noise(random), noise(random));
+        char row[100];
+        std::snprintf(row, sizeof row, "%.6f %.6f %.6f\n", f, std::abs(z),
+                      std::arg(z) * 180 / PI);
+        out << row;
+    }
+}
+
+// Where the model cannot follow the sweep, the report says that the errors are widened, and
+// the box takes the widened covariance; where it can, neither.
+TEST(Sweep, ReportTellsWhereTheErrorsAreWidened) {
+    const char OBS[] =
+        u8"OBS: modellens avvikelse överstiger mätningens spridning mer än 2 gånger; "
+        u8"medelfelen är multiplicerade med RMS/spridning = ";
+    for (const double bump : {25.0, 0.0}) {
+        SCOPED_TRACE(bump);
+        write_bumped("bumped.txt", bump);
+        Measurement m;
+        MeasureError error;
+        ASSERT_TRUE(measure(parse({"--sweep", "bumped.txt", "Sd=132", "Re=6"}), m, error))
+            << error.message;
+        const FitQuality &q = m.sweeps.front().fit.quality;
+        EXPECT_EQ(has(measurement_report(m), OBS), bump > 0) << measurement_report(m);
+        EXPECT_EQ(q.error_scale > 1, bump > 0);
+        const double qts_error = m.sweeps.front().fit.Qts.error;
+        EXPECT_DOUBLE_EQ(m.covaried.covariance[CV_QTS][CV_QTS], qts_error * qts_error);
+    }
 }
 
 } // namespace
