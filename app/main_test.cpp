@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <cstdio>
 #include <string>
 
 namespace {
@@ -63,13 +64,47 @@ TEST(Program, ShowsItsWindowCentredAndEndsWithZero) {
     EXPECT_EQ(close_and_wait(s), 0u);
 }
 
-TEST(Program, IgnoresItsArguments) {
-    Started s = start("driver.spk");
-    ASSERT_NE(s.window, nullptr);
-    HWND name_field = FindWindowExA(s.window, nullptr, "Edit", nullptr);
-    char text[8] = "x";
+std::string name_field_text(HWND window) {
+    HWND name_field = FindWindowExA(window, nullptr, "Edit", nullptr);
+    char text[128] = "";
     SendMessageA(name_field, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
-    EXPECT_STREQ(text, "");
+    return text;
+}
+
+std::string temp_file(const char *name, const std::string &bytes) {
+    char folder[MAX_PATH];
+    GetTempPathA(sizeof folder, folder);
+    const std::string path = std::string(folder) + name;
+    FILE *out = std::fopen(path.c_str(), "wb");
+    std::fwrite(bytes.data(), 1, bytes.size(), out);
+    std::fclose(out);
+    return path;
+}
+
+// As Explorer starts it for a double-clicked driver file: the name in quotes.
+TEST(Program, OpensTheFileNamedOnItsCommandLine) {
+    const std::string path = temp_file("elemtrix main test.spk", "Dubbelklickad\r\n30\r\n");
+    Started s = start("\"" + path + "\"");
+    ASSERT_NE(s.window, nullptr);
+    std::string name;
+    for (int tries = 0; tries < 500 && name.empty(); ++tries, Sleep(10))
+        name = name_field_text(s.window);
+    EXPECT_EQ(name, "Dubbelklickad");
+    EXPECT_EQ(close_and_wait(s), 0u);
+}
+
+TEST(Program, AFileOnItsCommandLineThatCannotBeReadIsSaid) {
+    Started s = start("no-such-driver.spk");
+    ASSERT_NE(s.window, nullptr);
+    HWND box = nullptr;
+    for (int tries = 0; tries < 500 && !box; ++tries, Sleep(10))
+        box = FindWindowA("#32770", "FILFEL");
+    ASSERT_NE(box, nullptr);
+    char text[256] = "";
+    GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+    EXPECT_STREQ(text, "Filen kunde inte l\xE4sas:\nno-such-driver.spk");
+    PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    EXPECT_EQ(name_field_text(s.window), "");
     EXPECT_EQ(close_and_wait(s), 0u);
 }
 

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <iterator>
 #include <limits>
 
@@ -13,6 +14,14 @@ const DriverModel MODELS[MODEL_COUNT] = {
     {false, false, false}, {false, false, true}, {false, true, false}, {false, true, true},
     {true, false, false},  {true, false, true},  {true, true, false},  {true, true, true},
 };
+
+void describe_model(const DriverModel &model, char (&text)[MODEL_DESCRIPTION_SIZE]) {
+    std::snprintf(text, sizeof text, "%s, talspole Le%s%s%s",
+                  model.creep ? u8"upphängning med krypning (LOG)" : u8"upphängning utan krypning",
+                  model.semi ? " + halvinduktans K" : "",
+                  model.lossy ? " + R2 parallellt med L2" : "",
+                  model.semi || model.lossy ? "" : u8" utan förluster");
+}
 
 namespace {
 

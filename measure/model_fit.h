@@ -49,6 +49,11 @@ struct DriverModel {
 constexpr int MODEL_COUNT = 8;
 extern const DriverModel MODELS[MODEL_COUNT];
 
+// The model in the Swedish words that every report uses, UTF-8 in characters that Windows-1252
+// has too: "upphängning utan krypning, talspole Le + R2 parallellt med L2".
+constexpr int MODEL_DESCRIPTION_SIZE = 128;
+void describe_model(const DriverModel &model, char (&text)[MODEL_DESCRIPTION_SIZE]);
+
 struct ImpedancePoint {
     double f; // Hz
     std::complex<double> z;

@@ -132,4 +132,23 @@ TEST(ModelFit, NormalEquationsHoldTheResidualsDerivatives) {
         }
 }
 
+// Every report names the model in these words, in characters the window's Windows-1252 has too.
+TEST(ModelFit, EachModelIsDescribedInItsOwnWords) {
+    const char *const expected[MODEL_COUNT] = {
+        u8"upphängning utan krypning, talspole Le utan förluster",
+        u8"upphängning utan krypning, talspole Le + R2 parallellt med L2",
+        u8"upphängning utan krypning, talspole Le + halvinduktans K",
+        u8"upphängning utan krypning, talspole Le + halvinduktans K + R2 parallellt med L2",
+        u8"upphängning med krypning (LOG), talspole Le utan förluster",
+        u8"upphängning med krypning (LOG), talspole Le + R2 parallellt med L2",
+        u8"upphängning med krypning (LOG), talspole Le + halvinduktans K",
+        u8"upphängning med krypning (LOG), talspole Le + halvinduktans K + R2 parallellt med L2",
+    };
+    for (int m = 0; m < MODEL_COUNT; ++m) {
+        char text[MODEL_DESCRIPTION_SIZE];
+        describe_model(MODELS[m], text);
+        EXPECT_STREQ(text, expected[m]);
+    }
+}
+
 } // namespace

@@ -92,6 +92,12 @@ class Fitter {
 
     bool classic(const Buffer<FitPoint> &points, double re_given, ClassicValues &c) {
         const std::size_t n = points.size();
+        // Rows that repeat |Z| and phase merge into one point: all of them into one at most.
+        if (n == 1)
+            return fail("|Z| is %.6g ohm on every row: no resonance peak to fit",
+                        u8"|Z| är %.6g ohm på varje rad: kurvan har ingen resonanstopp att "
+                        u8"anpassa",
+                        points[0].magnitude);
         if (n < SWEEP_MIN_POINTS)
             return fail("only %zu points with frequency and |Z| above 0",
                         u8"bara %zu punkter med frekvens och |Z| över 0", n);

@@ -287,6 +287,20 @@ TEST(SweepFit, RefusesASweepWithoutResonance) {
     EXPECT_EQ(error.message, "coil.zma: no resonance peak inside the sweep (20 to 24496.2 Hz)");
 }
 
+// Every row one reading: they merge into a single point, which once was reported as "only 1
+// points".
+TEST(SweepFit, RefusesASweepOfConstantMagnitudeSayingSo) {
+    Sweep flat;
+    for (int i = 0; i < 40; ++i)
+        flat.points.push_back({10.0 + 10 * i, 6.5, 0});
+    SweepFit fit;
+    MeasureError error;
+    EXPECT_FALSE(fit_sweep(flat, "flat.zma", {}, fit, error));
+    EXPECT_EQ(error.message, "flat.zma: |Z| is 6.5 ohm on every row: no resonance peak to fit");
+    EXPECT_EQ(error.swedish,
+              u8"flat.zma: |Z| är 6.5 ohm på varje rad: kurvan har ingen resonanstopp att anpassa");
+}
+
 // One wild reading (8224 ohm at 28 Hz) puts the classic band edges the wrong way round; the fit
 // from there once ended where the motional impedance is real at no frequency, and reported
 // Fs and the Q's as "nan" for a fit that had succeeded.

@@ -10,9 +10,19 @@ SetCompressor /SOLID lzma
 
 !include MUI2.nsh
 !include FileFunc.nsh
+!include LogicLib.nsh
 
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Elemtrix"
 !define UNINSTALLER "avinstallera.exe"
+; Driver data files: Elemtrix's own type, their icon and how the shell opens them.
+!define SPK_KEY "Software\Classes\.spk"
+!define PROGID "Elemtrix.spk"
+!define PROGID_KEY "Software\Classes\${PROGID}"
+; Set in the uninstall entry where this installer made .spk Elemtrix's, so that the uninstaller
+; gives back only what it took.
+!define SPK_TAKEN "ElemtrixTookSpk"
+; Tells Explorer that file types changed (SHCNE_ASSOCCHANGED), so icons show at once.
+!define ASSOCIATIONS_CHANGED "shell32::SHChangeNotify(i 0x08000000, i 0, p 0, p 0)"
 ; The installer's own version resource gives the four numbers that elemtrix.exe carries.
 !getdllversion "${STAGE}/elemtrix.exe" EXE_VERSION_
 
@@ -68,6 +78,19 @@ Section "Elemtrix"
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" $0
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
+
+  ; .spk opens in Elemtrix where no other program has taken it; where one has, Elemtrix only
+  ; joins the file type's "Öppna med" list.
+  WriteRegStr HKLM "${PROGID_KEY}" "" "Elemtrix elementdata"
+  WriteRegStr HKLM "${PROGID_KEY}\DefaultIcon" "" "$INSTDIR\elemtrix.exe,0"
+  WriteRegStr HKLM "${PROGID_KEY}\shell\open\command" "" '"$INSTDIR\elemtrix.exe" "%1"'
+  ReadRegStr $0 HKLM "${SPK_KEY}" ""
+  ${If} $0 == ""
+    WriteRegStr HKLM "${SPK_KEY}" "" "${PROGID}"
+    WriteRegDWORD HKLM "${UNINSTALL_KEY}" "${SPK_TAKEN}" 1
+  ${EndIf}
+  WriteRegStr HKLM "${SPK_KEY}\OpenWithProgids" "${PROGID}" ""
+  System::Call '${ASSOCIATIONS_CHANGED}'
 SectionEnd
 
 ; Removes exactly what the installer put there. Folders go only when empty, so .spk files that
@@ -75,6 +98,19 @@ SectionEnd
 Section "Uninstall"
   SetShellVarContext all
   Delete "$SMPROGRAMS\Elemtrix.lnk"
+  ; .spk is given back only where it is still Elemtrix's; keys go only when nothing else is in
+  ; them.
+  ReadRegDWORD $0 HKLM "${UNINSTALL_KEY}" "${SPK_TAKEN}"
+  ReadRegStr $1 HKLM "${SPK_KEY}" ""
+  ${If} $0 == 1
+  ${AndIf} $1 == "${PROGID}"
+    DeleteRegValue HKLM "${SPK_KEY}" ""
+  ${EndIf}
+  DeleteRegValue HKLM "${SPK_KEY}\OpenWithProgids" "${PROGID}"
+  DeleteRegKey /ifnosubkeys /ifnovalues HKLM "${SPK_KEY}\OpenWithProgids"
+  DeleteRegKey /ifnosubkeys /ifnovalues HKLM "${SPK_KEY}"
+  DeleteRegKey HKLM "${PROGID_KEY}"
+  System::Call '${ASSOCIATIONS_CHANGED}'
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
   Delete "$INSTDIR\elemtrix.exe"
   Delete "$INSTDIR\elemtrix-calc.exe"

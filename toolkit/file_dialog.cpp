@@ -1,8 +1,10 @@
 #include "toolkit/file_dialog.h"
 
+#include <cderr.h>
+
 #include <cstring>
 
-char wt_open_path[WT_PATH_SIZE];
+char wt_open_path[WT_OPEN_PATH_SIZE];
 char wt_open_name[WT_NAME_SIZE];
 char wt_save_path[WT_PATH_SIZE];
 char wt_save_name[WT_NAME_SIZE];
@@ -71,7 +73,7 @@ const char *chosen_filter(const char *keyword, const char *own_filter, const cha
 }
 
 void fill_record(OPENFILENAMEA &record, HWND owner, const char *title, const char *filter_keyword,
-                 const char *own_filter, char *path, char *name, DWORD flags) {
+                 const char *own_filter, char *path, DWORD path_size, char *name, DWORD flags) {
     const char *filter = chosen_filter(filter_keyword, own_filter, record.lpstrFilter);
     record = OPENFILENAMEA{};
     record.lStructSize = RECORD_SIZE;
@@ -79,7 +81,7 @@ void fill_record(OPENFILENAMEA &record, HWND owner, const char *title, const cha
     record.lpstrFilter = filter;
     record.nFilterIndex = 1;
     record.lpstrFile = path;
-    record.nMaxFile = WT_PATH_SIZE;
+    record.nMaxFile = path_size;
     record.lpstrFileTitle = name;
     record.nMaxFileTitle = WT_NAME_SIZE;
     record.lpstrTitle = title;
@@ -90,19 +92,48 @@ void fill_record(OPENFILENAMEA &record, HWND owner, const char *title, const cha
 // the printing libraries along and makes every start noticeably slower. A library that cannot be
 // loaded makes the dialog fail, which counts as a cancel.
 using DialogFunction = BOOL(WINAPI *)(OPENFILENAMEA *);
+using ErrorFunction = DWORD(WINAPI *)();
 
 HMODULE dialog_library = nullptr;
+DWORD dialog_error = 0;
 
-BOOL run_dialog(const char *function_name, OPENFILENAMEA &record) {
+FARPROC dialog_function(const char *name) {
     // Dialogs run on the one GUI thread only, so a plain check does.
     if (!dialog_library)
         dialog_library = LoadLibraryA("comdlg32.dll");
-    HMODULE library = dialog_library;
-    if (!library)
+    return dialog_library ? GetProcAddress(dialog_library, name) : nullptr;
+}
+
+BOOL run_dialog(const char *function_name, OPENFILENAMEA &record) {
+    const auto dialog =
+        reinterpret_cast<DialogFunction>(reinterpret_cast<void *>(dialog_function(function_name)));
+    const auto error = reinterpret_cast<ErrorFunction>(
+        reinterpret_cast<void *>(dialog_function("CommDlgExtendedError")));
+    if (!dialog || !error) {
+        dialog_error = CDERR_INITIALIZATION;
         return FALSE;
-    const auto dialog = reinterpret_cast<DialogFunction>(
-        reinterpret_cast<void *>(GetProcAddress(library, function_name)));
-    return dialog ? dialog(&record) : FALSE;
+    }
+    dialog_error = 0;
+    if (dialog(&record))
+        return TRUE;
+    dialog_error = error();
+    // The system has put the size it needed into the buffer's first bytes: no path to propose.
+    if (dialog_error == FNERR_BUFFERTOOSMALL)
+        record.lpstrFile[0] = '\0';
+    return FALSE;
+}
+
+// Several files come as the folder and each name, ended by an empty name. Wine cuts a list that
+// does not fit short, where Windows reports FNERR_BUFFERTOOSMALL: no end within the buffer.
+bool whole_list(const OPENFILENAMEA &record) {
+    const char *list = record.lpstrFile;
+    const DWORD size = record.nMaxFile;
+    if (record.nFileOffset <= lstrlenA(list))
+        return true;
+    for (DWORD i = 0; i + 1 < size; ++i)
+        if (list[i] == '\0' && list[i + 1] == '\0')
+            return true;
+    return false;
 }
 
 void show_result(HWND owner, const char *result_kind, const char *path, const char *name) {
@@ -119,21 +150,30 @@ void show_result(HWND owner, const char *result_kind, const char *path, const ch
 // The title follows the buffers even after a cancel, so it then shows the previous choice.
 int wt_open_file_dialog(HWND owner, const char *title, const char *result_kind,
                         const char *filter_keyword, const char *own_filter) {
-    fill_record(open_record, owner, title, filter_keyword, own_filter, wt_open_path, wt_open_name,
-                OPEN_FLAGS);
-    const int result = run_dialog("GetOpenFileNameA", open_record) ? 0 : 1;
+    fill_record(open_record, owner, title, filter_keyword, own_filter, wt_open_path,
+                WT_OPEN_PATH_SIZE, wt_open_name, OPEN_FLAGS);
+    int result = run_dialog("GetOpenFileNameA", open_record) ? 0 : 1;
+    if (result == 0 && !whole_list(open_record)) {
+        dialog_error = FNERR_BUFFERTOOSMALL;
+        wt_open_path[0] = '\0';
+        result = 1;
+    }
     show_result(owner, result_kind, wt_open_path, wt_open_name);
     return result;
 }
 
 int wt_save_file_dialog(HWND owner, const char *title, const char *result_kind,
                         const char *filter_keyword, const char *own_filter) {
-    fill_record(save_record, owner, title, filter_keyword, own_filter, wt_save_path, wt_save_name,
-                SAVE_FLAGS);
+    fill_record(save_record, owner, title, filter_keyword, own_filter, wt_save_path, WT_PATH_SIZE,
+                wt_save_name, SAVE_FLAGS);
     if (!run_dialog("GetSaveFileNameA", save_record))
         return 1;
     show_result(owner, result_kind, wt_save_path, wt_save_name);
     return 0;
+}
+
+DWORD wt_dialog_error() {
+    return dialog_error;
 }
 
 const OPENFILENAMEA &wt_open_record() {

@@ -62,12 +62,13 @@ struct Dialog {
     const OPENFILENAMEA &(*record)();
     char *path;
     char *file_name;
+    DWORD path_size;
     DWORD flags;
 };
 
 const Dialog DIALOGS[] = {
-    {"open", wt_open_file_dialog, wt_open_record, wt_open_path, wt_open_name, 0x00081204},
-    {"save", wt_save_file_dialog, wt_save_record, wt_save_path, wt_save_name, 0x00080006},
+    {"open", wt_open_file_dialog, wt_open_record, wt_open_path, wt_open_name, 32768, 0x00081204},
+    {"save", wt_save_file_dialog, wt_save_record, wt_save_path, wt_save_name, 260, 0x00080006},
 };
 const Dialog &OPEN = DIALOGS[0];
 const Dialog &SAVE = DIALOGS[1];
@@ -181,7 +182,7 @@ TEST(Record, HoldsTheSettingsOfEachDialog) {
         EXPECT_EQ(record.nMaxCustFilter, 0u);
         EXPECT_EQ(record.nFilterIndex, 1u);
         EXPECT_EQ(record.lpstrFile, dialog.path);
-        EXPECT_EQ(record.nMaxFile, 260u);
+        EXPECT_EQ(record.nMaxFile, dialog.path_size) << dialog.name;
         EXPECT_EQ(record.lpstrFileTitle, dialog.file_name);
         EXPECT_EQ(record.nMaxFileTitle, 256u);
         EXPECT_EQ(record.lpstrInitialDir, nullptr);
@@ -208,6 +209,7 @@ TEST(Choice, ConfirmFillsPathAndNameAndEachDialogProposesItsOwnLastChoice) {
     EXPECT_STREQ(wt_save_name, "new");
 
     EXPECT_EQ(run(OPEN, driver, "NONE_FILTER"), 1);
+    EXPECT_EQ(wt_dialog_error(), 0u); // a cancel is no failure
     EXPECT_EQ(run(SAVE, driver, "NONE_FILTER"), 1);
     EXPECT_EQ(wt_open_path, folder + "a.spk");
     EXPECT_EQ(wt_save_path, folder + "new");

@@ -1,12 +1,13 @@
 #include "window/calculator.h"
 
+#include "base/number_text.h"
 #include "engine/driver_file.h"
 #include "engine/input_check.h"
 #include "toolkit/controls.h"
 #include "toolkit/message.h"
-#include "base/number_text.h"
 #include "toolkit/paint.h"
 #include "toolkit/top_window.h"
+#include "window/about.h"
 #include "window/file_commands.h"
 
 #include <cstring>
@@ -75,6 +76,19 @@ constexpr ButtonSpec BUTTONS[] = {
 };
 constexpr int BUTTON_WIDTH = 50, BUTTON_HEIGHT = 25;
 
+// Commands the window menu gains below a separator after the system's own; each opens its own
+// window. Their identifiers stay below the system's (0xF000) with the low four bits clear, which
+// the system keeps for itself.
+struct MenuCommand {
+    WPARAM id;
+    const char *text;
+    void (*open)(HWND window);
+};
+constexpr MenuCommand WINDOW_MENU_COMMANDS[] = {
+    {ID_ABOUT, "Om Elemtrix…", show_about},
+};
+constexpr WPARAM SYSTEM_COMMAND_BITS = 0xFFF0;
+
 // Covers the value column down to its last row.
 constexpr RECT VALUE_COLUMN = {380, 40, 470, 480};
 
@@ -93,6 +107,13 @@ HWND input_field(int i) {
 
 int row_y(int row) {
     return ROW_TOP + row * ROW_STEP;
+}
+
+void add_window_menu_commands(HWND window) {
+    const HMENU menu = GetSystemMenu(window, FALSE);
+    AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
+    for (const MenuCommand &command : WINDOW_MENU_COMMANDS)
+        AppendMenuA(menu, MF_STRING, command.id, command.text);
 }
 
 void on_create(HWND window) {
@@ -115,6 +136,10 @@ void on_create(HWND window) {
     for (const ButtonSpec &b : BUTTONS)
         wt_create_button(window, b.x, b.y, BUTTON_WIDTH, BUTTON_HEIGHT, b.caption, "C", "SHADOW",
                          static_cast<int>(b.id));
+    add_window_menu_commands(window);
+    // Files dragged onto the window open as "Öppna" opens them. The style alone does it: the
+    // shell's DragAcceptFiles would load the shell at every start.
+    SetWindowLongA(window, GWL_EXSTYLE, GetWindowLongA(window, GWL_EXSTYLE) | WS_EX_ACCEPTFILES);
 }
 
 void paint_label(HWND window, const Label &label, HFONT font) {
@@ -204,6 +229,16 @@ void on_command(HWND window, WPARAM command) {
     }
 }
 
+// The system's own commands (move, minimise, close) go on to it.
+LRESULT on_system_command(HWND window, WPARAM wparam, LPARAM lparam) {
+    for (const MenuCommand &command : WINDOW_MENU_COMMANDS)
+        if ((wparam & SYSTEM_COMMAND_BITS) == command.id) {
+            command.open(window);
+            return 0;
+        }
+    return DefWindowProcA(window, WM_SYSCOMMAND, wparam, lparam);
+}
+
 } // namespace
 
 HWND create_calculator(HINSTANCE instance) {
@@ -225,6 +260,8 @@ LRESULT CALLBACK calculator_proc(HWND window, UINT message, WPARAM wparam, LPARA
     case WM_KEYDOWN: return 0;
     case WM_COMMAND: on_command(window, wparam); return 0;
     case WM_HSCROLL: return 0;
+    case WM_SYSCOMMAND: return on_system_command(window, wparam, lparam);
+    case WM_DROPFILES: open_dropped_files(window, reinterpret_cast<HDROP>(wparam)); return 0;
     default: return DefWindowProcA(window, message, wparam, lparam);
     }
 }

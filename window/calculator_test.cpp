@@ -141,6 +141,41 @@ TEST_F(Calculator, WindowTitleStyleSizeAndPlace) {
     DeleteObject(icon.hbmColor);
 }
 
+// Below the system's own commands, after a separator; the client area keeps nothing of them.
+TEST_F(Calculator, TheWindowMenuEndsWithItsOwnCommands) {
+    const HMENU menu = GetSystemMenu(window, FALSE);
+    const int count = GetMenuItemCount(menu);
+    ASSERT_GE(count, 3);
+    const int separator = count - 2, about = count - 1;
+    EXPECT_EQ(GetMenuState(menu, separator, MF_BYPOSITION) & MF_SEPARATOR,
+              static_cast<UINT>(MF_SEPARATOR));
+    EXPECT_EQ(GetMenuState(menu, separator - 1, MF_BYPOSITION) & MF_SEPARATOR, 0u)
+        << "one separator only";
+    char text[64];
+    GetMenuStringA(menu, about, text, sizeof text, MF_BYPOSITION);
+    EXPECT_STREQ(text, "Om Elemtrix\x85");
+    EXPECT_EQ(GetMenuItemID(menu, about), ID_ABOUT);
+    EXPECT_EQ(GetMenuState(menu, about, MF_BYPOSITION) & (MF_GRAYED | MF_DISABLED), 0u);
+    EXPECT_LT(ID_ABOUT, static_cast<WPARAM>(SC_SIZE));
+    EXPECT_EQ(ID_ABOUT & 0xF, 0u);
+}
+
+TEST_F(Calculator, AboutTellsNameVersionAndPurpose) {
+    start_catching_boxes();
+    // The system may set the low four bits of a menu command.
+    SendMessageA(window, WM_SYSCOMMAND, ID_ABOUT | 2, 0);
+    const std::vector<CaughtBox> boxes = stop_catching_boxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].caption, "Om Elemtrix");
+    EXPECT_EQ(boxes[0].owner, window);
+    EXPECT_EQ(boxes[0].text, "Elemtrix " ELEMTRIX_VERSION "\n\nBer\xE4knar Thiele/Small-parametrar "
+                             "f\xF6r h\xF6gtalarelement ur uppm\xE4tta v\xE4rden eller uppm\xE4tta "
+                             "impedanskurvor.");
+    // The system's own commands still work.
+    SendMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_FALSE(IsWindow(window));
+}
+
 TEST_F(Calculator, FieldsWhereTheLayoutPutsThem) {
     struct Expected {
         int x, y, width, limit;

@@ -4,9 +4,12 @@
 #include "engine/driver_file.h"
 #include "measure/sweep_file.h"
 #include "toolkit/controls.h"
+#include "toolkit/dropped_files.h"
 #include "toolkit/file_dialog.h"
 #include "window/calculator.h"
 #include "window/sweep_open.h"
+
+#include <cderr.h>
 
 #include <cstring>
 
@@ -31,6 +34,7 @@ constexpr char TOO_MANY_FILES[] = "Välj en impedanskurva i fri luft, eller den 
                                   "adderad massa: högst två filer.";
 constexpr char NOT_A_SWEEP[] = "Filen är ingen impedanskurva:\n";
 constexpr char SWEEPS_ALONE[] = "\nVälj impedanskurvor för sig, eller en elementfil för sig.";
+constexpr char NAMES_TOO_LONG[] = "De valda filernas namn ryms inte på en gång: välj färre filer.";
 
 void report_file_error(HWND window, const char *what, const char *path) {
     char text[sizeof WRITE_FAILED + WT_PATH_SIZE];
@@ -42,7 +46,7 @@ void report_file_error(HWND window, const char *what, const char *path) {
 // With several files chosen the buffer holds the folder, then each name after its own NUL and
 // an empty name after the last. False when fewer than index + 1 files were chosen.
 bool chosen_file(int index, char (&path)[WT_PATH_SIZE]) {
-    lstrcpyA(path, wt_open_path);
+    lstrcpynA(path, wt_open_path, WT_PATH_SIZE);
     const int folder_length = lstrlenA(wt_open_path);
     if (wt_open_record().nFileOffset <= folder_length)
         return index == 0;
@@ -58,7 +62,8 @@ bool chosen_file(int index, char (&path)[WT_PATH_SIZE]) {
     return true;
 }
 
-// What the dialog chose: how many files, the first ones in order, and which are sweeps.
+// The files to open, however they were chosen: how many, the first ones in order, and which are
+// sweeps.
 struct ChosenFiles {
     int count;
     int sweeps;
@@ -66,20 +71,14 @@ struct ChosenFiles {
     char path[IMPORT_MAX_SWEEPS][WT_PATH_SIZE];
 };
 
-// Reading the files to tell a sweep can take a while for a large one: the wait cursor shows it.
-void sort_chosen_files(ChosenFiles &chosen) {
-    chosen = ChosenFiles{0, 0, -1, {}};
-    const HCURSOR previous = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
-    char path[WT_PATH_SIZE];
-    for (; chosen_file(chosen.count, path); ++chosen.count) {
-        if (chosen.count < IMPORT_MAX_SWEEPS)
-            lstrcpyA(chosen.path[chosen.count], path);
-        if (is_sweep_file(path))
-            ++chosen.sweeps;
-        else if (chosen.other < 0)
-            chosen.other = chosen.count;
-    }
-    SetCursor(previous);
+void add_chosen_file(ChosenFiles &chosen, const char *path) {
+    if (chosen.count < IMPORT_MAX_SWEEPS)
+        lstrcpynA(chosen.path[chosen.count], path, WT_PATH_SIZE);
+    if (is_sweep_file(path))
+        ++chosen.sweeps;
+    else if (chosen.other < 0)
+        chosen.other = chosen.count;
+    ++chosen.count;
 }
 
 void open_driver_lines(HWND window, const char *path) {
@@ -93,17 +92,11 @@ void open_driver_lines(HWND window, const char *path) {
         wt_set_text(calculator_field(line), lines.text[line]);
 }
 
-} // namespace
-
-const char FILE_ERROR_CAPTION[] = "FILFEL";
-
 // Without a sweep among the chosen files the first is a driver file, as it always was; sweeps
 // are opened only by themselves, one or two.
-void open_driver_file(HWND window) {
-    if (wt_open_file_dialog(window, OPEN_TITLE, OPEN_RESULT_KIND, "OWN_FILTER", OPEN_FILTER) != 0)
+void open_chosen_files(HWND window, const ChosenFiles &chosen) {
+    if (chosen.count == 0)
         return;
-    ChosenFiles chosen;
-    sort_chosen_files(chosen);
     if (chosen.sweeps == 0) {
         open_driver_lines(window, chosen.path[0]);
     } else if (chosen.count > IMPORT_MAX_SWEEPS) {
@@ -118,6 +111,64 @@ void open_driver_file(HWND window) {
         const char *paths[IMPORT_MAX_SWEEPS] = {chosen.path[0], chosen.path[1]};
         open_sweeps(window, paths, chosen.count);
     }
+}
+
+// Skips the blanks before an argument and takes it whole, without the quotes around a name with
+// blanks; a name too long for a path is cut short, and then cannot be opened. False at the end.
+bool next_argument(const char *&line, char (&argument)[WT_PATH_SIZE]) {
+    while (*line == ' ' || *line == '\t')
+        ++line;
+    if (*line == '\0')
+        return false;
+    int length = 0;
+    bool quoted = false;
+    for (; *line != '\0' && (quoted || (*line != ' ' && *line != '\t')); ++line) {
+        if (*line == '"')
+            quoted = !quoted;
+        else if (length < WT_PATH_SIZE - 1)
+            argument[length++] = *line;
+    }
+    argument[length] = '\0';
+    return true;
+}
+
+} // namespace
+
+const char FILE_ERROR_CAPTION[] = "FILFEL";
+
+// Reading the files to tell a sweep can take a while for a large one: the wait cursor shows it.
+void open_driver_file(HWND window) {
+    if (wt_open_file_dialog(window, OPEN_TITLE, OPEN_RESULT_KIND, "OWN_FILTER", OPEN_FILTER) != 0) {
+        if (wt_dialog_error() == FNERR_BUFFERTOOSMALL)
+            MessageBoxA(window, NAMES_TOO_LONG, FILE_ERROR_CAPTION, MB_OK | MB_ICONEXCLAMATION);
+        return;
+    }
+    ChosenFiles chosen{0, 0, -1, {}};
+    const HCURSOR previous = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
+    char path[WT_PATH_SIZE];
+    for (int i = 0; chosen_file(i, path); ++i)
+        add_chosen_file(chosen, path);
+    SetCursor(previous);
+    open_chosen_files(window, chosen);
+}
+
+void open_command_line(HWND window, const char *command_line) {
+    ChosenFiles chosen{0, 0, -1, {}};
+    char argument[WT_PATH_SIZE];
+    while (next_argument(command_line, argument))
+        add_chosen_file(chosen, argument);
+    open_chosen_files(window, chosen);
+}
+
+void open_dropped_files(HWND window, HDROP drop) {
+    ChosenFiles chosen{0, 0, -1, {}};
+    char path[WT_PATH_SIZE];
+    const int count = wt_dropped_file_count(drop);
+    for (int i = 0; i < count; ++i)
+        if (wt_dropped_file(drop, i, path))
+            add_chosen_file(chosen, path);
+    wt_finish_drop(drop);
+    open_chosen_files(window, chosen);
 }
 
 void save_driver_file(HWND window) {

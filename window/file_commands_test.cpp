@@ -1,12 +1,14 @@
 #include "window/file_commands.h"
 
+#include "base/charset.h"
+#include "base/test_support/file_bytes.h"
 #include "engine/driver_file.h"
 #include "measure/sweep_file.h"
 #include "toolkit/controls.h"
 #include "toolkit/file_dialog.h"
 #include "toolkit/test_support/box_catcher.h"
 #include "toolkit/test_support/dialog_driver.h"
-#include "base/test_support/file_bytes.h"
+#include "toolkit/test_support/drop.h"
 #include "window/calculator.h"
 
 #include <gtest/gtest.h>
@@ -292,20 +294,17 @@ Texts lines_of(const std::string &bytes) {
     return lines;
 }
 
-// The driver data file that elemtrix-calc --save writes for the arguments, as lines.
-Texts calc_saved(const std::string &arguments) {
-    const std::string saved = temp_path("calc.spk");
-    DeleteFileA(saved.c_str());
-    std::string command =
-        "\"" + wine_path(ELEMTRIX_CALC_EXE) + "\" " + arguments + " --save \"" + saved + "\"";
-    // Its report is not what is compared: it goes nowhere.
+// Runs elemtrix-calc with the arguments; returns what it printed.
+std::string run_calc(const std::string &arguments) {
+    const std::string printed = temp_path("calc.txt");
+    std::string command = "\"" + wine_path(ELEMTRIX_CALC_EXE) + "\" " + arguments;
     SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
-    HANDLE nowhere =
-        CreateFileA("NUL", GENERIC_WRITE, FILE_SHARE_WRITE, &inherited, OPEN_EXISTING, 0, nullptr);
+    HANDLE out = CreateFileA(printed.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherited,
+                             CREATE_ALWAYS, 0, nullptr);
     STARTUPINFOA si{};
     si.cb = sizeof si;
     si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdOutput = si.hStdError = nowhere;
+    si.hStdOutput = si.hStdError = out;
     PROCESS_INFORMATION process{};
     const bool started = CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr,
                                         nullptr, &si, &process);
@@ -315,7 +314,15 @@ Texts calc_saved(const std::string &arguments) {
         CloseHandle(process.hThread);
         CloseHandle(process.hProcess);
     }
-    CloseHandle(nowhere);
+    CloseHandle(out);
+    return bytes_of(printed);
+}
+
+// The driver data file that elemtrix-calc --save writes for the arguments, as lines.
+Texts calc_saved(const std::string &arguments) {
+    const std::string saved = temp_path("calc.spk");
+    DeleteFileA(saved.c_str());
+    run_calc(arguments + " --save \"" + saved + "\"");
     return lines_of(bytes_of(saved));
 }
 
@@ -360,7 +367,15 @@ TEST_F(SweepCommands, OneSweepFillsWhatTheCalculatorSavesAndReportsTheFit) {
     EXPECT_EQ(box.style, static_cast<UINT>(MB_OK | MB_ICONINFORMATION));
     EXPECT_EQ(box.owner, window);
     EXPECT_TRUE(has(box.text, "Fri luft: elemtrix-mid-free.zma, RMS-avvikelse ")) << box.text;
-    EXPECT_TRUE(has(box.text, "\nModell: ")) << box.text;
+    // The model in the words elemtrix-calc uses for the same fit.
+    const size_t model = box.text.find("\nModell: ");
+    ASSERT_NE(model, std::string::npos) << box.text;
+    const size_t words = model + std::strlen("\nModell: ");
+    const std::string model_words = box.text.substr(words, box.text.find('\n', words) - words);
+    const std::string report = utf8_to_cp1252(run_calc("--sweep \"" + free_air + "\" Sd=132"));
+    EXPECT_TRUE(has(report, "(|Z| och fas), " + model_words + ", RMS-avvikelse"))
+        << model_words << "\n"
+        << report;
     EXPECT_TRUE(has(box.text, "\nFs: " + saved[FS] + " \xB1 0.")) << box.text;
     EXPECT_TRUE(has(box.text, "\nRe: " + saved[RE] + " \xB1 0.")) << box.text;
     EXPECT_TRUE(has(box.text, "OBS: Re \xE4r anpassat")) << box.text;
@@ -427,6 +442,12 @@ TEST_F(SweepCommands, WhatIsMissingOrWrongIsSaidAndNothingChanges) {
     }
     for (int i = 0; i < 12; ++i)
         twelve += std::to_string(10 + 10 * i) + " 6.5\n";
+    std::string flat = falling;
+    flat.replace(flat.find('\n') + 1, std::string::npos, "");
+    for (int i = 0; i < 40; ++i)
+        flat += std::to_string(10 + 10 * i) + " 6.5\n";
+    const std::string flat_path = temp_path("flat.zma");
+    put_bytes(flat_path, flat);
     const std::string falling_path = temp_path("falling.txt"),
                       rising_path = temp_path("rising.dat"), twelve_path = temp_path("twelve.zma");
     put_bytes(falling_path, falling);
@@ -448,6 +469,12 @@ TEST_F(SweepCommands, WhatIsMissingOrWrongIsSaidAndNothingChanges) {
         {{spk, free_air}, "20", "FILFEL", "Filen \xE4r ingen impedanskurva:\n" + spk + "\n"},
         {{falling_path}, "20", "FILFEL", cannot_use + falling_path + ", rad 3: "},
         {{rising_path}, "20", "FILFEL", cannot_use + rising_path + ": "},
+        {{flat_path},
+         "20",
+         "FILFEL",
+         cannot_use + flat_path +
+             ": |Z| \xE4r 6.5 ohm p\xE5 varje rad: kurvan har ingen "
+             "resonanstopp att anpassa"},
         {{twelve_path}, "20", "FILFEL", cannot_use + twelve_path + ": "},
         {{huge_path}, "20", "FILFEL", cannot_use + huge_path + ": "},
         {{free_air, falling_path}, "20", "FILFEL", cannot_use + falling_path + ", rad 3: "},
@@ -503,6 +530,115 @@ TEST_F(SweepCommands, ElevenLinesOfNumbersAreStillADriverFile) {
     set_fields(Texts(DRIVER_FILE_LINES, "typed"));
     EXPECT_TRUE(open(path).empty());
     EXPECT_EQ(fields(), Texts(DRIVER_FILE_LINES, "12 5"));
+}
+
+// The dialog hands several files back as the folder and every name in one buffer; long names
+// once overflowed its 260 bytes, and the choice failed like a cancel.
+TEST_F(SweepCommands, TwoSweepsWithLongNamesOpen) {
+    const std::string long_free = temp_path((std::string(150, 'f') + ".zma").c_str());
+    const std::string long_added = temp_path((std::string(150, 'a') + ".zma").c_str());
+    put_bytes(long_free, bytes_of(free_air));
+    put_bytes(long_added, bytes_of(added));
+    Texts typed(DRIVER_FILE_LINES, "");
+    typed[ADDED_MASS] = "20";
+    set_fields(typed);
+    const CaughtBox box = one_box({long_free, long_added});
+    EXPECT_EQ(box.caption, "ANPASSNING") << box.text;
+    EXPECT_NE(fields()[FS], "");
+}
+
+TEST_F(FileCommands, NamesTooManyForTheDialogsBufferAreSaidSo) {
+    // About 34 KB of names: past the 32 KB the dialog has for them.
+    std::string names;
+    std::vector<std::string> paths;
+    for (int i = 0; i < 140; ++i) {
+        const std::string name = "elemtrix-" + std::to_string(1000 + i) + std::string(225, 'n');
+        paths.push_back(temp_dir() + name);
+        put_bytes(paths.back(), "many\r\n");
+        names += "\"" + name + "\" ";
+    }
+    set_fields(Texts(DRIVER_FILE_LINES, "typed"));
+    const std::vector<CaughtBox> boxes = run(ID_OPEN, {{IDOK, temp_dir()}, {IDOK, names}});
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].caption, "FILFEL");
+    EXPECT_EQ(boxes[0].text,
+              "De valda filernas namn ryms inte p\xE5 en g\xE5ng: v\xE4lj f\xE4rre filer.");
+    EXPECT_EQ(fields(), Texts(DRIVER_FILE_LINES, "typed"));
+    // Nothing of the overflow is proposed the next time.
+    run(ID_OPEN, {{IDCANCEL, ""}});
+    ASSERT_EQ(last_dialogs.size(), 1u);
+    EXPECT_EQ(last_dialogs[0].proposed_name, "");
+    for (const std::string &path : paths)
+        DeleteFileA(path.c_str());
+}
+
+struct OtherWays : SweepCommands {
+    std::vector<CaughtBox> drop(const std::vector<std::string> &paths) {
+        start_catching_boxes();
+        SendMessageA(window, WM_DROPFILES, reinterpret_cast<WPARAM>(make_drop(paths)), 0);
+        return stop_catching_boxes();
+    }
+    std::vector<CaughtBox> command_line(const std::string &line) {
+        start_catching_boxes();
+        open_command_line(window, line.c_str());
+        return stop_catching_boxes();
+    }
+};
+
+TEST_F(OtherWays, TheWindowAcceptsDroppedFiles) {
+    EXPECT_TRUE(GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
+}
+
+TEST_F(OtherWays, ADroppedDriverFileOpensAsOppnaOpensIt) {
+    const std::string path = temp_path("dropped.spk");
+    put_bytes(path, file_bytes(SAMPLE));
+    EXPECT_TRUE(drop({path}).empty());
+    EXPECT_EQ(fields(), SAMPLE);
+}
+
+TEST_F(OtherWays, DroppedSweepsAreFittedAndWhatCannotBeOpenedIsSaid) {
+    Texts typed(DRIVER_FILE_LINES, "");
+    typed[ADDED_MASS] = "20";
+    set_fields(typed);
+    std::vector<CaughtBox> boxes = drop({added, free_air});
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].caption, "ANPASSNING");
+    EXPECT_NE(fields()[FS_ADDED], "");
+
+    const std::string missing = temp_path("missing.spk");
+    DeleteFileA(missing.c_str());
+    set_fields(Texts(DRIVER_FILE_LINES, "typed"));
+    boxes = drop({missing});
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "Filen kunde inte l\xE4sas:\n" + missing);
+    boxes = drop({free_air, added, free_air});
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text.rfind("V\xE4lj en impedanskurva i fri luft", 0), 0u);
+    EXPECT_EQ(fields(), Texts(DRIVER_FILE_LINES, "typed"));
+}
+
+TEST_F(OtherWays, TheCommandLineNamesFilesAsTheShellQuotesThem) {
+    const std::string blanks = temp_path("with blanks.spk");
+    put_bytes(blanks, file_bytes(SAMPLE));
+    EXPECT_TRUE(command_line("  \"" + blanks + "\"  ").empty());
+    EXPECT_EQ(fields(), SAMPLE);
+
+    set_fields(Texts(DRIVER_FILE_LINES, "typed"));
+    for (const char *nothing : {"", "   ", "\t"})
+        EXPECT_TRUE(command_line(nothing).empty()) << "[" << nothing << "]";
+    EXPECT_EQ(fields(), Texts(DRIVER_FILE_LINES, "typed"));
+    // Unquoted, a blank ends the name.
+    std::vector<CaughtBox> boxes = command_line(blanks);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "Filen kunde inte l\xE4sas:\n" + temp_path("with"));
+
+    Texts typed(DRIVER_FILE_LINES, "");
+    typed[ADDED_MASS] = "20";
+    set_fields(typed);
+    boxes = command_line(free_air + " \"" + added + "\"");
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].caption, "ANPASSNING");
+    EXPECT_NE(fields()[FS_ADDED], "");
 }
 
 } // namespace

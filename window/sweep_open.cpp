@@ -42,19 +42,6 @@ constexpr char VAS_TYPED[] = "\nVas behålls som inmatat: töm fältet för att 
                              "anpassningen.";
 constexpr char NOT_CALCULATED[] = "\n\nInget är omräknat: tryck på Kalkylera.";
 
-// The terms that the chosen model adds to the textbook resonator with a plain coil.
-struct ModelTerm {
-    bool DriverModel::*present;
-    const char *text;
-};
-constexpr ModelTerm MODEL_TERMS[] = {
-    {&DriverModel::creep, "krypande upphängning"},
-    {&DriverModel::semi, "halvinduktans i talspolen"},
-    {&DriverModel::lossy, "virvelströmsförluster (R2 parallellt med L2)"},
-};
-constexpr char PLAIN_MODEL[] = "enkel resonator, talspole utan förluster";
-constexpr char TERM_SEPARATOR[] = ", ";
-
 constexpr int RMS_DECIMALS = 2;
 constexpr int ERROR_DIGITS = 2; // significant digits of a standard error
 
@@ -134,16 +121,11 @@ void add_warnings(BoxText &box, const ImportedSweep &s) {
 }
 
 void add_model(BoxText &box, const DriverModel &model) {
-    box << MODEL;
-    const char *separator = "";
-    for (const ModelTerm &term : MODEL_TERMS)
-        if (model.*term.present) {
-            box << separator << term.text;
-            separator = TERM_SEPARATOR;
-        }
-    if (*separator == '\0')
-        box << PLAIN_MODEL;
-    box << "\n";
+    char words[MODEL_DESCRIPTION_SIZE];
+    describe_model(model, words);
+    char shown[MODEL_DESCRIPTION_SIZE];
+    utf8_to_cp1252(words, shown, sizeof shown);
+    box << MODEL << shown << "\n";
 }
 
 void add_filled_field(BoxText &box, const SweepImport &result, int i) {

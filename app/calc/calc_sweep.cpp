@@ -26,7 +26,6 @@ constexpr std::size_t FIELD_NAME_WIDTH = 22; // "Fs med adderad massa" and two b
 
 // The report is UTF-8: u8 literals stay UTF-8 where the compiler makes plain ones Windows-1252.
 const char INVERSE_SQUARE[] = u8"1/(2πf)²";
-const char PARALLEL[] = u8"∥";
 
 int index(InputId id) {
     return static_cast<int>(id);
@@ -87,18 +86,10 @@ std::string estimate_row(const char *name, Estimate e, const char *unit, double 
     return out + (*unit ? std::string("  ") + unit : "") + "\n";
 }
 
-// "upphängning med krypning (LOG), talspole Le + K·√(jω) + R2 ∥ L2"
 std::string model_text(const DriverModel &model) {
-    std::string coil = "talspole Le";
-    if (model.semi)
-        coil += u8" + K·√(jω)";
-    if (model.lossy)
-        coil += std::string(" + R2 ") + PARALLEL + " L2";
-    if (!model.semi && !model.lossy)
-        coil += u8" utan förluster";
-    return std::string(model.creep ? u8"upphängning med krypning (LOG, β)"
-                                   : u8"upphängning utan krypning") +
-           ", " + coil;
+    char text[MODEL_DESCRIPTION_SIZE];
+    describe_model(model, text);
+    return text;
 }
 
 // The residual beside the sweep's own scatter, and the rule when the misfit dominates.

@@ -109,8 +109,8 @@ TEST(Sweep, ReportTellsWhatWasFittedAndWhatGiven) {
          {"Fri luft: mid-free.zma\n", "Adderad massa 20 g: mid-20g.zma\n", "genom 2 resonanser",
           u8"Vas från Cms och Sd: ",
           u8"(luftens densitet 1.204 kg/m³, ljudets hastighet 343.2 m/s)", u8"OBS: Re är anpassat",
-          u8"talspole Le + R2 ∥ L2", "komplex impedans (|Z| och fas)", "Vikt ad.massa         20\n",
-          u8"korrelationer förs inte vidare"})
+          "talspole Le + R2 parallellt med L2", "komplex impedans (|Z| och fas)",
+          "Vikt ad.massa         20\n", u8"korrelationer förs inte vidare"})
         EXPECT_TRUE(has(fitted, part)) << part << "\n" << fitted;
     EXPECT_FALSE(has(fitted, u8"Utan ±"));
 

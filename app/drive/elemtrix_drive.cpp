@@ -8,6 +8,9 @@
 //                                    chooses the two sweeps in FOLDER; returns once the box that
 //                                    tells how well they fit is up
 //   elemtrix-drive ok                presses OK in that box
+//   elemtrix-drive fields            prints the eleven fields' texts, one a line, once the name
+//                                    field holds one (a file opened at start) or after a while
+//   elemtrix-drive drop FILE...      drops the files onto the window as Explorer would
 //   elemtrix-drive startup EXE [TITLE]
 //                                    starts EXE, prints the milliseconds until its window (by
 //                                    default Elemtrix's) is painted and its peak memory, closes
@@ -15,6 +18,8 @@
 #include <windows.h>
 
 #include <psapi.h>
+#include <shellapi.h>
+#include <shlobj.h>
 
 #include <cstdio>
 #include <cstring>
@@ -33,6 +38,8 @@ const struct {
 constexpr int FILE_NAME_BOX = 0x47C, FILE_NAME_EDIT = 0x480;
 const char FIT_CAPTION[] = "ANPASSNING"; // the box that tells how well the sweeps fit
 constexpr DWORD WAIT_LIMIT_MS = 20000;
+// How long a file opened at start may take to fill the name field.
+constexpr DWORD FILE_WAIT_MS = 5000;
 
 BOOL CALLBACK note_unpainted(HWND child, LPARAM unpainted) {
     if (GetUpdateRect(child, nullptr, FALSE))
@@ -142,6 +149,43 @@ int open_sweeps(const char *folder, const char *free, const char *added) {
     return wait_for_window("#32770", FIT_CAPTION, WAIT_LIMIT_MS) ? 0 : 1;
 }
 
+// The names after a DROPFILES header, each ended by a NUL, and one more NUL after the last: the
+// memory is the receiver's, which frees it.
+int drop(int count, char **paths) {
+    HWND window = wait_for_window(TITLE, TITLE, WAIT_LIMIT_MS);
+    if (!window)
+        return 1;
+    std::vector<char> names;
+    for (int i = 0; i < count; ++i)
+        names.insert(names.end(), paths[i], paths[i] + std::strlen(paths[i]) + 1);
+    names.push_back('\0');
+    const HGLOBAL memory =
+        GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + names.size());
+    auto *header = static_cast<DROPFILES *>(GlobalLock(memory));
+    header->pFiles = sizeof(DROPFILES);
+    std::memcpy(reinterpret_cast<char *>(header) + sizeof(DROPFILES), names.data(), names.size());
+    GlobalUnlock(memory);
+    return PostMessageA(window, WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0) ? 0 : 1;
+}
+
+int fields() {
+    HWND window = wait_for_window(TITLE, TITLE, WAIT_LIMIT_MS);
+    if (!window)
+        return 1;
+    std::vector<HWND> edits;
+    EnumChildWindows(window, collect_edit, reinterpret_cast<LPARAM>(&edits));
+    if (edits.size() != 11)
+        return 1;
+    char text[256] = "";
+    for (DWORD start = GetTickCount(); GetTickCount() - start < FILE_WAIT_MS && !text[0]; Sleep(10))
+        GetWindowTextA(edits[0], text, sizeof text);
+    for (HWND edit : edits) {
+        GetWindowTextA(edit, text, sizeof text);
+        std::printf("%s\n", text);
+    }
+    return 0;
+}
+
 int press_ok() {
     HWND box = wait_for_window("#32770", FIT_CAPTION, WAIT_LIMIT_MS);
     return box && PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0) ? 0 : 1;
@@ -239,12 +283,16 @@ int main(int argc, char **argv) {
         return open_sweeps(argv[2], argv[3], argv[4]);
     if (argc == 2 && std::strcmp(argv[1], "ok") == 0)
         return press_ok();
+    if (argc == 2 && std::strcmp(argv[1], "fields") == 0)
+        return fields();
+    if (argc >= 3 && std::strcmp(argv[1], "drop") == 0)
+        return drop(argc - 2, argv + 2);
     // The title's own letters may not survive a POSIX command line, so it is the default.
     if ((argc == 3 || argc == 4) && std::strcmp(argv[1], "startup") == 0)
         return startup(argv[2], argc == 4 ? argv[3] : TITLE);
     std::fputs(
         "usage: elemtrix-drive fill | close | shot FILE.bmp | open-sweeps FOLDER FREE ADDED | "
-        "ok | startup EXE [TITLE]\n",
+        "ok | fields | drop FILE... | startup EXE [TITLE]\n",
         stderr);
     return 2;
 }
