@@ -232,8 +232,9 @@ std::string box_report(const CalcBox &box) {
                       100 * d.request.port_speed_fraction);
         out += line;
     }
-    if (d.port_too_wide)
-        out += u8"OBS: porten är för vid för lådan: ändkorrektionen ensam är längre än porten\n";
+    if (d.port_too_narrow)
+        out += u8"OBS: porten är för smal för lådan: den skulle behöva längden 0 eller mindre; "
+               u8"en vidare port, eller fler, behövs\n";
     return out;
 }
 
@@ -274,6 +275,7 @@ void json_box(JsonWriter &json, const CalcBox &box, const std::string &plot) {
     json.end_array();
     json.key("sensitivity_dB_value_column").number(box.sensitivity_db, UNCERTAINTY_DIGITS);
     json.key("port_too_fast").boolean(d.port_too_fast);
+    json.key("port_too_narrow").boolean(d.port_too_narrow);
     json.key("plot").string_or_null(plot);
     json.end_object();
 }
@@ -313,6 +315,11 @@ struct Panel {
         return SVG_LEFT + (SVG_WIDTH - SVG_LEFT - SVG_RIGHT) * std::log10(f / BOX_CURVE_LOW) /
                               std::log10(BOX_CURVE_HIGH / BOX_CURVE_LOW);
     }
+    // The i-th point of the curves, which are evenly spaced in log f: x straight from i, as
+    // through pow and log10 it would land on either side of a rounding edge by the runtime.
+    double x_of(int i) const {
+        return SVG_LEFT + (SVG_WIDTH - SVG_LEFT - SVG_RIGHT) * i / (BOX_CURVE_POINTS - 1);
+    }
     double y(double v) const {
         const double share = (std::fmin(std::fmax(v, low), high) - low) / (high - low);
         return top + height * (1 - share);
@@ -347,15 +354,14 @@ std::string panel_frame(const Panel &p, double step, const std::string &caption)
     return out;
 }
 
-std::string polyline(const Panel &p, const BoxCurves &c, const double *values, double scale,
-                     const char *colour) {
+std::string polyline(const Panel &p, const double *values, double scale, const char *colour) {
     // Below the panel the curve is left out, but for the point where it enters.
     std::string points;
     for (int i = 0; i < BOX_CURVE_POINTS; ++i)
         if (std::isfinite(values[i]) &&
             (values[i] * scale >= p.low ||
              (i + 1 < BOX_CURVE_POINTS && values[i + 1] * scale >= p.low)))
-            points += number(p.x(c.frequency[i])) + "," + number(p.y(values[i] * scale)) + " ";
+            points += number(p.x_of(i)) + "," + number(p.y(values[i] * scale)) + " ";
     return "<polyline points=\"" + points + "\" fill=\"none\" stroke=\"" + colour +
            "\" stroke-width=\"2.5\"/>\n";
 }
@@ -364,10 +370,10 @@ std::string polyline(const Panel &p, const BoxCurves &c, const double *values, d
 std::string band(const Panel &p, const BoxCurves &c, double width, const char *colour) {
     std::string points;
     for (int i = 0; i < BOX_CURVE_POINTS; ++i)
-        points += number(p.x(c.frequency[i])) + "," +
+        points += number(p.x_of(i)) + "," +
                   number(p.y(c.response_db[i] + width * c.response_error[i])) + " ";
     for (int i = BOX_CURVE_POINTS; i-- > 0;)
-        points += number(p.x(c.frequency[i])) + "," +
+        points += number(p.x_of(i)) + "," +
                   number(p.y(c.response_db[i] - width * c.response_error[i])) + " ";
     return "<polygon points=\"" + points + "\" fill=\"" + colour + "\" stroke=\"none\"/>\n";
 }
@@ -382,10 +388,9 @@ std::string limit_line(const Panel &p, double value, const std::string &caption)
 }
 
 // A panel of a curve with its limit; a note instead where the curve is unknown.
-std::string limited_panel(const Panel &frame, const BoxCurves &c, const double *values,
-                          double scale, double limit, const std::string &limit_caption,
-                          const std::string &caption, const char *colour,
-                          const std::string &unknown) {
+std::string limited_panel(const Panel &frame, const double *values, double scale, double limit,
+                          const std::string &limit_caption, const std::string &caption,
+                          const char *colour, const std::string &unknown) {
     double top = std::isfinite(limit) && limit > 0 ? limit : 0;
     for (int i = 0; i < BOX_CURVE_POINTS; ++i)
         if (std::isfinite(values[i]))
@@ -401,7 +406,7 @@ std::string limited_panel(const Panel &frame, const BoxCurves &c, const double *
     const double step = axis_step(top * 1.1, MAX_STEPS);
     p.low = 0;
     p.high = std::ceil(top * 1.1 / step) * step;
-    std::string out = panel_frame(p, step, caption) + polyline(p, c, values, scale, colour);
+    std::string out = panel_frame(p, step, caption) + polyline(p, values, scale, colour);
     if (std::isfinite(limit) && limit > 0)
         out += limit_line(p, limit, limit_caption);
     return out;
@@ -437,7 +442,7 @@ std::string box_svg(const std::string &title, const CalcBox &box) {
     if (d.has_errors)
         out +=
             band(response, c, BAND_95, BAND_95_COLOUR) + band(response, c, BAND_68, BAND_68_COLOUR);
-    out += polyline(response, c, c.response_db, 1, RESPONSE_COLOUR);
+    out += polyline(response, c.response_db, 1, RESPONSE_COLOUR);
     const double f3 = d.figure[FIG_F3].value;
     if (std::isfinite(f3)) {
         out += "<line x1=\"" + number(response.x(f3)) + "\" y1=\"" + number(response.y(-3)) +
@@ -459,14 +464,14 @@ std::string box_svg(const std::string &title, const CalcBox &box) {
     // The excursion against Xmax, the port's air speed against its limit.
     const std::string power = " vid " + number(d.request.power, "%g") + " W";
     Panel excursion{SVG_TOP + RESPONSE_HEIGHT + PANEL_GAP, PANEL_HEIGHT, 0, 1};
-    out += limited_panel(excursion, c, c.excursion, 1 / MM, d.request.xmax / MM,
+    out += limited_panel(excursion, c.excursion, 1 / MM, d.request.xmax / MM,
                          "Xmax " + number(d.request.xmax / MM, "%g") + " mm", "Utslag (mm)",
                          EXCURSION_COLOUR, u8"utslaget kräver Bl och Mms (FsAdded och AddedMass)");
     out += text_at(SVG_LEFT + 8, excursion.top + 18, "start", u8"konens utslag, topp" + power,
                    std::string("fill=\"") + EXCURSION_COLOUR + "\"");
     if (port) {
         Panel speed{excursion.top + PANEL_HEIGHT + PANEL_GAP, PANEL_HEIGHT, 0, 1};
-        out += limited_panel(speed, c, c.port_speed, 1, d.port_speed_limit,
+        out += limited_panel(speed, c.port_speed, 1, d.port_speed_limit,
                              u8"gräns " + number(d.port_speed_limit, "%.1f") + " m/s", "Port (m/s)",
                              PORT_COLOUR, u8"porthastigheten kräver Sd");
         out += text_at(SVG_LEFT + 8, speed.top + 18, "start",

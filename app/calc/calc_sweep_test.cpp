@@ -161,8 +161,7 @@ void write_bumped(const char *path, double bump_hz) {
             z += 1.5 / std::complex<double>(1, 3 * (f / bump_hz - bump_hz / f));
         z *= std::complex<double>(1 + noise(random), noise(random));
         char row[100];
-        std::snprintf(row, sizeof row, "%.6f %.6f %.6f\n", f, std::abs(z),
-                      std::arg(z) * 180 / PI);
+        std::snprintf(row, sizeof row, "%.6f %.6f %.6f\n", f, std::abs(z), std::arg(z) * 180 / PI);
         out << row;
     }
 }
