@@ -5,6 +5,7 @@
 #include "enclosure/box_form.h"
 #include "toolkit/controls.h"
 #include "toolkit/dialog_window.h"
+#include "toolkit/plot.h"
 #include "window/calculator.h"
 
 #include <cmath>
@@ -54,6 +55,24 @@ constexpr ColumnSpec FIGURE_COLUMNS[BOX_FIGURE_COLUMNS] = {
     {255, 100, "L"}, {355, 70, "R"}, {430, 70, "R"}, {505, 45, "L"}, {555, 195, "L"},
 };
 
+// Three plots side by side under the figures, over the frequencies of the design's curves.
+enum PlotId { PLOT_RESPONSE, PLOT_EXCURSION, PLOT_PORT, PLOT_COUNT };
+constexpr int PLOT_TOP = 378, PLOT_WIDTH = 240, PLOT_HEIGHT = 172;
+constexpr int PLOT_X[PLOT_COUNT] = {10, 260, 510};
+struct PlotAxis {
+    const char *caption, *unit;
+    double low, high; // low >= high: from the curves
+};
+constexpr PlotAxis PLOT_AXES[PLOT_COUNT] = {
+    {"Niv\xE5", "dB", -30, 6},
+    {"Utslag", "mm", 0, 0},
+    {"Porthastighet", "m/s", 0, 0},
+};
+constexpr COLORREF RESPONSE_COLOUR = RGB(31, 78, 158), BAND_68_COLOUR = RGB(127, 167, 224),
+                   BAND_95_COLOUR = RGB(201, 218, 243), EXCURSION_COLOUR = RGB(192, 57, 43),
+                   PORT_COLOUR = RGB(46, 139, 87), LIMIT_COLOUR = RGB(68, 68, 68);
+constexpr int LINE_POINTS = 2; // a limit drawn across the plot
+
 const char INPUT_ERROR[] = "INMATNINGSFEL";
 const char ERRORS_FROM_FIT[] = "Standardfel från senaste anpassningen till impedanskurvor";
 const char ERRORS_STALE[] =
@@ -77,6 +96,11 @@ struct BoxDialog {
     BoxForm form;
     bool form_known;
     BoxDesign design;
+    HWND plot[PLOT_COUNT];
+    // What the plots draw besides the design's own curves; they read it at every paint.
+    double band_68[2][BOX_CURVE_POINTS], band_95[2][BOX_CURVE_POINTS];
+    double excursion_mm[BOX_CURVE_POINTS];
+    double line_f[LINE_POINTS], xmax_line[LINE_POINTS], port_limit_line[LINE_POINTS];
 };
 BoxDialog box;
 LastFit last_fit;
@@ -220,8 +244,9 @@ void show_notes(const BoxDriver &driver, const bool (&known)[DRIVER_PARAMETER_CO
                       d.figure[FIG_PORT_SPEED].value, d.port_speed_limit);
         add(line);
     }
-    if (d.port_too_wide)
-        add("OBS: porten är för vid för lådan: ändkorrektionen ensam är längre än porten");
+    if (d.port_too_narrow)
+        add("OBS: porten är för smal för lådan: den skulle behöva längden 0 eller mindre; en "
+            "vidare port, eller fler, behövs");
     if (d.has_errors) {
         list_parameters(list, sizeof list, driver, known, true);
         std::snprintf(line, sizeof line, "Exakta (utan standardfel): %s", list[0] ? list : "inga");
@@ -235,6 +260,63 @@ void show_notes(const BoxDriver &driver, const bool (&known)[DRIVER_PARAMETER_CO
     wt_set_text(control(ID_BOX_NOTES), notes);
 }
 
+void create_plots(HWND dialog) {
+    for (int i = 0; i < PLOT_COUNT; ++i) {
+        box.plot[i] =
+            wt_create_plot(dialog, PLOT_X[i], PLOT_TOP, PLOT_WIDTH, PLOT_HEIGHT, ID_BOX_PLOT + i);
+        wt_plot_frequencies(box.plot[i], BOX_CURVE_LOW, BOX_CURVE_HIGH);
+        const PlotAxis &a = PLOT_AXES[i];
+        wt_plot_axis(box.plot[i], WT_PLOT_LEFT, a.caption, a.unit, a.low, a.high);
+    }
+}
+
+void clear_plots() {
+    for (HWND plot : box.plot)
+        wt_plot_clear(plot);
+}
+
+// A level across the whole plot, where it is known.
+void plot_limit(HWND plot, const char *name, double (&line)[LINE_POINTS], double level) {
+    if (!(level > 0))
+        return;
+    line[0] = line[1] = level;
+    wt_plot_curve(plot, WT_PLOT_LEFT, name, LIMIT_COLOUR, box.line_f, line, LINE_POINTS);
+}
+
+// The response with its 95 % and 68 % bands, the excursion against Xmax, the port's air speed
+// against its limit.
+void plot_design() {
+    const BoxDesign &d = box.design;
+    const BoxCurves &c = d.curves;
+    clear_plots();
+    if (d.has_errors) {
+        for (int i = 0; i < BOX_CURVE_POINTS; ++i) {
+            const double spread[2] = {BAND_68 * c.response_error[i], BAND_95 * c.response_error[i]};
+            box.band_68[0][i] = c.response_db[i] - spread[0];
+            box.band_68[1][i] = c.response_db[i] + spread[0];
+            box.band_95[0][i] = c.response_db[i] - spread[1];
+            box.band_95[1][i] = c.response_db[i] + spread[1];
+        }
+        wt_plot_band(box.plot[PLOT_RESPONSE], WT_PLOT_LEFT, BAND_95_COLOUR, c.frequency,
+                     box.band_95[0], box.band_95[1], BOX_CURVE_POINTS);
+        wt_plot_band(box.plot[PLOT_RESPONSE], WT_PLOT_LEFT, BAND_68_COLOUR, c.frequency,
+                     box.band_68[0], box.band_68[1], BOX_CURVE_POINTS);
+    }
+    wt_plot_curve(box.plot[PLOT_RESPONSE], WT_PLOT_LEFT, "Niv\xE5", RESPONSE_COLOUR, c.frequency,
+                  c.response_db, BOX_CURVE_POINTS);
+    for (int i = 0; i < BOX_CURVE_POINTS; ++i)
+        box.excursion_mm[i] = c.excursion[i] * 1e3;
+    box.line_f[0] = BOX_CURVE_LOW;
+    box.line_f[1] = BOX_CURVE_HIGH;
+    wt_plot_curve(box.plot[PLOT_EXCURSION], WT_PLOT_LEFT, "Utslag", EXCURSION_COLOUR, c.frequency,
+                  box.excursion_mm, BOX_CURVE_POINTS);
+    plot_limit(box.plot[PLOT_EXCURSION], "Xmax", box.xmax_line, d.request.xmax * 1e3);
+    wt_plot_curve(box.plot[PLOT_PORT], WT_PLOT_LEFT, "Port", PORT_COLOUR, c.frequency, c.port_speed,
+                  BOX_CURVE_POINTS);
+    if (d.type == BOX_VENTED && d.request.port_diameter > 0)
+        plot_limit(box.plot[PLOT_PORT], "Gr\xE4ns", box.port_limit_line, d.port_speed_limit);
+}
+
 void show_design(const BoxDriver &driver, const bool (&known)[DRIVER_PARAMETER_COUNT]) {
     const BoxDesign &d = box.design;
     char name[100], reason[MESSAGE_SIZE];
@@ -245,6 +327,7 @@ void show_design(const BoxDriver &driver, const bool (&known)[DRIVER_PARAMETER_C
     wt_set_text(control(ID_BOX_REASON), reason);
     show_figures();
     show_notes(driver, known);
+    plot_design();
 }
 
 void show_no_design() {
@@ -252,6 +335,7 @@ void show_no_design() {
     wt_set_text(control(ID_BOX_REASON), "");
     wt_set_text(control(ID_BOX_NOTES), "");
     clear_figures();
+    clear_plots();
 }
 
 // Designs the box for the fields and the form. Quietly, as when the dialog opens, a box that
@@ -287,6 +371,7 @@ void on_create(HWND dialog) {
     const HFONT font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
     create_form(dialog, font);
     create_design_view(dialog);
+    create_plots(dialog);
     design(true);
 }
 
@@ -314,11 +399,11 @@ void on_destroy() {
 
 } // namespace
 
-HWND show_box_dialog(HWND calculator) {
+void show_box_dialog(HWND calculator) {
     if (box.window) {
         ShowWindow(box.window, SW_RESTORE);
         SetForegroundWindow(box.window);
-        return box.window;
+        return;
     }
     HWND dialog = wt_create_dialog(calculator, BOX_DIALOG_TITLE, DIALOG_WIDTH, DIALOG_HEIGHT,
                                    box_dialog_proc);
@@ -326,7 +411,6 @@ HWND show_box_dialog(HWND calculator) {
         ShowWindow(dialog, SW_SHOW);
         SetFocus(box.type);
     }
-    return dialog;
 }
 
 HWND box_dialog() {

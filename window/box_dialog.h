@@ -23,7 +23,7 @@ constexpr int ID_BOX_PLOT = 0x1A0;    // + plot
 constexpr int ID_BOX_DESIGN = IDOK, ID_BOX_CLOSE = IDCANCEL;
 
 // Opens the dialog beside the calculator window that owns it, or brings the open one forward.
-HWND show_box_dialog(HWND calculator);
+void show_box_dialog(HWND calculator);
 // The open dialog, null when none is.
 HWND box_dialog();
 

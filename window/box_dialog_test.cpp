@@ -4,6 +4,7 @@
 #include "measure/fitted_covariance.h"
 #include "toolkit/controls.h"
 #include "toolkit/dialog_window.h"
+#include "toolkit/plot.h"
 #include "toolkit/test_support/box_catcher.h"
 #include "window/calculator.h"
 #include "window/sweep_open.h"
@@ -92,21 +93,34 @@ struct BoxDialog : ::testing::Test {
     }
 };
 
-TEST_F(BoxDialog, OpensOnceOwnedByTheCalculatorAndKeepsItsFormWhenClosed) {
-    HWND d = show_box_dialog(window);
+TEST_F(BoxDialog, TheWindowMenuOpensItOnceOwnedByTheCalculatorAndItKeepsItsForm) {
+    const HMENU menu = GetSystemMenu(window, FALSE);
+    UINT id = 0;
+    for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+        char text[64] = "";
+        GetMenuStringA(menu, i, text, sizeof text, MF_BYPOSITION);
+        if (std::string(text) == "L\xE5"
+                                 "dber\xE4kning\x85")
+            id = GetMenuItemID(menu, i);
+    }
+    ASSERT_EQ(id, ID_BOX_DIALOG);
+    SendMessageA(window, WM_SYSCOMMAND, id, 0);
+    const HWND d = box_dialog();
     ASSERT_NE(d, nullptr);
     EXPECT_EQ(text_of(d), "L\xE5"
                           "dber\xE4kning");
     EXPECT_EQ(GetWindow(d, GW_OWNER), window);
     EXPECT_TRUE(IsWindowVisible(d));
-    EXPECT_EQ(show_box_dialog(window), d); // a second choice brings it forward
+    SetForegroundWindow(window);
+    SendMessageA(window, WM_SYSCOMMAND, id, 0); // a second choice brings it forward
+    EXPECT_EQ(box_dialog(), d);
     EXPECT_EQ(GetForegroundWindow(), d);
     set_field(FORM_XMAX, "6.5");
     SendMessageA(d, WM_CLOSE, 0, 0);
     EXPECT_FALSE(IsWindow(d));
     EXPECT_EQ(box_dialog(), nullptr);
-    HWND again = show_box_dialog(window);
-    ASSERT_NE(again, nullptr);
+    show_box_dialog(window);
+    ASSERT_NE(box_dialog(), nullptr);
     EXPECT_EQ(text_of(item(ID_BOX_FIELD + FORM_XMAX)), "6.5");
 }
 
@@ -131,6 +145,14 @@ TEST_F(BoxDialog, TypedValuesGiveTheBoxWithoutErrorsAndSaySo) {
     set_field(FORM_PE, "60");
     EXPECT_TRUE(design().empty());
     EXPECT_NE(figure(FIG_EXCURSION, 1), "");
+    // The plots show the response and the excursion against Xmax, read where the marker is.
+    const HWND response = item(ID_BOX_PLOT), excursion = item(ID_BOX_PLOT + 1);
+    wt_plot_marker(response, 1000);
+    EXPECT_NE(std::string(wt_plot_readout(response)).find("Niv\xE5 "), std::string::npos)
+        << wt_plot_readout(response);
+    wt_plot_marker(excursion, 20);
+    EXPECT_NE(std::string(wt_plot_readout(excursion)).find("Xmax 5"), std::string::npos)
+        << wt_plot_readout(excursion);
     EXPECT_NE(figure(FIG_MAX_SPL, 1), "");
 }
 
@@ -167,6 +189,8 @@ TEST_F(BoxDialog, AMeaninglessBoxIsAnInputErrorAndClearsTheFigures) {
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_NE(boxes[0].find("Qts"), std::string::npos) << boxes[0];
     EXPECT_EQ(figure(FIG_VB, 1), "");
+    wt_plot_marker(item(ID_BOX_PLOT), 100);
+    EXPECT_EQ(std::string(wt_plot_readout(item(ID_BOX_PLOT))).find("Niv\xE5"), std::string::npos);
     EXPECT_EQ(text_of(item(ID_BOX_NAME)), "Ingen l\xE5"
                                           "da ber\xE4knad");
 
@@ -194,6 +218,11 @@ TEST_F(BoxDialog, AVentedBoxTakesItsOwnChoicesAndFields) {
     EXPECT_NE(figure(FIG_FB, 1), "");
     EXPECT_NE(figure(FIG_PORT_LENGTH, 1), "");
     EXPECT_EQ(figure(FIG_PORT_LENGTH, 3), "cm");
+    // The port's air speed is drawn against its limit.
+    const HWND port = item(ID_BOX_PLOT + 2);
+    wt_plot_marker(port, 50);
+    EXPECT_NE(std::string(wt_plot_readout(port)).find("Gr\xE4ns"), std::string::npos)
+        << wt_plot_readout(port);
     // Qts 0.39 lies below B4's 0.4048 with QL 7: the flattest is QB3.
     EXPECT_EQ(text_of(item(ID_BOX_NAME)), "L\xE5"
                                           "da: basreflex, QB3");
@@ -207,7 +236,8 @@ TEST_F(BoxDialog, AVentedBoxTakesItsOwnChoicesAndFields) {
 }
 
 TEST_F(BoxDialog, TheKeyboardWorksAsInADialogAndOnlyThere) {
-    HWND d = show_box_dialog(window);
+    show_box_dialog(window);
+    const HWND d = box_dialog();
     HWND first = item(ID_BOX_TYPE);
     SetFocus(first);
     key(first, VK_TAB);
