@@ -6,6 +6,7 @@ constexpr DWORD DIALOG_STYLE =
     WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
 constexpr DWORD DIALOG_EX_STYLE = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
 constexpr int DROPPED_LIST_ITEMS = 8;
+constexpr int FRAME_CAPTION_INDENT = 8;
 
 HWND dialogs[WT_DIALOGS];
 
@@ -76,6 +77,32 @@ bool wt_dialog_message(MSG *message) {
     return false;
 }
 
+void wt_paint_dialog(HWND dialog, const WtDialogFrame *frames, int frame_count,
+                     const WtDialogLabel *labels, int label_count) {
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(dialog, &paint);
+    const HGDIOBJ old = SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
+    SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
+    SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+    TEXTMETRICA metrics;
+    GetTextMetricsA(dc, &metrics);
+    for (int i = 0; i < frame_count; ++i) {
+        RECT r = frames[i].rectangle;
+        r.top += metrics.tmHeight / 2; // the edge runs through the caption's middle
+        DrawEdge(dc, &r, EDGE_ETCHED, BF_RECT);
+        const char *caption = frames[i].caption;
+        // Opaque, so that the edge stops either side of the caption.
+        SetBkMode(dc, OPAQUE);
+        TextOutA(dc, frames[i].rectangle.left + FRAME_CAPTION_INDENT, frames[i].rectangle.top,
+                 caption, lstrlenA(caption));
+    }
+    SetBkMode(dc, TRANSPARENT);
+    for (int i = 0; i < label_count; ++i)
+        TextOutA(dc, labels[i].x, labels[i].y, labels[i].text, lstrlenA(labels[i].text));
+    SelectObject(dc, old);
+    EndPaint(dialog, &paint);
+}
+
 HWND wt_create_static(HWND parent, int x, int y, int width, int height, const char *text,
                       const char *alignment, int id) {
     DWORD align = SS_LEFT;
@@ -95,13 +122,6 @@ HWND wt_create_field(HWND parent, int x, int y, int width, int height, int text_
     SendMessageA(f, EM_LIMITTEXT, text_limit, 0);
     give_font(f);
     return f;
-}
-
-HWND wt_create_group(HWND parent, int x, int y, int width, int height, const char *caption) {
-    HWND g = CreateWindowExA(0, "BUTTON", caption, WS_CHILD | WS_VISIBLE | BS_GROUPBOX, x, y, width,
-                             height, parent, id_of(-1), instance_of(parent), nullptr);
-    give_font(g);
-    return g;
 }
 
 HWND wt_create_choice(HWND parent, int x, int y, int width, int height, const char *const *items,

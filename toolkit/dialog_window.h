@@ -22,13 +22,25 @@ HWND wt_create_dialog(HWND owner, const char *title, int width, int height, WNDP
 // by wt_create_dialog; true when it was handled there. Messages of other windows are left alone.
 bool wt_dialog_message(MSG *message);
 
-// A text; alignment "L", "R" or "C".
+// Texts and frames that a dialog paints itself rather than keeping a window for each: under
+// Wine every control made costs about a millisecond, and every control painted again.
+struct WtDialogLabel {
+    int x, y;
+    const char *text;
+};
+struct WtDialogFrame {
+    RECT rectangle;
+    const char *caption; // on the top edge
+};
+// For WM_PAINT of a dialog made here: the frames, then the labels, in the dialog font.
+void wt_paint_dialog(HWND dialog, const WtDialogFrame *frames, int frame_count,
+                     const WtDialogLabel *labels, int label_count);
+
+// A text, several lines where it holds "\n"; alignment "L", "R" or "C".
 HWND wt_create_static(HWND parent, int x, int y, int width, int height, const char *text,
                       const char *alignment, int id);
 // An edit field without the calculator's key filter, so that the dialog's keys work in it.
 HWND wt_create_field(HWND parent, int x, int y, int width, int height, int text_limit, int id);
-// A frame with a caption around a group of controls.
-HWND wt_create_group(HWND parent, int x, int y, int width, int height, const char *caption);
 // A drop-down list of count items, the first chosen; height is the closed list's.
 HWND wt_create_choice(HWND parent, int x, int y, int width, int height, const char *const *items,
                       int count, int id);

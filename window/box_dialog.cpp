@@ -22,7 +22,11 @@ constexpr int DIALOG_WIDTH = 760, DIALOG_HEIGHT = 560;
 constexpr int FORM_CAPTION_X = 20, FORM_CONTROL_X = 110, FORM_UNIT_X = 190;
 constexpr int FORM_TOP = 28, FORM_STEP = 27, ROW_HEIGHT = 20, CAPTION_DROP = 3;
 constexpr int CAPTION_WIDTH = 88, FIELD_WIDTH = 70, CHOICE_WIDTH = 115, UNIT_WIDTH = 40;
-constexpr RECT FORM_GROUP = {10, 6, 240, 340};
+constexpr WtDialogFrame FORM_FRAME = {{10, 6, 240, 340}, "Låda"};
+constexpr const char *CHOICE_CAPTIONS[] = {"Lådtyp", "Inställning"};
+constexpr int CHOICE_ROWS = 2;
+// A caption for each choice and field, and a unit for each field.
+constexpr int LABEL_COUNT = CHOICE_ROWS + 2 * BOX_FORM_FIELD_COUNT;
 constexpr int BUTTON_Y = 348, BUTTON_WIDTH = 80, BUTTON_HEIGHT = 25;
 
 struct ButtonSpec {
@@ -44,9 +48,10 @@ constexpr TextSpec TEXTS[] = {
     {ID_BOX_SOURCE, 255, 10, 495, 16},
     {ID_BOX_NAME, 255, 30, 495, 16},
     {ID_BOX_REASON, 255, 48, 495, 30},
-    {ID_BOX_NOTES, 255, 306, 495, 64},
+    {ID_BOX_NOTES, 255, 266, 495, 104},
 };
-constexpr int FIGURE_TOP = 84, FIGURE_STEP = 18;
+// The figures as five columns of one line each.
+constexpr int FIGURE_TOP = 84, FIGURE_HEIGHT = 176;
 struct ColumnSpec {
     int x, width;
     const char *alignment;
@@ -95,6 +100,7 @@ struct BoxDialog {
     HWND type, choice, field[BOX_FORM_FIELD_COUNT];
     BoxForm form;
     bool form_known;
+    WtDialogLabel labels[LABEL_COUNT];
     BoxDesign design;
     HWND plot[PLOT_COUNT];
     // What the plots draw besides the design's own curves; they read it at every paint.
@@ -107,10 +113,6 @@ LastFit last_fit;
 
 HWND control(int id) {
     return GetDlgItem(box.window, id);
-}
-
-HWND figure_text(int row, int column) {
-    return control(ID_BOX_FIGURE + row * BOX_FIGURE_COLUMNS + column);
 }
 
 int form_y(int row) {
@@ -140,13 +142,11 @@ void read_form() {
         wt_get_text(box.field[i], box.form.text[i]);
 }
 
+// The captions and units are painted, the controls made.
 void create_form(HWND dialog, HFONT font) {
-    wt_create_group(dialog, FORM_GROUP.left, FORM_GROUP.top, FORM_GROUP.right - FORM_GROUP.left,
-                    FORM_GROUP.bottom - FORM_GROUP.top, "Låda");
-    const char *const choice_captions[] = {"Lådtyp", "Inställning"};
-    for (int row = 0; row < 2; ++row)
-        wt_create_static(dialog, FORM_CAPTION_X, form_y(row) + CAPTION_DROP, CAPTION_WIDTH,
-                         ROW_HEIGHT, choice_captions[row], "L", -1);
+    WtDialogLabel *label = box.labels;
+    for (int row = 0; row < CHOICE_ROWS; ++row)
+        *label++ = {FORM_CAPTION_X, form_y(row) + CAPTION_DROP, CHOICE_CAPTIONS[row]};
     box.type = wt_create_choice(dialog, FORM_CONTROL_X, form_y(0), CHOICE_WIDTH, ROW_HEIGHT,
                                 BOX_TYPE_NAMES, 2, ID_BOX_TYPE);
     SendMessageA(box.type, CB_SETCURSEL, box.form.type, 0);
@@ -155,14 +155,12 @@ void create_form(HWND dialog, HFONT font) {
     fill_choices();
     for (int i = 0; i < BOX_FORM_FIELD_COUNT; ++i) {
         const BoxFormFieldSpec &spec = BOX_FORM_FIELDS[i];
-        const int y = form_y(i + 2);
-        wt_create_static(dialog, FORM_CAPTION_X, y + CAPTION_DROP, CAPTION_WIDTH, ROW_HEIGHT,
-                         spec.caption, "L", -1);
+        const int y = form_y(i + CHOICE_ROWS);
+        *label++ = {FORM_CAPTION_X, y + CAPTION_DROP, spec.caption};
+        *label++ = {FORM_UNIT_X, y + CAPTION_DROP, spec.unit};
         box.field[i] = wt_create_field(dialog, FORM_CONTROL_X, y, FIELD_WIDTH, ROW_HEIGHT,
                                        BOX_FORM_TEXT_LIMIT, ID_BOX_FIELD + i);
         wt_set_text(box.field[i], box.form.text[i]);
-        wt_create_static(dialog, FORM_UNIT_X, y + CAPTION_DROP, UNIT_WIDTH, ROW_HEIGHT, spec.unit,
-                         "L", -1);
     }
     enable_fields();
     for (const ButtonSpec &b : BUTTONS)
@@ -174,12 +172,9 @@ void create_form(HWND dialog, HFONT font) {
 void create_design_view(HWND dialog) {
     for (const TextSpec &t : TEXTS)
         wt_create_static(dialog, t.x, t.y, t.width, t.height, "", "L", t.id);
-    for (int row = 0; row < BOX_FIGURE_COUNT; ++row)
-        for (int c = 0; c < BOX_FIGURE_COLUMNS; ++c)
-            wt_create_static(dialog, FIGURE_COLUMNS[c].x, FIGURE_TOP + row * FIGURE_STEP,
-                             FIGURE_COLUMNS[c].width, ROW_HEIGHT - 2, "",
-                             FIGURE_COLUMNS[c].alignment,
-                             ID_BOX_FIGURE + row * BOX_FIGURE_COLUMNS + c);
+    for (int c = 0; c < BOX_FIGURE_COLUMNS; ++c)
+        wt_create_static(dialog, FIGURE_COLUMNS[c].x, FIGURE_TOP, FIGURE_COLUMNS[c].width,
+                         FIGURE_HEIGHT, "", FIGURE_COLUMNS[c].alignment, ID_BOX_FIGURE + c);
 }
 
 // Where the errors come from: the last fit, while the ten fields hold what it filled.
@@ -199,22 +194,28 @@ const char *driver_of_fields(BoxDriver &driver, bool (&known)[DRIVER_PARAMETER_C
     return as_fitted ? ERRORS_FROM_FIT : last_fit.known ? ERRORS_STALE : ERRORS_NONE;
 }
 
+// Each column a line for every figure, empty where the figure does not apply.
 void show_figures() {
+    char column[BOX_FIGURE_COLUMNS][BOX_FIGURE_COUNT * BOX_FIGURE_TEXT_SIZE] = {};
     for (int row = 0; row < BOX_FIGURE_COUNT; ++row) {
         const BoxFigureRow &r = BOX_FIGURE_ROWS[row];
         const BoxFigureTexts t = box_figure_texts(box.design, r);
         const bool shown = t.value[0] != '\0';
         const char *const texts[BOX_FIGURE_COLUMNS] = {shown ? r.caption : "", t.value, t.error,
                                                        shown ? r.unit : "", t.dominant};
-        for (int c = 0; c < BOX_FIGURE_COLUMNS; ++c)
-            wt_set_text(figure_text(row, c), texts[c]);
+        for (int c = 0; c < BOX_FIGURE_COLUMNS; ++c) {
+            const std::size_t used = std::strlen(column[c]);
+            std::snprintf(column[c] + used, sizeof column[c] - used, "%s%s", row ? "\n" : "",
+                          texts[c]);
+        }
     }
+    for (int c = 0; c < BOX_FIGURE_COLUMNS; ++c)
+        wt_set_text(control(ID_BOX_FIGURE + c), column[c]);
 }
 
 void clear_figures() {
-    for (int row = 0; row < BOX_FIGURE_COUNT; ++row)
-        for (int c = 0; c < BOX_FIGURE_COLUMNS; ++c)
-            wt_set_text(figure_text(row, c), "");
+    for (int c = 0; c < BOX_FIGURE_COLUMNS; ++c)
+        wt_set_text(control(ID_BOX_FIGURE + c), "");
 }
 
 // The parameters that count as exact or are unknown, as "Vas, Sd".
@@ -375,6 +376,10 @@ void on_create(HWND dialog) {
     design(true);
 }
 
+void on_paint(HWND dialog) {
+    wt_paint_dialog(dialog, &FORM_FRAME, 1, box.labels, LABEL_COUNT);
+}
+
 void on_command(WPARAM wparam) {
     const int id = LOWORD(wparam), code = HIWORD(wparam);
     if (wparam == ID_BOX_DESIGN) {
@@ -427,6 +432,7 @@ void remember_sweep_fit(const CovariedDriver &fit) {
 LRESULT CALLBACK box_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
     switch (message) {
     case WM_CREATE: on_create(dialog); return 0;
+    case WM_PAINT: on_paint(dialog); return 0;
     case WM_COMMAND: on_command(wparam); return 0;
     case WM_DESTROY: on_destroy(); return 0;
     default: return DefWindowProcA(dialog, message, wparam, lparam);

@@ -12,14 +12,16 @@ extern const char BOX_DIALOG_TITLE[];
 // The controls that tests and elemtrix-drive find; above 255, so that no key code a field's
 // filter posts can be taken for one.
 constexpr int ID_BOX_TYPE = 0x100, ID_BOX_CHOICE = 0x101;
-constexpr int ID_BOX_FIELD = 0x110;   // + BoxFormField
-constexpr int ID_BOX_SOURCE = 0x120;  // where the errors come from
-constexpr int ID_BOX_NAME = 0x121;    // the box and its alignment
-constexpr int ID_BOX_REASON = 0x122;  // why that alignment
-constexpr int ID_BOX_NOTES = 0x123;   // warnings, exact and unknown parameters
-constexpr int ID_BOX_FIGURE = 0x140;  // + row * BOX_FIGURE_COLUMNS + column
-constexpr int BOX_FIGURE_COLUMNS = 5; // caption, value, error, unit, dominant parameter
-constexpr int ID_BOX_PLOT = 0x1A0;    // + plot
+constexpr int ID_BOX_FIELD = 0x110;  // + BoxFormField
+constexpr int ID_BOX_SOURCE = 0x120; // where the errors come from
+constexpr int ID_BOX_NAME = 0x121;   // the box and its alignment
+constexpr int ID_BOX_REASON = 0x122; // why that alignment
+constexpr int ID_BOX_NOTES = 0x123;  // warnings, exact and unknown parameters
+// The figures' columns, each a line for every figure in the order of BoxFigureId: caption,
+// value, error, unit and the dominant parameter.
+constexpr int ID_BOX_FIGURE = 0x140; // + column
+constexpr int BOX_FIGURE_COLUMNS = 5;
+constexpr int ID_BOX_PLOT = 0x1A0; // + plot
 constexpr int ID_BOX_DESIGN = IDOK, ID_BOX_CLOSE = IDCANCEL;
 
 // Opens the dialog beside the calculator window that owns it, or brings the open one forward.

@@ -60,8 +60,12 @@ struct BoxDialog : ::testing::Test {
             wt_set_text(calculator_field(i + 1), texts[i]);
     }
     HWND item(int id) { return GetDlgItem(box_dialog(), id); }
+    // A line of a column of the figures.
     std::string figure(BoxFigureId row, int column) {
-        return text_of(item(ID_BOX_FIGURE + row * BOX_FIGURE_COLUMNS + column));
+        std::string text = text_of(item(ID_BOX_FIGURE + column)) + "\n";
+        for (int r = 0; r < row; ++r)
+            text.erase(0, text.find('\n') + 1);
+        return text.substr(0, text.find('\n'));
     }
     void set_field(BoxFormField field, const char *text) {
         wt_set_text(item(ID_BOX_FIELD + field), text);
