@@ -127,7 +127,7 @@ TEST(BoxFigureTexts, FiguresShowWithTheirUnitsDecimalsAndErrors) {
     EXPECT_STREQ(vb.error, "");
     EXPECT_STREQ(vb.dominant, "");
     EXPECT_STREQ(box_figure_texts(design, BOX_FIGURE_ROWS[FIG_QTC]).value, "0.707");
-    EXPECT_STREQ(box_figure_texts(design, BOX_FIGURE_ROWS[FIG_F3]).value, "68.83");
+    EXPECT_STREQ(box_figure_texts(design, BOX_FIGURE_ROWS[FIG_F3]).value, "68.85");
     // A closed box has no Fb; without Sd, Re, Bl there is no excursion.
     EXPECT_STREQ(box_figure_texts(design, BOX_FIGURE_ROWS[FIG_FB]).value, "");
     EXPECT_STREQ(box_figure_texts(design, BOX_FIGURE_ROWS[FIG_EXCURSION]).value, "");

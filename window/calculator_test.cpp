@@ -143,21 +143,32 @@ TEST_F(Calculator, WindowTitleStyleSizeAndPlace) {
 
 // Below the system's own commands, after a separator; the client area keeps nothing of them.
 TEST_F(Calculator, TheWindowMenuEndsWithItsOwnCommands) {
+    const struct {
+        const char *text;
+        WPARAM id;
+    } commands[] = {{"L\xE5"
+                     "dber\xE4kning\x85",
+                     ID_BOX_DIALOG},
+                    {"Om Elemtrix\x85", ID_ABOUT}};
+    constexpr int COMMANDS = sizeof commands / sizeof commands[0];
     const HMENU menu = GetSystemMenu(window, FALSE);
     const int count = GetMenuItemCount(menu);
-    ASSERT_GE(count, 3);
-    const int separator = count - 2, about = count - 1;
+    ASSERT_GE(count, COMMANDS + 2);
+    const int separator = count - COMMANDS - 1;
     EXPECT_EQ(GetMenuState(menu, separator, MF_BYPOSITION) & MF_SEPARATOR,
               static_cast<UINT>(MF_SEPARATOR));
     EXPECT_EQ(GetMenuState(menu, separator - 1, MF_BYPOSITION) & MF_SEPARATOR, 0u)
         << "one separator only";
-    char text[64];
-    GetMenuStringA(menu, about, text, sizeof text, MF_BYPOSITION);
-    EXPECT_STREQ(text, "Om Elemtrix\x85");
-    EXPECT_EQ(GetMenuItemID(menu, about), ID_ABOUT);
-    EXPECT_EQ(GetMenuState(menu, about, MF_BYPOSITION) & (MF_GRAYED | MF_DISABLED), 0u);
-    EXPECT_LT(ID_ABOUT, static_cast<WPARAM>(SC_SIZE));
-    EXPECT_EQ(ID_ABOUT & 0xF, 0u);
+    for (int i = 0; i < COMMANDS; ++i) {
+        const int item = separator + 1 + i;
+        char text[64];
+        GetMenuStringA(menu, item, text, sizeof text, MF_BYPOSITION);
+        EXPECT_STREQ(text, commands[i].text);
+        EXPECT_EQ(GetMenuItemID(menu, item), commands[i].id);
+        EXPECT_EQ(GetMenuState(menu, item, MF_BYPOSITION) & (MF_GRAYED | MF_DISABLED), 0u);
+        EXPECT_LT(commands[i].id, static_cast<WPARAM>(SC_SIZE));
+        EXPECT_EQ(commands[i].id & 0xF, 0u);
+    }
 }
 
 TEST_F(Calculator, AboutTellsNameVersionAndPurpose) {

@@ -14,7 +14,8 @@
 //   elemtrix-drive box [sealed|vented] [Alignment=NAME] [NAME=TEXT]...
 //                                    opens "Lådberäkning" with its command in the window menu,
 //                                    chooses the box, types the fields (Qtc Vb Fb QL Port Ports
-//                                    Xmax Pe Power, as elemtrix-calc --box names them), presses
+//                                    Xmax Pe Power, as elemtrix-calc --box names them; the
+//                                    others as the dialog first has them), presses
 //                                    "Beräkna" and prints where the errors come from, the box,
 //                                    and each figure's row, value and error, tab-separated; or
 //                                    the text of the "INMATNINGSFEL" box that came instead
@@ -260,6 +261,7 @@ const char BOX_TITLE[] = "Lådberäkning";
 const char INPUT_ERROR[] = "INMATNINGSFEL";
 // The form's fields in the dialog's order, named as elemtrix-calc --box names them.
 const char *const BOX_FIELDS[] = {"Qtc", "Vb", "Fb", "QL", "Port", "Ports", "Xmax", "Pe", "Power"};
+const char *const BOX_DEFAULTS[] = {"0.707", "", "", "7", "", "1", "", "", "1"};
 // The dialog's choices of each type in its order; a built box is the last.
 const char *const SEALED_CHOICES[] = {"Qtc", "built"};
 const char *const VENTED_CHOICES[] = {"flattest", "B4", "QB3", "SC4", "C4", "BB4", "built"};
@@ -339,10 +341,15 @@ int box(int argc, char **argv) {
         return 2;
     choose(dialog, ID_BOX_TYPE, vented ? 1 : 0);
     choose(dialog, ID_BOX_CHOICE, choice);
-    for (const auto &t : texts) {
-        HWND edit = GetDlgItem(dialog, ID_BOX_FIELD + t.first);
+    // Every field as given, or as it first was, which is elemtrix-calc's default.
+    for (int field = 0; field < 9; ++field) {
+        const char *text = BOX_DEFAULTS[field];
+        for (const auto &t : texts)
+            if (t.first == field)
+                text = t.second.c_str();
+        HWND edit = GetDlgItem(dialog, ID_BOX_FIELD + field);
         SetWindowTextA(edit, "");
-        type(edit, t.second.c_str());
+        type(edit, text);
     }
     DWORD_PTR ignored;
     // A box that the design brings up keeps the button's message from returning.
