@@ -10,7 +10,9 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 
 const char BOX_DIALOG_TITLE[] = "Lådberäkning";
 
@@ -108,11 +110,14 @@ struct BoxDialog {
     double excursion_mm[BOX_CURVE_POINTS];
     double line_f[LINE_POINTS], xmax_line[LINE_POINTS], port_limit_line[LINE_POINTS];
 };
-BoxDialog box;
+// Made when the dialog first opens, and kept: a static record would be initialised data (the
+// design holds a request's defaults, and the data sections MinGW makes for the size build take
+// even zeros), its whole size in the program file.
+BoxDialog *box = nullptr;
 LastFit last_fit;
 
 HWND control(int id) {
-    return GetDlgItem(box.window, id);
+    return GetDlgItem(box->window, id);
 }
 
 int form_y(int row) {
@@ -121,46 +126,46 @@ int form_y(int row) {
 
 void fill_choices() {
     const BoxChoice *choices;
-    const int count = box_choices(box.form.type, choices);
-    SendMessageA(box.choice, CB_RESETCONTENT, 0, 0);
+    const int count = box_choices(box->form.type, choices);
+    SendMessageA(box->choice, CB_RESETCONTENT, 0, 0);
     for (int i = 0; i < count; ++i)
-        SendMessageA(box.choice, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(choices[i].name));
-    SendMessageA(box.choice, CB_SETCURSEL, box.form.choice, 0);
+        SendMessageA(box->choice, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(choices[i].name));
+    SendMessageA(box->choice, CB_SETCURSEL, box->form.choice, 0);
 }
 
 // Only the fields that count for the type and alignment take input.
 void enable_fields() {
     for (int i = 0; i < BOX_FORM_FIELD_COUNT; ++i)
-        EnableWindow(box.field[i], box_form_uses(box.form, static_cast<BoxFormField>(i)));
+        EnableWindow(box->field[i], box_form_uses(box->form, static_cast<BoxFormField>(i)));
 }
 
 void read_form() {
-    box.form.type = wt_choice(box.type) == BOX_VENTED ? BOX_VENTED : BOX_SEALED;
-    const int choice = wt_choice(box.choice);
-    box.form.choice = choice < 0 ? 0 : choice;
+    box->form.type = wt_choice(box->type) == BOX_VENTED ? BOX_VENTED : BOX_SEALED;
+    const int choice = wt_choice(box->choice);
+    box->form.choice = choice < 0 ? 0 : choice;
     for (int i = 0; i < BOX_FORM_FIELD_COUNT; ++i)
-        wt_get_text(box.field[i], box.form.text[i]);
+        wt_get_text(box->field[i], box->form.text[i]);
 }
 
 // The captions and units are painted, the controls made.
 void create_form(HWND dialog, HFONT font) {
-    WtDialogLabel *label = box.labels;
+    WtDialogLabel *label = box->labels;
     for (int row = 0; row < CHOICE_ROWS; ++row)
         *label++ = {FORM_CAPTION_X, form_y(row) + CAPTION_DROP, CHOICE_CAPTIONS[row]};
-    box.type = wt_create_choice(dialog, FORM_CONTROL_X, form_y(0), CHOICE_WIDTH, ROW_HEIGHT,
-                                BOX_TYPE_NAMES, 2, ID_BOX_TYPE);
-    SendMessageA(box.type, CB_SETCURSEL, box.form.type, 0);
-    box.choice = wt_create_choice(dialog, FORM_CONTROL_X, form_y(1), CHOICE_WIDTH, ROW_HEIGHT,
-                                  nullptr, 0, ID_BOX_CHOICE);
+    box->type = wt_create_choice(dialog, FORM_CONTROL_X, form_y(0), CHOICE_WIDTH, ROW_HEIGHT,
+                                 BOX_TYPE_NAMES, 2, ID_BOX_TYPE);
+    SendMessageA(box->type, CB_SETCURSEL, box->form.type, 0);
+    box->choice = wt_create_choice(dialog, FORM_CONTROL_X, form_y(1), CHOICE_WIDTH, ROW_HEIGHT,
+                                   nullptr, 0, ID_BOX_CHOICE);
     fill_choices();
     for (int i = 0; i < BOX_FORM_FIELD_COUNT; ++i) {
         const BoxFormFieldSpec &spec = BOX_FORM_FIELDS[i];
         const int y = form_y(i + CHOICE_ROWS);
         *label++ = {FORM_CAPTION_X, y + CAPTION_DROP, spec.caption};
         *label++ = {FORM_UNIT_X, y + CAPTION_DROP, spec.unit};
-        box.field[i] = wt_create_field(dialog, FORM_CONTROL_X, y, FIELD_WIDTH, ROW_HEIGHT,
-                                       BOX_FORM_TEXT_LIMIT, ID_BOX_FIELD + i);
-        wt_set_text(box.field[i], box.form.text[i]);
+        box->field[i] = wt_create_field(dialog, FORM_CONTROL_X, y, FIELD_WIDTH, ROW_HEIGHT,
+                                        BOX_FORM_TEXT_LIMIT, ID_BOX_FIELD + i);
+        wt_set_text(box->field[i], box->form.text[i]);
     }
     enable_fields();
     for (const ButtonSpec &b : BUTTONS)
@@ -199,7 +204,7 @@ void show_figures() {
     char column[BOX_FIGURE_COLUMNS][BOX_FIGURE_COUNT * BOX_FIGURE_TEXT_SIZE] = {};
     for (int row = 0; row < BOX_FIGURE_COUNT; ++row) {
         const BoxFigureRow &r = BOX_FIGURE_ROWS[row];
-        const BoxFigureTexts t = box_figure_texts(box.design, r);
+        const BoxFigureTexts t = box_figure_texts(box->design, r);
         const bool shown = t.value[0] != '\0';
         const char *const texts[BOX_FIGURE_COLUMNS] = {shown ? r.caption : "", t.value, t.error,
                                                        shown ? r.unit : "", t.dominant};
@@ -231,7 +236,7 @@ void list_parameters(char *out, std::size_t size, const BoxDriver &driver,
 }
 
 void show_notes(const BoxDriver &driver, const bool (&known)[DRIVER_PARAMETER_COUNT]) {
-    const BoxDesign &d = box.design;
+    const BoxDesign &d = box->design;
     char notes[NOTE_SIZE] = "", list[100];
     auto add = [&notes](const char *line) {
         const std::size_t used = std::strlen(notes);
@@ -263,16 +268,16 @@ void show_notes(const BoxDriver &driver, const bool (&known)[DRIVER_PARAMETER_CO
 
 void create_plots(HWND dialog) {
     for (int i = 0; i < PLOT_COUNT; ++i) {
-        box.plot[i] =
+        box->plot[i] =
             wt_create_plot(dialog, PLOT_X[i], PLOT_TOP, PLOT_WIDTH, PLOT_HEIGHT, ID_BOX_PLOT + i);
-        wt_plot_frequencies(box.plot[i], BOX_CURVE_LOW, BOX_CURVE_HIGH);
+        wt_plot_frequencies(box->plot[i], BOX_CURVE_LOW, BOX_CURVE_HIGH);
         const PlotAxis &a = PLOT_AXES[i];
-        wt_plot_axis(box.plot[i], WT_PLOT_LEFT, a.caption, a.unit, a.low, a.high);
+        wt_plot_axis(box->plot[i], WT_PLOT_LEFT, a.caption, a.unit, a.low, a.high);
     }
 }
 
 void clear_plots() {
-    for (HWND plot : box.plot)
+    for (HWND plot : box->plot)
         wt_plot_clear(plot);
 }
 
@@ -281,45 +286,45 @@ void plot_limit(HWND plot, const char *name, double (&line)[LINE_POINTS], double
     if (!(level > 0))
         return;
     line[0] = line[1] = level;
-    wt_plot_curve(plot, WT_PLOT_LEFT, name, LIMIT_COLOUR, box.line_f, line, LINE_POINTS);
+    wt_plot_curve(plot, WT_PLOT_LEFT, name, LIMIT_COLOUR, box->line_f, line, LINE_POINTS);
 }
 
 // The response with its 95 % and 68 % bands, the excursion against Xmax, the port's air speed
 // against its limit.
 void plot_design() {
-    const BoxDesign &d = box.design;
+    const BoxDesign &d = box->design;
     const BoxCurves &c = d.curves;
     clear_plots();
     if (d.has_errors) {
         for (int i = 0; i < BOX_CURVE_POINTS; ++i) {
             const double spread[2] = {BAND_68 * c.response_error[i], BAND_95 * c.response_error[i]};
-            box.band_68[0][i] = c.response_db[i] - spread[0];
-            box.band_68[1][i] = c.response_db[i] + spread[0];
-            box.band_95[0][i] = c.response_db[i] - spread[1];
-            box.band_95[1][i] = c.response_db[i] + spread[1];
+            box->band_68[0][i] = c.response_db[i] - spread[0];
+            box->band_68[1][i] = c.response_db[i] + spread[0];
+            box->band_95[0][i] = c.response_db[i] - spread[1];
+            box->band_95[1][i] = c.response_db[i] + spread[1];
         }
-        wt_plot_band(box.plot[PLOT_RESPONSE], WT_PLOT_LEFT, BAND_95_COLOUR, c.frequency,
-                     box.band_95[0], box.band_95[1], BOX_CURVE_POINTS);
-        wt_plot_band(box.plot[PLOT_RESPONSE], WT_PLOT_LEFT, BAND_68_COLOUR, c.frequency,
-                     box.band_68[0], box.band_68[1], BOX_CURVE_POINTS);
+        wt_plot_band(box->plot[PLOT_RESPONSE], WT_PLOT_LEFT, BAND_95_COLOUR, c.frequency,
+                     box->band_95[0], box->band_95[1], BOX_CURVE_POINTS);
+        wt_plot_band(box->plot[PLOT_RESPONSE], WT_PLOT_LEFT, BAND_68_COLOUR, c.frequency,
+                     box->band_68[0], box->band_68[1], BOX_CURVE_POINTS);
     }
-    wt_plot_curve(box.plot[PLOT_RESPONSE], WT_PLOT_LEFT, "Niv\xE5", RESPONSE_COLOUR, c.frequency,
+    wt_plot_curve(box->plot[PLOT_RESPONSE], WT_PLOT_LEFT, "Niv\xE5", RESPONSE_COLOUR, c.frequency,
                   c.response_db, BOX_CURVE_POINTS);
     for (int i = 0; i < BOX_CURVE_POINTS; ++i)
-        box.excursion_mm[i] = c.excursion[i] * 1e3;
-    box.line_f[0] = BOX_CURVE_LOW;
-    box.line_f[1] = BOX_CURVE_HIGH;
-    wt_plot_curve(box.plot[PLOT_EXCURSION], WT_PLOT_LEFT, "Utslag", EXCURSION_COLOUR, c.frequency,
-                  box.excursion_mm, BOX_CURVE_POINTS);
-    plot_limit(box.plot[PLOT_EXCURSION], "Xmax", box.xmax_line, d.request.xmax * 1e3);
-    wt_plot_curve(box.plot[PLOT_PORT], WT_PLOT_LEFT, "Port", PORT_COLOUR, c.frequency, c.port_speed,
-                  BOX_CURVE_POINTS);
+        box->excursion_mm[i] = c.excursion[i] * 1e3;
+    box->line_f[0] = BOX_CURVE_LOW;
+    box->line_f[1] = BOX_CURVE_HIGH;
+    wt_plot_curve(box->plot[PLOT_EXCURSION], WT_PLOT_LEFT, "Utslag", EXCURSION_COLOUR, c.frequency,
+                  box->excursion_mm, BOX_CURVE_POINTS);
+    plot_limit(box->plot[PLOT_EXCURSION], "Xmax", box->xmax_line, d.request.xmax * 1e3);
+    wt_plot_curve(box->plot[PLOT_PORT], WT_PLOT_LEFT, "Port", PORT_COLOUR, c.frequency,
+                  c.port_speed, BOX_CURVE_POINTS);
     if (d.type == BOX_VENTED && d.request.port_diameter > 0)
-        plot_limit(box.plot[PLOT_PORT], "Gr\xE4ns", box.port_limit_line, d.port_speed_limit);
+        plot_limit(box->plot[PLOT_PORT], "Gr\xE4ns", box->port_limit_line, d.port_speed_limit);
 }
 
 void show_design(const BoxDriver &driver, const bool (&known)[DRIVER_PARAMETER_COUNT]) {
-    const BoxDesign &d = box.design;
+    const BoxDesign &d = box->design;
     char name[100], reason[MESSAGE_SIZE];
     std::snprintf(name, sizeof name, "Låda: %s, %s", d.type == BOX_SEALED ? "sluten" : "basreflex",
                   d.name);
@@ -350,9 +355,9 @@ void design(bool quietly) {
     bool known[DRIVER_PARAMETER_COUNT];
     wt_set_text(control(ID_BOX_SOURCE), driver_of_fields(driver, known));
     MeasureError error;
-    if (!box_form_request(box.form, request, form_message)) {
+    if (!box_form_request(box->form, request, form_message)) {
         std::snprintf(message, sizeof message, "%s", form_message);
-    } else if (!design_box(driver, request, box.design, error)) {
+    } else if (!design_box(driver, request, box->design, error)) {
         utf8_to_cp1252(error.swedish.c_str(), message, sizeof message);
     } else {
         show_design(driver, known);
@@ -360,14 +365,14 @@ void design(bool quietly) {
     }
     show_no_design();
     if (!quietly)
-        MessageBoxA(box.window, message, INPUT_ERROR, MB_OK | MB_ICONEXCLAMATION);
+        MessageBoxA(box->window, message, INPUT_ERROR, MB_OK | MB_ICONEXCLAMATION);
 }
 
 void on_create(HWND dialog) {
-    box.window = dialog;
-    if (!box.form_known) {
-        box.form = initial_box_form();
-        box.form_known = true;
+    box->window = dialog;
+    if (!box->form_known) {
+        box->form = initial_box_form();
+        box->form_known = true;
     }
     const HFONT font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
     create_form(dialog, font);
@@ -377,7 +382,7 @@ void on_create(HWND dialog) {
 }
 
 void on_paint(HWND dialog) {
-    wt_paint_dialog(dialog, &FORM_FRAME, 1, box.labels, LABEL_COUNT);
+    wt_paint_dialog(dialog, &FORM_FRAME, 1, box->labels, LABEL_COUNT);
 }
 
 void on_command(WPARAM wparam) {
@@ -385,12 +390,12 @@ void on_command(WPARAM wparam) {
     if (wparam == ID_BOX_DESIGN) {
         design(false);
     } else if (wparam == ID_BOX_CLOSE) {
-        DestroyWindow(box.window);
+        DestroyWindow(box->window);
     } else if ((id == ID_BOX_TYPE || id == ID_BOX_CHOICE) && code == CBN_SELCHANGE) {
-        const BoxType before = box.form.type;
+        const BoxType before = box->form.type;
         read_form();
-        if (box.form.type != before) {
-            box.form.choice = 0;
+        if (box->form.type != before) {
+            box->form.choice = 0;
             fill_choices();
         }
         enable_fields();
@@ -399,27 +404,33 @@ void on_command(WPARAM wparam) {
 
 void on_destroy() {
     read_form();
-    box.window = nullptr;
+    box->window = nullptr;
 }
 
 } // namespace
 
 void show_box_dialog(HWND calculator) {
-    if (box.window) {
-        ShowWindow(box.window, SW_RESTORE);
-        SetForegroundWindow(box.window);
+    if (!box) {
+        void *memory = std::malloc(sizeof(BoxDialog));
+        if (!memory)
+            return;
+        box = new (memory) BoxDialog{};
+    }
+    if (box->window) {
+        ShowWindow(box->window, SW_RESTORE);
+        SetForegroundWindow(box->window);
         return;
     }
     HWND dialog = wt_create_dialog(calculator, BOX_DIALOG_TITLE, DIALOG_WIDTH, DIALOG_HEIGHT,
                                    box_dialog_proc);
     if (dialog) {
         ShowWindow(dialog, SW_SHOW);
-        SetFocus(box.type);
+        SetFocus(box->type);
     }
 }
 
 HWND box_dialog() {
-    return box.window;
+    return box ? box->window : nullptr;
 }
 
 void remember_sweep_fit(const CovariedDriver &fit) {
