@@ -5,7 +5,8 @@ figure it shows against elemtrix-calc --box --json for the same driver and box: 
 the fit's errors within a few per cent (the window takes the fields' rounded texts, elemtrix-calc
 the fitted values themselves). A box that means nothing must be an "INMATNINGSFEL" box in the
 window and exit status 1 from elemtrix-calc. After the first scenario the dialog's client area
-must equal GOLDEN pixel for pixel (OUT.bmp and OUT-diff.png show where not).
+must equal GOLDEN pixel for pixel (OUT.bmp and OUT-diff.png show where not); OUT-sweeps.bmp is
+the dialog after the last box of the sweeps, the README's picture.
 
 usage: box-dialog-check.py ELEMTRIX.exe ELEMTRIX-DRIVE.exe ELEMTRIX-CALC.exe OUT.bmp GOLDEN.png
 Run from the source root, in the Wine environment of the tree."""
@@ -28,7 +29,7 @@ TYPED = [
     ["vented", "Vb=60", "Fb=28", "Port=4"],
 ]
 MEANINGLESS = [["sealed", "Qtc=0.3"], ["sealed", "Qtc=0.39"]]
-SWEEP_BOXES = [["sealed"], ["vented", "Port=5", "Xmax=3"]]
+SWEEP_BOXES = [["sealed"], ["vented", "Port=5", "Xmax=3", "Pe=40"]]
 SWEEPS = ["--sweep", "examples/mid-free.zma", "--added-sweep", "20", "examples/mid-20g.zma",
           "Sd=132"]
 
@@ -134,6 +135,8 @@ def main():
             code, expected = calc_box(calc, SWEEPS, box)
             faults += [f"elemtrix-calc sweeps {box}: exit {code}"] if code else compare(
                 "sweeps " + " ".join(box), shown, expected, within(0.01), within(0.05))
+        sweeps_shot = pathlib.Path(out).with_name(pathlib.Path(out).stem + "-sweeps.bmp")
+        drive(drive_exe, "box-shot", "Z:" + str(sweeps_shot.resolve()))
     finally:
         run(drive_exe, "close")
         program.wait(timeout=60)
