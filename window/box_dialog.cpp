@@ -5,6 +5,7 @@
 #include "enclosure/box_form.h"
 #include "toolkit/controls.h"
 #include "toolkit/dialog_window.h"
+#include "toolkit/message.h"
 #include "toolkit/plot.h"
 #include "window/calculator.h"
 
@@ -52,7 +53,7 @@ constexpr TextSpec TEXTS[] = {
     {ID_BOX_REASON, 255, 48, 495, 30},
     {ID_BOX_NOTES, 255, 266, 495, 104},
 };
-// The figures as five columns of one line each.
+// The figures as five columns, a line for each figure.
 constexpr int FIGURE_TOP = 84, FIGURE_HEIGHT = 176;
 struct ColumnSpec {
     int x, width;
@@ -80,7 +81,6 @@ constexpr COLORREF RESPONSE_COLOUR = RGB(31, 78, 158), BAND_68_COLOUR = RGB(127,
                    PORT_COLOUR = RGB(46, 139, 87), LIMIT_COLOUR = RGB(68, 68, 68);
 constexpr int LINE_POINTS = 2; // a limit drawn across the plot
 
-const char INPUT_ERROR[] = "INMATNINGSFEL";
 const char ERRORS_FROM_FIT[] = "Standardfel från senaste anpassningen till impedanskurvor";
 const char ERRORS_STALE[] =
     "Inga standardfel: fälten har ändrats sedan anpassningen till impedanskurvor";
@@ -101,7 +101,6 @@ struct BoxDialog {
     HWND window;
     HWND type, choice, field[BOX_FORM_FIELD_COUNT];
     BoxForm form;
-    bool form_known;
     WtDialogLabel labels[LABEL_COUNT];
     BoxDesign design;
     HWND plot[PLOT_COUNT];
@@ -110,9 +109,8 @@ struct BoxDialog {
     double excursion_mm[BOX_CURVE_POINTS];
     double line_f[LINE_POINTS], xmax_line[LINE_POINTS], port_limit_line[LINE_POINTS];
 };
-// Made when the dialog first opens, and kept: a static record would be initialised data (the
-// design holds a request's defaults, and the data sections MinGW makes for the size build take
-// even zeros), its whole size in the program file.
+// Made when the dialog first opens, and kept: as a static the record would be initialised data,
+// the design holding a request's defaults, and stand whole in the program file.
 BoxDialog *box = nullptr;
 LastFit last_fit;
 
@@ -148,7 +146,7 @@ void read_form() {
 }
 
 // The captions and units are painted, the controls made.
-void create_form(HWND dialog, HFONT font) {
+void create_form(HWND dialog) {
     WtDialogLabel *label = box->labels;
     for (int row = 0; row < CHOICE_ROWS; ++row)
         *label++ = {FORM_CAPTION_X, form_y(row) + CAPTION_DROP, CHOICE_CAPTIONS[row]};
@@ -169,9 +167,8 @@ void create_form(HWND dialog, HFONT font) {
     }
     enable_fields();
     for (const ButtonSpec &b : BUTTONS)
-        wt_set_font(wt_create_button(dialog, b.x, BUTTON_Y, BUTTON_WIDTH, BUTTON_HEIGHT, b.caption,
-                                     "C", b.look, b.id),
-                    font);
+        wt_create_button(dialog, b.x, BUTTON_Y, BUTTON_WIDTH, BUTTON_HEIGHT, b.caption, "C", b.look,
+                         b.id);
 }
 
 void create_design_view(HWND dialog) {
@@ -365,17 +362,12 @@ void design(bool quietly) {
     }
     show_no_design();
     if (!quietly)
-        MessageBoxA(box->window, message, INPUT_ERROR, MB_OK | MB_ICONEXCLAMATION);
+        wt_message_box(box->window, INPUT_ERROR_CAPTION, message, "N");
 }
 
 void on_create(HWND dialog) {
     box->window = dialog;
-    if (!box->form_known) {
-        box->form = initial_box_form();
-        box->form_known = true;
-    }
-    const HFONT font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-    create_form(dialog, font);
+    create_form(dialog);
     create_design_view(dialog);
     create_plots(dialog);
     design(true);
@@ -415,6 +407,7 @@ void show_box_dialog(HWND calculator) {
         if (!memory)
             return;
         box = new (memory) BoxDialog{};
+        box->form = initial_box_form();
     }
     if (box->window) {
         ShowWindow(box->window, SW_RESTORE);
