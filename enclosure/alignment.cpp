@@ -6,7 +6,7 @@
 namespace {
 
 constexpr double PI = 3.14159265358979323846;
-constexpr int NEWTON_STEPS = 60;
+constexpr int SAFE_STEPS = 100;
 constexpr int BISECTION_STEPS = 200;
 
 // 1/QB, 0 for a lossless box.
@@ -26,22 +26,57 @@ bool finish(double x, double q, double l, double a2, VentedTuning &tuning) {
     return std::isfinite(tuning.alpha) && q > 0 && h > 0 && tuning.alpha > 0;
 }
 
+// The root of a function that changes sign between low and high, by Newton's steps kept inside
+// the bracket (a bisection wherever a step would leave it). value(x, slope) returns f(x) and
+// sets f'(x).
+template <typename Function> double safe_root(Function value, double low, double high) {
+    double slope;
+    const bool rising = value(high, slope) > 0;
+    double x = 0.5 * (low + high);
+    for (int step = 0; step < SAFE_STEPS && high - low > 1e-15 * high; ++step) {
+        const double f = value(x, slope);
+        if (f == 0)
+            return x;
+        ((f > 0) == rising ? high : low) = x;
+        const double next = x - f / slope;
+        if (std::fabs(next - x) <= 1e-15 * x)
+            return next;
+        x = next > low && next < high ? next : 0.5 * (low + high);
+    }
+    return x;
+}
+
 } // namespace
 
+// f(x) = l·x⁴ − a1·x³ + a3·x − l is −l at 0 and grows without bound, and has one positive root
+// or three. Without losses the middle one is √(a3/a1); the other two come in from 0 and from
+// far away as the losses grow, and give a Qt near nothing or infinite. So the tuning is the
+// middle root, between f's local maximum and minimum, the roots of the derivative
+// 4l·x³ − 3a1·x² + a3, which falls to its own minimum at a1/(2l) and rises after it. Where the
+// middle root is missing the polynomial cannot be had with these losses.
 bool tuning_for_polynomial(double a1, double a2, double a3, double qb, VentedTuning &tuning) {
     const double l = loss(qb);
-    double x = std::sqrt(a3 / a1);
-    for (int step = 0; step < NEWTON_STEPS && l > 0; ++step) {
-        const double f = ((l * x - a1) * x * x + a3) * x - l;
-        const double slope = (4 * l * x - 3 * a1) * x * x + a3;
-        const double next = x - f / slope;
-        if (!(next > 0))
-            return false;
-        const bool settled = std::fabs(next - x) <= 1e-15 * x;
-        x = next;
-        if (settled)
-            break;
+    if (l == 0) {
+        const double x = std::sqrt(a3 / a1);
+        return finish(x, a1 * x, 0, a2, tuning);
     }
+    const auto f = [&](double x, double &slope) {
+        slope = (4 * l * x - 3 * a1) * x * x + a3;
+        return ((l * x - a1) * x * x + a3) * x - l;
+    };
+    const auto f_slope = [&](double x, double &curvature) {
+        curvature = (12 * l * x - 6 * a1) * x;
+        return (4 * l * x - 3 * a1) * x * x + a3;
+    };
+    const double turn = a1 / (2 * l);
+    double unused;
+    if (!(f_slope(turn, unused) < 0))
+        return false; // f only rises: one root, an outer one
+    const double top = safe_root(f_slope, 0, turn);
+    const double bottom = safe_root(f_slope, turn, a1 / l);
+    if (!(f(top, unused) > 0 && f(bottom, unused) < 0))
+        return false;
+    const double x = safe_root(f, top, bottom);
     return finish(x, a1 * x - l * x * x, l, a2, tuning);
 }
 
@@ -85,29 +120,65 @@ bool chebyshev_member(double k, double qb, VentedTuning &tuning) {
     return tuning_for_polynomial(a[0], a[1], a[2], qb, tuning);
 }
 
+// The end of the range where the members stop existing, between bad (none) and good (one).
+double family_edge(double bad, double good, double qb) {
+    VentedTuning unused;
+    for (int step = 0; step < BISECTION_STEPS && std::fabs(good - bad) > 1e-15 * good; ++step) {
+        const double middle = 0.5 * (bad + good);
+        (chebyshev_member(middle, qb, unused) ? good : bad) = middle;
+    }
+    return good;
+}
+
 } // namespace
 
 // Qt falls as k grows: less damping in the response asks for more in the driver.
-bool chebyshev_tuning(double qt, double qb, double k_low, double k_high, VentedTuning &tuning,
-                      double &k) {
+FamilySolve chebyshev_tuning(double qt, double qb, double k_low, double k_high,
+                             VentedTuning &tuning, double &k, double &limit_qt) {
     VentedTuning low, high;
-    if (!chebyshev_member(k_low, qb, low) || qt > low.qt) {
-        k = k_low;
-        return false;
+    const bool low_exists = chebyshev_member(k_low, qb, low);
+    const bool high_exists = chebyshev_member(k_high, qb, high);
+    if (!low_exists && !high_exists)
+        return FAMILY_MISSING;
+    if (!low_exists) {
+        k_low = family_edge(k_low, k_high, qb);
+        chebyshev_member(k_low, qb, low);
     }
-    if (!chebyshev_member(k_high, qb, high) || qt < high.qt) {
-        k = k_high;
-        return false;
+    if (!high_exists) {
+        k_high = family_edge(k_high, k_low, qb);
+        chebyshev_member(k_high, qb, high);
     }
-    for (int step = 0; step < BISECTION_STEPS && k_high - k_low > 1e-15 * k_high; ++step) {
-        const double middle = 0.5 * (k_low + k_high);
-        VentedTuning there;
-        if (!chebyshev_member(middle, qb, there))
-            return false;
-        (there.qt > qt ? k_low : k_high) = middle;
+    if (qt > low.qt || qt < high.qt) {
+        limit_qt = qt > low.qt ? low.qt : high.qt;
+        return qt > low.qt ? FAMILY_QT_ABOVE : FAMILY_QT_BELOW;
     }
-    k = 0.5 * (k_low + k_high);
-    return chebyshev_member(k, qb, tuning);
+    // Regula falsi on Qt(k) − qt, Illinois's way: the end that stays has its value halved, so
+    // that the bracket closes from both sides.
+    double f_low = low.qt - qt, f_high = high.qt - qt;
+    int last_side = 0;
+    k = k_low;
+    tuning = low;
+    for (int step = 0; step < BISECTION_STEPS; ++step) {
+        k = f_low == f_high ? 0.5 * (k_low + k_high)
+                            : (k_low * f_high - k_high * f_low) / (f_high - f_low);
+        if (!chebyshev_member(k, qb, tuning))
+            return FAMILY_MISSING;
+        const double f = tuning.qt - qt;
+        if (std::fabs(f) <= 1e-15 * qt || k_high - k_low <= 1e-15 * k_high)
+            break;
+        if (f > 0) {
+            k_low = k, f_low = f;
+            if (last_side > 0)
+                f_high /= 2;
+            last_side = 1;
+        } else {
+            k_high = k, f_high = f;
+            if (last_side < 0)
+                f_low /= 2;
+            last_side = -1;
+        }
+    }
+    return FAMILY_FOUND;
 }
 
 namespace {

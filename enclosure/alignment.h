@@ -42,10 +42,15 @@ void chebyshev_polynomial(double k, double a[3]);
 constexpr double C4_LOWEST_K = 0.21684; // tanh(asinh(1)/4)
 constexpr double SC4_HIGHEST_K = 50;
 
+enum FamilySolve { FAMILY_FOUND, FAMILY_QT_ABOVE, FAMILY_QT_BELOW, FAMILY_MISSING };
+
 // The member of the Chebyshev family with k between k_low and k_high that the driver's qt
-// gives. False, with k at the nearer end, when qt is outside what that range gives.
-bool chebyshev_tuning(double qt, double qb, double k_low, double k_high, VentedTuning &tuning,
-                      double &k);
+// gives, and its k. Heavy losses leave no member at the low end (the volume would be negative
+// or the middle root of the tuning missing): the range then ends where members exist. A qt
+// above or below what the range gives is said so, with the Qt at that end in limit_qt; with
+// no member anywhere in the range, FAMILY_MISSING.
+FamilySolve chebyshev_tuning(double qt, double qb, double k_low, double k_high,
+                             VentedTuning &tuning, double &k, double &limit_qt);
 
 // Thiele's quasi-Butterworth third order: |G|⁻² = 1 + B²/ω⁶ + 1/ω⁸, flat as B4 in its first
 // two terms: a1² = 2·a2 and a2² + 2 = 2·a1·a3, with B² = a3² − 2·a2. With the driver's Qt and

@@ -90,20 +90,44 @@ TEST(Alignment, ChebyshevFamilyForTheDriversQt) {
     butterworth_polynomial(a);
     ASSERT_TRUE(tuning_for_polynomial(a[0], a[1], a[2], 7, b4));
     // C4 above B4's Qt, SC4 below, each with the driver's Qt and on its side of k = 1.
-    ASSERT_TRUE(chebyshev_tuning(0.45, 7, C4_LOWEST_K, 1, t, k));
+    double limit;
+    ASSERT_EQ(chebyshev_tuning(0.45, 7, C4_LOWEST_K, 1, t, k, limit), FAMILY_FOUND);
     EXPECT_NEAR(t.qt, 0.45, 1e-12);
     EXPECT_LT(k, 1);
     EXPECT_LT(t.alpha, b4.alpha); // more Qt, a larger box
-    ASSERT_TRUE(chebyshev_tuning(0.38, 7, 1, SC4_HIGHEST_K, t, k));
+    ASSERT_EQ(chebyshev_tuning(0.38, 7, 1, SC4_HIGHEST_K, t, k, limit), FAMILY_FOUND);
     EXPECT_NEAR(t.qt, 0.38, 1e-12);
     EXPECT_GT(k, 1);
-    // Outside each side's range: none, and k says which end.
-    EXPECT_FALSE(chebyshev_tuning(0.38, 7, C4_LOWEST_K, 1, t, k));
-    EXPECT_EQ(k, 1);
-    EXPECT_FALSE(chebyshev_tuning(3, 7, C4_LOWEST_K, 1, t, k));
-    EXPECT_EQ(k, C4_LOWEST_K);
-    EXPECT_FALSE(chebyshev_tuning(0.1, 7, 1, SC4_HIGHEST_K, t, k));
-    EXPECT_EQ(k, SC4_HIGHEST_K);
+    // Outside each side's range, with the Qt at the end passed.
+    EXPECT_EQ(chebyshev_tuning(0.38, 7, C4_LOWEST_K, 1, t, k, limit), FAMILY_QT_BELOW);
+    EXPECT_NEAR(limit, b4.qt, 1e-12);
+    EXPECT_EQ(chebyshev_tuning(3, 7, C4_LOWEST_K, 1, t, k, limit), FAMILY_QT_ABOVE);
+    VentedTuning ripple3;
+    chebyshev_polynomial(C4_LOWEST_K, a);
+    ASSERT_TRUE(tuning_for_polynomial(a[0], a[1], a[2], 7, ripple3));
+    EXPECT_NEAR(limit, ripple3.qt, 1e-12);
+    EXPECT_EQ(chebyshev_tuning(0.1, 7, 1, SC4_HIGHEST_K, t, k, limit), FAMILY_QT_BELOW);
+}
+
+// With QL 5 the C4 of 3 dB ripple would need a negative volume: the family ends where Vb
+// grows without bound, and a driver whose C4 lies before that still gets it.
+TEST(Alignment, HeavyLossesEndTheChebyshevFamilyEarly) {
+    VentedTuning t;
+    double a[3], k, limit;
+    chebyshev_polynomial(C4_LOWEST_K, a);
+    EXPECT_FALSE(tuning_for_polynomial(a[0], a[1], a[2], 5, t));
+    ASSERT_EQ(chebyshev_tuning(0.6, 5, C4_LOWEST_K, 1, t, k, limit), FAMILY_FOUND);
+    EXPECT_NEAR(t.qt, 0.6, 1e-12);
+    EXPECT_GT(t.alpha, 0);
+    EXPECT_EQ(chebyshev_tuning(1.5, 5, C4_LOWEST_K, 1, t, k, limit), FAMILY_QT_ABOVE);
+    EXPECT_GT(limit, 0.6);
+    EXPECT_LT(limit, 1.5);
+    // With QL 3 the tuning's middle root is gone at low k; an outer root (Fb/Fs 18.6) would
+    // want a negative volume.
+    chebyshev_polynomial(C4_LOWEST_K, a);
+    EXPECT_FALSE(tuning_for_polynomial(a[0], a[1], a[2], 3, t));
+    // B4 cannot be had with QL 1 at all, nor anything of the family near it.
+    EXPECT_EQ(chebyshev_tuning(0.5, 1, C4_LOWEST_K, 1, t, k, limit), FAMILY_MISSING);
 }
 
 TEST(Alignment, QuasiButterworthIsFlatInItsFirstTerms) {

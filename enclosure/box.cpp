@@ -23,7 +23,8 @@ const char *const BOX_FIGURE_NAMES[BOX_FIGURE_COUNT] = {
 const char *alignment_name(BoxAlignment alignment) {
     static const char *const NAMES[] = {"built", "Qtc", "flattest", "B4",
                                         "QB3",   "SC4", "C4",       "BB4"};
-    return NAMES[alignment];
+    const bool known = alignment >= ALIGN_BUILT && alignment <= ALIGN_BB4;
+    return known ? NAMES[alignment] : "unknown";
 }
 
 namespace {
@@ -84,6 +85,7 @@ struct Geometry {
     double vb, fb;
     VentedTuning tuning; // vented designs
     double family;       // QB3's B², the Chebyshev family's k
+    double limit_qt;     // the Qts at the end of the family that the driver's lies beyond
 };
 
 enum Solve { SOLVED, NO_MEMBER, BELOW_FAMILY, ABOVE_FAMILY };
@@ -124,10 +126,13 @@ Solve solve_geometry(const double *p, const BoxRequest &request, BoxAlignment al
     case ALIGN_SC4: {
         const bool c4 = alignment == ALIGN_C4;
         const double low = c4 ? C4_LOWEST_K : 1, high = c4 ? 1 : SC4_HIGHEST_K;
-        found =
-            chebyshev_tuning(qts, qb, low * (1 - margin), high * (1 + margin), g.tuning, g.family);
-        if (!found)
-            return g.family <= low * (1 - margin) ? ABOVE_FAMILY : BELOW_FAMILY;
+        switch (chebyshev_tuning(qts, qb, low * (1 - margin), high * (1 + margin), g.tuning,
+                                 g.family, g.limit_qt)) {
+        case FAMILY_FOUND: found = true; break;
+        case FAMILY_QT_ABOVE: return ABOVE_FAMILY;
+        case FAMILY_QT_BELOW: return BELOW_FAMILY;
+        case FAMILY_MISSING: return NO_MEMBER;
+        }
         break;
     }
     case ALIGN_FLATTEST: return NO_MEMBER; // resolved before
@@ -146,14 +151,21 @@ void design_figures(const BoxRequest &request, const Geometry &g, double *value)
         request.type == BOX_VENTED ? port_length(request, g.vb, g.fb) : NAN_VALUE;
 }
 
-double curve_frequency(int i) {
-    return BOX_CURVE_LOW * std::pow(BOX_CURVE_HIGH / BOX_CURVE_LOW, i / (BOX_CURVE_POINTS - 1.0));
+// The curves' frequencies, worked out once for a design: every derivative evaluates the box at
+// all of them.
+void curve_frequencies(double *f) {
+    const double ratio = std::pow(BOX_CURVE_HIGH / BOX_CURVE_LOW, 1.0 / (BOX_CURVE_POINTS - 1));
+    f[0] = BOX_CURVE_LOW;
+    for (int i = 1; i < BOX_CURVE_POINTS; ++i)
+        f[i] = f[i - 1] * ratio;
+    f[BOX_CURVE_POINTS - 1] = BOX_CURVE_HIGH;
 }
 
 // The figures of the box vb, fb with the driver's values p, and its response over the curve's
 // frequencies; the curves too where asked for.
-void box_figures(const double *p, const BoxRequest &request, double vb, double fb, double *value,
-                 double *response, BoxCurves *curves, BoxLimit *limit) {
+void box_figures(const double *p, const BoxRequest &request, double vb, double fb,
+                 const double *frequency, double *value, double *response, BoxCurves *curves,
+                 BoxLimit *limit) {
     const BoxModel model = make_box_model(request.type, p, vb, fb, box_losses(request),
                                           port_area(request), request.power);
     const bool sealed = request.type == BOX_SEALED;
@@ -164,7 +176,7 @@ void box_figures(const double *p, const BoxRequest &request, double vb, double f
 
     double largest_excursion = 0, largest_speed = 0;
     for (int i = 0; i < BOX_CURVE_POINTS; ++i) {
-        const double f = curve_frequency(i);
+        const double f = frequency[i];
         response[i] = response_db(model, f);
         const double x = excursion(model, f), v = port_speed(model, f);
         largest_excursion = std::fmax(largest_excursion, x);
@@ -252,6 +264,11 @@ struct Setting {
 };
 
 bool check_request(const BoxRequest &r, MeasureError &error) {
+    if (!(r.type == BOX_SEALED || r.type == BOX_VENTED) ||
+        !(r.alignment >= ALIGN_BUILT && r.alignment <= ALIGN_BB4))
+        return measure_error(error, "Alignment", 0, "unknown box type or alignment (%d, %d)",
+                             u8"okänd lådtyp eller avstämning (%d, %d)", static_cast<int>(r.type),
+                             static_cast<int>(r.alignment));
     const bool vented = r.type == BOX_VENTED;
     const bool fits = r.alignment == ALIGN_BUILT || (r.alignment == ALIGN_QTC) != vented;
     if (!fits && vented)
@@ -325,6 +342,13 @@ bool resolve(const BoxDriver &driver, const BoxRequest &request, BoxDesign &d, G
     const double border = b4_qts(qb);
     char english[256], swedish[256];
     d.alignment = request.alignment;
+    if (d.alignment == ALIGN_FLATTEST && std::isnan(border))
+        return measure_error(error, "QL", 0,
+                             "no vented alignment of the family exists with QB %.3g: the box "
+                             "losses are too large even for B4",
+                             u8"ingen basreflexavstämning i familjen finns med QB %.3g: lådans "
+                             u8"förluster är för stora även för B4",
+                             qb);
     if (d.alignment == ALIGN_FLATTEST) {
         if (std::fabs(qts / border - 1) <= 1e-4)
             d.alignment = ALIGN_B4;
@@ -342,13 +366,13 @@ bool resolve(const BoxDriver &driver, const BoxRequest &request, BoxDesign &d, G
                 request.qtc);
         if (d.alignment == ALIGN_C4)
             return measure_error(error, "Qts", 0,
-                                 "%.4g is above the highest Qts of C4 with QB %.3g (ripple of "
-                                 "3 dB): no vented alignment of the family exists for this "
-                                 "driver; a closed box suits it",
-                                 u8"%.4g ligger över högsta Qts för C4 med QB %.3g (3 dB rippel): "
-                                 u8"ingen basreflexavstämning i familjen finns för elementet; "
-                                 u8"en sluten låda passar det",
-                                 qts, qb);
+                                 "%.4g is above %.4g, the highest Qts of C4 with QB %.3g: no "
+                                 "vented alignment of the family exists for this driver; a "
+                                 "closed box suits it",
+                                 u8"%.4g ligger över %.4g, högsta Qts för C4 med QB %.3g: ingen "
+                                 u8"basreflexavstämning i familjen finns för elementet; en "
+                                 u8"sluten låda passar det",
+                                 qts, g.limit_qt, qb);
         return measure_error(error, "Qts", 0,
                              "%.4g is above B4's %.4g with QB %.3g: %s needs a lower Qts, C4 "
                              "suits this driver",
@@ -363,25 +387,31 @@ bool resolve(const BoxDriver &driver, const BoxRequest &request, BoxDesign &d, G
                                  u8"%.4g ligger under B4:s %.4g med QB %.3g: C4 kräver högre "
                                  u8"Qts, QB3 eller SC4 passar elementet",
                                  qts, border, qb);
-        return measure_error(error, "Qts", 0, "%.4g is below the lowest Qts of SC4 with QB %.3g",
-                             u8"%.4g ligger under lägsta Qts för SC4 med QB %.3g", qts, qb);
+        return measure_error(
+            error, "Qts", 0, "%.4g is below %.4g, the lowest Qts of SC4 with QB %.3g",
+            u8"%.4g ligger under %.4g, lägsta Qts för SC4 med QB %.3g", qts, g.limit_qt, qb);
     case NO_MEMBER:
         return measure_error(error, "Qts", 0, "no %s alignment exists for Qts %.4g with QB %.3g",
                              u8"ingen %s-avstämning finns för Qts %.4g med QB %.3g", name, qts, qb);
     }
 
     switch (d.alignment) {
-    case ALIGN_BUILT:
-        std::snprintf(d.name, sizeof d.name, "built");
-        say(d, "the box as given", u8"lådan som angiven");
-        break;
+    case ALIGN_BUILT: std::snprintf(d.name, sizeof d.name, "built"); break;
     case ALIGN_QTC: {
         const char *named = qtc_name(request.qtc);
         if (named)
             std::snprintf(d.name, sizeof d.name, "Qtc %.4g (%s)", request.qtc, named);
         else
             std::snprintf(d.name, sizeof d.name, "Qtc %.4g", request.qtc);
-        say(d, "closed box for the Qtc asked for", u8"sluten låda för begärd Qtc");
+        std::snprintf(english, sizeof english,
+                      "the box's air, %.3f times as stiff as the driver's suspension, raises "
+                      "Qts %.4g to Qtc %.4g",
+                      p[DRIVER_VAS] / g.vb, qts, request.qtc);
+        std::snprintf(swedish, sizeof swedish,
+                      u8"lådans luft, %.3f gånger så styv som elementets upphängning, höjer "
+                      u8"Qts %.4g till Qtc %.4g",
+                      p[DRIVER_VAS] / g.vb, qts, request.qtc);
+        say(d, english, swedish);
         break;
     }
     default: std::snprintf(d.name, sizeof d.name, "%s", name);
@@ -436,6 +466,40 @@ bool resolve(const BoxDriver &driver, const BoxRequest &request, BoxDesign &d, G
     return true;
 }
 
+// How the built box's response behaves, from its figures.
+void describe_built(BoxDesign &d, const BoxModel &model, const double *value) {
+    char english[256], swedish[256], shape[96], form[96];
+    if (value[FIG_PEAK] > 0) {
+        std::snprintf(shape, sizeof shape, "peaks %.2f dB above the passband at %.3g Hz",
+                      value[FIG_PEAK], d.peak_frequency);
+        std::snprintf(form, sizeof form, u8"har en topp %.2f dB över passbandet vid %.3g Hz",
+                      value[FIG_PEAK], d.peak_frequency);
+    } else {
+        std::snprintf(shape, sizeof shape, "rises into the passband without a peak");
+        std::snprintf(form, sizeof form, u8"stiger in i passbandet utan topp");
+    }
+    if (d.type == BOX_SEALED) {
+        std::snprintf(english, sizeof english,
+                      "closed box of %.3g L: Qtc %.3f, fc %.3g Hz; the "
+                      "response %s",
+                      value[FIG_VB] * 1e3, value[FIG_QTC], value[FIG_FC], shape);
+        std::snprintf(swedish, sizeof swedish,
+                      u8"sluten låda på %.3g L: Qtc %.3f, fc %.3g Hz; "
+                      u8"kurvan %s",
+                      value[FIG_VB] * 1e3, value[FIG_QTC], value[FIG_FC], form);
+    } else {
+        std::snprintf(english, sizeof english,
+                      "vented box of %.3g L tuned to %.3g Hz: Fb/Fs "
+                      "%.3f, Vas/Vb %.3f with QB %.3g; the response %s",
+                      value[FIG_VB] * 1e3, value[FIG_FB], model.h, model.alpha, model.qb, shape);
+        std::snprintf(swedish, sizeof swedish,
+                      u8"basreflexlåda på %.3g L avstämd till %.3g Hz: "
+                      u8"Fb/Fs %.3f, Vas/Vb %.3f med QB %.3g; kurvan %s",
+                      value[FIG_VB] * 1e3, value[FIG_FB], model.h, model.alpha, model.qb, form);
+    }
+    say(d, english, swedish);
+}
+
 } // namespace
 
 bool design_box(const BoxDriver &driver, const BoxRequest &request, BoxDesign &d,
@@ -454,7 +518,9 @@ bool design_box(const BoxDriver &driver, const BoxRequest &request, BoxDesign &d
 
     double value[BOX_FIGURE_COUNT], response[BOX_CURVE_POINTS];
     design_figures(request, g, value);
-    box_figures(driver.value, request, g.vb, g.fb, value, response, &d.curves, &d.limit);
+    double frequency[BOX_CURVE_POINTS];
+    curve_frequencies(frequency);
+    box_figures(driver.value, request, g.vb, g.fb, frequency, value, response, &d.curves, &d.limit);
     const BoxModel model = make_box_model(request.type, driver.value, g.vb, g.fb, d.qb,
                                           port_area(request), request.power);
     d.alpha = model.alpha;
@@ -464,7 +530,11 @@ bool design_box(const BoxDriver &driver, const BoxRequest &request, BoxDesign &d
     d.a3 = model.a3;
     if (request.type == BOX_SEALED || request.alignment == ALIGN_BUILT)
         d.qt_alignment = driver.value[DRIVER_QTS];
+    peak_db(model, &d.peak_frequency);
+    if (request.alignment == ALIGN_BUILT)
+        describe_built(d, model, value);
     d.port_too_narrow = value[FIG_PORT_LENGTH] <= 0;
+    d.over_xmax = value[FIG_EXCURSION] > request.xmax && request.xmax > 0;
     d.port_too_fast = value[FIG_PORT_SPEED] > d.port_speed_limit;
 
     // The derivative of every figure and of the response at every frequency by each
@@ -490,7 +560,8 @@ bool design_box(const BoxDriver &driver, const BoxRequest &request, BoxDesign &d
             designed[s] = solve_geometry(p, request, d.alignment, false, moved) == SOLVED;
             if (designed[s])
                 design_figures(request, moved, side[s]);
-            box_figures(p, request, g.vb, g.fb, side[s], side_response[s], nullptr, nullptr);
+            box_figures(p, request, g.vb, g.fb, frequency, side[s], side_response[s], nullptr,
+                        nullptr);
         }
         for (int f = 0; f < BOX_FIGURE_COUNT; ++f) {
             const bool both = !is_design_figure(f) || (designed[0] && designed[1]);
@@ -541,8 +612,10 @@ void built_box_figures(const BoxDesign &design, const BoxDriver &driver,
         value[f] = is_design_figure(f) ? design.figure[f].value : NAN_VALUE;
     if (!(positive(p[DRIVER_FS]) && positive(p[DRIVER_QTS]) && positive(p[DRIVER_VAS])))
         return;
-    box_figures(p, design.request, design.figure[FIG_VB].value, design.figure[FIG_FB].value, value,
-                response, nullptr, nullptr);
+    double frequency[BOX_CURVE_POINTS];
+    curve_frequencies(frequency);
+    box_figures(p, design.request, design.figure[FIG_VB].value, design.figure[FIG_FB].value,
+                frequency, value, response, nullptr, nullptr);
 }
 
 double built_box_response_db(const BoxDesign &design, const BoxDriver &driver, double frequency) {

@@ -35,9 +35,11 @@ struct BoxDriver {
     double covariance[DRIVER_PARAMETER_COUNT][DRIVER_PARAMETER_COUNT] = {};
 };
 
-enum BoxType { BOX_SEALED, BOX_VENTED };
+// The request's enums are fixed to int, so that a value read from outside and out of range is
+// refused rather than undefined.
+enum BoxType : int { BOX_SEALED, BOX_VENTED };
 
-enum BoxAlignment {
+enum BoxAlignment : int {
     ALIGN_BUILT,    // the box given by BoxRequest::vb (and fb for a vented box)
     ALIGN_QTC,      // closed box for BoxRequest::qtc
     ALIGN_FLATTEST, // vented: QB3 below B4's Qts, B4 at it, C4 above
@@ -48,7 +50,7 @@ enum BoxAlignment {
     ALIGN_BB4,
 };
 
-// "built", "Qtc", "flattest", "B4", "QB3", "SC4", "C4", "BB4".
+// "built", "Qtc", "flattest", "B4", "QB3", "SC4", "C4", "BB4"; "unknown" for anything else.
 const char *alignment_name(BoxAlignment alignment);
 
 // The closed-box alignments that have names; a Qtc within 0.0005 of one takes its name.
@@ -60,7 +62,7 @@ extern const NamedQtc NAMED_QTC[4];
 constexpr double DEFAULT_QTC = 0.707;
 
 // Total end correction of a port as a fraction of its diameter.
-enum PortEnds { PORT_BOTH_FREE, PORT_ONE_FLANGED, PORT_BOTH_FLANGED };
+enum PortEnds : int { PORT_BOTH_FREE, PORT_ONE_FLANGED, PORT_BOTH_FLANGED };
 extern const double PORT_END_CORRECTION[3]; // 0.614, 0.732, 0.850
 
 constexpr double REFERENCE_VOLTAGE = 2.83; // V
@@ -145,10 +147,11 @@ struct BoxDesign {
     BoxType type;
     BoxAlignment alignment; // the one designed: ALIGN_FLATTEST has become QB3, B4 or C4
     char name[64];          // "B4", "QB3", "C4", "Qtc 0.707 (Butterworth)", "built", ...
-    // Why this alignment, and how well the driver meets it, for the report: English, Swedish.
+    // Why this alignment, and how well the driver meets it, for the report; for a built box
+    // how its response behaves. English, and Swedish (UTF-8).
     MeasureText reason, reason_swedish;
 
-    bool has_errors; // the driver's covariance is not all zero
+    bool has_errors; // some parameter with a value has a variance: errors are known
     BoxFigure figure[BOX_FIGURE_COUNT];
 
     // The box as designed, plain: Vas/Vb, Fb/Fs, the total Q of the box losses used, and for
@@ -162,7 +165,9 @@ struct BoxDesign {
     // end corrections grow as the diameter, is too small even as a hole in the wall; a wider
     // port, or more of them, is needed.
     bool port_too_narrow;
-    BoxLimit limit; // what limits FIG_MAX_SPL
+    BoxLimit limit;        // what limits FIG_MAX_SPL
+    bool over_xmax;        // the excursion at the power above Xmax
+    double peak_frequency; // Hz, where FIG_PEAK is; NaN without a peak
     BoxCurves curves;
 };
 

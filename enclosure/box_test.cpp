@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <random>
 
@@ -85,6 +86,8 @@ TEST(BoxAlignments, ClosedBoxForAWantedQtc) {
     EXPECT_NEAR(d.figure[FIG_QTC].value, 0.707, 1e-12);
     EXPECT_NEAR(d.figure[FIG_FC].value, 37 * 0.707 / 0.38, 1e-9);
     EXPECT_STREQ(d.name, "Qtc 0.707 (Butterworth)");
+    EXPECT_EQ(d.reason, "the box's air, 2.462 times as stiff as the driver's suspension, raises "
+                        "Qts 0.38 to Qtc 0.707");
     EXPECT_EQ(d.figure[FIG_PEAK].value, 0); // Butterworth: flat to the top
     EXPECT_TRUE(std::isnan(d.figure[FIG_FB].value));
     EXPECT_TRUE(std::isnan(d.figure[FIG_PORT_LENGTH].value));
@@ -162,9 +165,16 @@ TEST(BoxErrors, MeaninglessRequestsSayWhy) {
         {"Qtc of a vented box", woofer(), qtc_for_vented, "Alignment: Qtc is not an alignment"},
         {"power", woofer(), negative_power, "Power: -1 is not a usable value here"},
         {"port", woofer(), nan_port, "Port: nan is not a usable value here"},
+        {"no such alignment", woofer(), vented(static_cast<BoxAlignment>(99)),
+         "Alignment: unknown box type or alignment (1, 99)"},
         {"QB3 above B4", woofer(0.45), vented(ALIGN_QB3), "QB3 needs a lower Qts"},
         {"C4 below B4", woofer(0.35), vented(ALIGN_C4), "C4 needs a higher Qts"},
-        {"SC4 far below", woofer(0.15), vented(ALIGN_SC4), "below the lowest Qts of SC4"},
+        {"SC4 far below", woofer(0.15), vented(ALIGN_SC4),
+         "0.15 is below 0.2354, the lowest Qts of SC4 with QB 7"},
+        {"QL 1", woofer(), vented(ALIGN_FLATTEST, 1),
+         "QL: no vented alignment of the family "
+         "exists with QB 1: the box losses are too "
+         "large even for B4"},
         {"flattest, Qts too high", woofer(1.5), vented(ALIGN_FLATTEST),
          "no vented alignment of the family exists for this driver"},
     };
@@ -236,6 +246,13 @@ TEST(BoxFigures, PortSplAndLimits) {
     EXPECT_TRUE(d.port_too_fast);
     EXPECT_GT(d.figure[FIG_PORT_SPEED].value, d.port_speed_limit);
 
+    r.port_diameter = 0.07;
+    r.power = 1;
+    r.xmax = 0.5 * x1;
+    ASSERT_TRUE(design_box(woofer(), r, d, error));
+    EXPECT_TRUE(d.over_xmax);
+    EXPECT_LT(d.figure[FIG_MAX_SPL].value, spl);
+
     // Without Bl (no added-mass measurement) no excursion, port speed or maximum SPL.
     BoxDriver no_bl = woofer();
     no_bl.value[DRIVER_BL] = 0;
@@ -245,6 +262,57 @@ TEST(BoxFigures, PortSplAndLimits) {
         EXPECT_TRUE(std::isnan(d.curves.excursion[0]));
     }
     EXPECT_EQ(d.limit, LIMIT_POWER);
+}
+
+// Leakage, absorption and port losses add as 1/QB = 1/QL + 1/QA + 1/QP.
+TEST(BoxFigures, BoxLossesAddAsOneQ) {
+    BoxRequest three = vented(ALIGN_FLATTEST), one = vented(ALIGN_FLATTEST);
+    three.qa = 20;
+    three.qp = 50;
+    one.ql = 1 / (1 / 7.0 + 1 / 20.0 + 1 / 50.0);
+    BoxDesign a, b;
+    MeasureError error;
+    ASSERT_TRUE(design_box(woofer(0.36), three, a, error));
+    ASSERT_TRUE(design_box(woofer(0.36), one, b, error));
+    EXPECT_NEAR(a.qb, one.ql, 1e-12);
+    for (int f = 0; f < BOX_FIGURE_COUNT; ++f) {
+        if (!std::isnan(b.figure[f].value)) {
+            EXPECT_NEAR(a.figure[f].value, b.figure[f].value, 1e-9 * std::fabs(b.figure[f].value));
+        }
+    }
+    // More loss damps the box, and B4 asks for a driver damped less: Qts 0.4166 with QB 4.7,
+    // 0.4048 with QL 7 alone.
+    EXPECT_NE(a.reason.view().find("B4's 0.4166 with QB 4.7,"), std::string_view::npos) << a.reason;
+}
+
+TEST(BoxFigures, BuiltBoxSaysHowItResponds) {
+    BoxRequest r = vented(ALIGN_BUILT);
+    r.vb = 60 * LITRE;
+    r.fb = 28;
+    BoxDesign d;
+    MeasureError error;
+    ASSERT_TRUE(design_box(woofer(0.6), r, d, error));
+    EXPECT_GT(d.figure[FIG_PEAK].value, 2);
+    char says[128];
+    std::snprintf(says, sizeof says, "the response peaks %.2f dB above the passband at %.3g Hz",
+                  d.figure[FIG_PEAK].value, d.peak_frequency);
+    EXPECT_NE(d.reason.view().find(says), std::string_view::npos) << d.reason;
+    EXPECT_NE(d.reason.view().find("vented box of 60 L tuned to 28 Hz"), std::string_view::npos);
+    EXPECT_NEAR(d.peak_frequency, 47.7, 0.05);
+    ASSERT_TRUE(design_box(woofer(0.39), r, d, error));
+    EXPECT_NE(d.reason.view().find("without a peak"), std::string_view::npos) << d.reason;
+    EXPECT_TRUE(std::isnan(d.peak_frequency));
+
+    BoxRequest closed;
+    closed.alignment = ALIGN_BUILT;
+    closed.vb = 20 * LITRE;
+    ASSERT_TRUE(design_box(woofer(0.39), closed, d, error));
+    const double qtc = 0.39 * std::sqrt(1 + 50.0 / 20);
+    EXPECT_NEAR(d.figure[FIG_QTC].value, qtc, 1e-12);
+    EXPECT_NEAR(d.figure[FIG_FC].value, 30 * std::sqrt(1 + 50.0 / 20), 1e-12);
+    EXPECT_NE(d.reason.view().find("closed box of 20 L: Qtc 0.730"), std::string_view::npos)
+        << d.reason;
+    EXPECT_NE(d.reason_swedish.view().find(u8"sluten låda på 20 L"), std::string_view::npos);
 }
 
 // Independent errors of 1 to 5 %, and correlations such as a fit of the sweeps leaves.

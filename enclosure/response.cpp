@@ -28,6 +28,12 @@ double normalised(const BoxModel &m, double f) {
     return 2 * PI * f / m.w0;
 }
 
+// A normalised frequency above which D(ju) is u⁴ (or u²) within a few per cent whatever the
+// coefficients: the passband, where the searches for F3 and the peak start or end.
+double passband(const BoxModel &m) {
+    return 10 * (1 + m.a1 + m.a2 + m.a3);
+}
+
 } // namespace
 
 BoxModel make_box_model(BoxType type, const double *driver, double vb, double fb, double qb,
@@ -103,10 +109,10 @@ double f3(const BoxModel &m) {
         const double b = 2 - m.a1 * m.a1;
         return hz * std::sqrt(0.5 * (std::sqrt(b * b + 4) - b));
     }
-    // Down from far above the cut-off to the first point below −3 dB, then bisection: the
-    // highest crossing, where the passband ends even when the response dips below it.
-    constexpr double START = 100, STEP = 1.02, LOWEST = 1e-3;
-    double high = START * hz, low = high;
+    // Down from the passband to the first point below −3 dB, then bisection: the highest
+    // crossing, where the passband ends even when the response dips below it.
+    constexpr double STEP = 1.1, LOWEST = 1e-3;
+    double high = passband(m) * hz, low = high;
     while (response_power(m, low) >= 0.5) {
         high = low;
         low /= STEP;
@@ -120,12 +126,13 @@ double f3(const BoxModel &m) {
     return 0.5 * (low + high);
 }
 
-double peak_db(const BoxModel &m) {
-    // A coarse scan around the cut-off finds the highest point; a golden-section search
-    // between its neighbours refines it.
-    constexpr int POINTS = 240;
-    constexpr double LOW = 0.05, HIGH = 20;
-    const double hz = m.w0 / (2 * PI), ratio = std::pow(HIGH / LOW, 1.0 / (POINTS - 1));
+double peak_db(const BoxModel &m, double *frequency) {
+    // A coarse scan from below the cut-off into the passband finds the highest point; a
+    // golden-section search between its neighbours refines it.
+    constexpr int POINTS = 120;
+    constexpr double LOW = 0.05;
+    const double hz = m.w0 / (2 * PI);
+    const double ratio = std::pow(passband(m) / LOW, 1.0 / (POINTS - 1));
     int best = 0;
     double best_power = 0, f = LOW * hz;
     for (int i = 0; i < POINTS; ++i, f *= ratio) {
@@ -135,6 +142,8 @@ double peak_db(const BoxModel &m) {
             best = i;
         }
     }
+    if (frequency)
+        *frequency = NAN_VALUE;
     if (!(best_power > 1))
         return 0;
     double a = LOW * hz * std::pow(ratio, best - 1), b = a * ratio * ratio;
@@ -156,5 +165,7 @@ double peak_db(const BoxModel &m) {
             pd = response_power(m, d);
         }
     }
+    if (frequency)
+        *frequency = pc > pd ? c : d;
     return 10 * std::log10(pc > pd ? pc : pd);
 }

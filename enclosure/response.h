@@ -44,6 +44,6 @@ double port_speed(const BoxModel &model, double f);
 // The highest frequency where |G|² = ½, Hz: exact for the closed box, by bisection for the
 // vented one.
 double f3(const BoxModel &model);
-// The response's highest point in dB where it rises above the passband's level; 0 if it
-// never does.
-double peak_db(const BoxModel &model);
+// The response's highest point in dB where it rises above the passband's level, and its
+// frequency in Hz; 0 and NaN if it never does.
+double peak_db(const BoxModel &model, double *frequency = nullptr);

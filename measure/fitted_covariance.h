@@ -3,12 +3,8 @@
 // goes with Sd².
 #pragma once
 
+#include "measure/added_mass.h"
 #include "measure/model_fit.h"
-
-// Declared only: enclosure/ names the air's constants as measure/added_mass.h does, and a file
-// that designs a box from a fit takes this header beside enclosure/box.h.
-struct SweepFit;
-struct JointMassFit;
 
 enum CovariedValue {
     CV_RE, // ohm

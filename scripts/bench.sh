@@ -62,7 +62,8 @@ python3 - "$json" <<'PY'
 import json, sys
 # benchmark name: (what, milliseconds allowed)
 targets = {
-    "VentedDesign": ("vented design with its errors", 1),
+    "VentedDesign": ("vented design (QB3) with its errors", 1),
+    "VentedChebyshevDesign": ("vented design (C4) with its errors", 1),
     "SealedDesign": ("closed design with its errors", 1),
 }
 for b in json.load(open(sys.argv[1]))["benchmarks"]:
@@ -86,20 +87,26 @@ for b in json.load(open(sys.argv[1]))["benchmarks"]:
     verdict = "" if limit == 0 else ("  target < %d ms: %s" % (limit, "met" if ms < limit else "MISSED"))
     print("%-36s %8.3f ms%s" % (what, ms, verdict))
 PY
-# The whole command, reading the file and writing the plot: best of RUNS wall-clock runs.
+# The whole command, reading the file and writing the plot (flushed to disk), beside the plain
+# run of the same file: best of RUNS wall-clock runs each.
 printf 'Testelement\r\n30\r\n6\r\n40\r\n500\r\n50\r\n3\r\n0.45\r\n0.39\r\n25\r\n20\r\n' >"$work/worked.spk"
-best=1e9
-r=0
-while [ $r -lt $RUNS ]; do
-  start=$(date +%s.%N)
-  "$calc" "$work/worked.spk" --box vented Port=7 Xmax=5 --plot "$work/box.svg" \
-    --tolerance Fs=0.5 Vas=10% Qts=3% Qes=3% FsAdded=0.5 >/dev/null
-  end=$(date +%s.%N)
-  best=$(echo "$start $end $best" | awk '{ t = $2 - $1; print (t < $3 ? t : $3) }')
-  r=$((r + 1))
-done
-awk -v t="$best" 'BEGIN {
-  printf "elemtrix-calc --box --plot, whole   %8.1f ms  target < 50 ms: %s\n", 1000 * t, t < 0.05 ? "met" : "MISSED"
+best_run() {
+  best=1e9
+  r=0
+  while [ $r -lt $RUNS ]; do
+    start=$(date +%s.%N)
+    "$calc" "$work/worked.spk" "$@" >/dev/null
+    end=$(date +%s.%N)
+    best=$(echo "$start $end $best" | awk '{ t = $2 - $1; print (t < $3 ? t : $3) }')
+    r=$((r + 1))
+  done
+  echo "$best"
+}
+boxed=$(best_run --box vented Port=7 Xmax=5 --plot "$work/box.svg" \
+  --tolerance Fs=0.5 Vas=10% Qts=3% Qes=3% FsAdded=0.5)
+alone=$(best_run)
+awk -v boxed="$boxed" -v alone="$alone" 'BEGIN {
+  printf "elemtrix-calc --box --plot, whole   %8.1f ms  (the plain run %.1f ms)\n", 1000 * boxed, 1000 * alone
 }'
 
 echo "== elemtrix-calc over $FILES small driver data files"

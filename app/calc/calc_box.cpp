@@ -6,7 +6,6 @@
 
 #include <cmath>
 #include <cstdio>
-#include <iterator>
 
 struct CalcBox {
     BoxDesign design;
@@ -17,7 +16,6 @@ struct CalcBox {
 
 namespace {
 
-constexpr double NaN = NAN;
 constexpr double LITRE = 1e-3, CM = 1e-2, MM = 1e-3;
 // Central differences of the driver's parameters by the inputs, relative to each input.
 constexpr double INPUT_STEP = 1e-6;
@@ -114,6 +112,18 @@ std::string pad_utf8(const std::string &utf8, std::size_t width) {
     return utf8 + std::string(characters < width ? width - characters : 0, ' ');
 }
 
+// The response's largest group delay over the curves' band, and where it lies.
+struct GroupDelay {
+    double seconds, frequency;
+};
+GroupDelay largest_group_delay(const BoxCurves &c) {
+    GroupDelay g{0, c.frequency[0]};
+    for (int i = 0; i < BOX_CURVE_POINTS; ++i)
+        if (c.group_delay[i] > g.seconds)
+            g = {c.group_delay[i], c.frequency[i]};
+    return g;
+}
+
 std::string parameter_list(const CalcBox &box, bool exact) {
     std::string out;
     for (int i = 0; i < DRIVER_PARAMETER_COUNT; ++i)
@@ -158,8 +168,13 @@ std::string box_report(const CalcBox &box) {
         out += *row.unit ? std::string("  ") + row.unit : "";
         if (d.has_errors && f.dominant >= 0)
             out += std::string(u8"  (mest från ") + DRIVER_PARAMETER_NAMES[f.dominant] + ")";
+        if (row.id == FIG_MAX_SPL && d.limit != LIMIT_NONE)
+            out += d.limit == LIMIT_EXCURSION ? u8"  (Xmax begränsar)" : u8"  (Pe begränsar)";
         out += "\n";
     }
+    const GroupDelay delay = largest_group_delay(d.curves);
+    out += u8"Gruppfördröjning: största " + decimal_text(delay.seconds * 1000, 2) + " ms vid " +
+           decimal_text(delay.frequency, 2) + " Hz\n";
     const std::string exact = parameter_list(box, true), unknown = parameter_list(box, false);
     out += d.has_errors ? u8"Exakta (utan medelfel): " + (exact.empty() ? "inga" : exact) + "\n"
                         : u8"Inga toleranser: alla parametrar räknas som exakta\n";
@@ -215,6 +230,11 @@ void json_box(JsonWriter &json, const CalcBox &box, const std::string &plot) {
             json.null();
         json.end_object();
     }
+    const GroupDelay delay = largest_group_delay(d.curves);
+    json.key("group_delay_ms").begin_object();
+    json.key("largest").number(delay.seconds * 1000, UNCERTAINTY_DIGITS);
+    json.key("at_Hz").number(delay.frequency, UNCERTAINTY_DIGITS);
+    json.end_object();
     json.key("exact").begin_array();
     for (int i = 0; i < DRIVER_PARAMETER_COUNT; ++i)
         if (box.known[i] && box.driver.covariance[i][i] == 0)
@@ -226,6 +246,11 @@ void json_box(JsonWriter &json, const CalcBox &box, const std::string &plot) {
             json.string(DRIVER_PARAMETER_NAMES[i]);
     json.end_array();
     json.key("sensitivity_dB_value_column").number(box.sensitivity_db, UNCERTAINTY_DIGITS);
+    json.key("max_SPL_limit");
+    if (d.limit == LIMIT_NONE)
+        json.null();
+    else
+        json.string(d.limit == LIMIT_EXCURSION ? "Xmax" : "Pe");
     json.key("port_too_fast").boolean(d.port_too_fast);
     json.key("port_too_narrow").boolean(d.port_too_narrow);
     json.key("plot").string_or_null(plot);

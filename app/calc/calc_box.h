@@ -1,9 +1,6 @@
 // elemtrix-calc --box: the box designed for a driver, every figure with its standard error and
 // the parameter that dominates it, as text, as the driver's "box" object in the JSON, and as a
 // drawing of the response with its band, the excursion and the port's air speed.
-//
-// The design itself is enclosure/'s; this file alone includes it, as enclosure/box.h names the
-// air's constants that measure/added_mass.h names too.
 #pragma once
 
 #include "app/calc/calc_json.h"

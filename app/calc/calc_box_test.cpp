@@ -152,6 +152,10 @@ TEST(Box, FitCovarianceCarriedIntoTheDesign) {
         ASSERT_TRUE(measure_driver(o, m, error)) << error.message;
         const auto box = design(o, m.driver, &m.covaried);
         const CovariedDriver &c = m.covaried;
+        EXPECT_EQ(measurement_report(m).find(u8"Angivet Sd ± 2.6400 från --tolerance\n") !=
+                      std::string::npos,
+                  std::string(sd) == "Sd=2%")
+            << measurement_report(m);
         const double vas = c.value[CV_VAS], qts = c.value[CV_QTS], r = 0.707 / qts;
         const double vb = vas / (r * r - 1);
         const double by_vas = vb / vas, by_qts = vb * 2 * r * r / (r * r - 1) / qts;
@@ -167,6 +171,26 @@ TEST(Box, FitCovarianceCarriedIntoTheDesign) {
                         std::pow(sd_share * vas, 2),
                     1e-6 * c.covariance[CV_VAS][CV_VAS]);
     }
+}
+
+// A vented box is a fourth-order high-pass, a closed one a second-order one: the vented box's
+// response is delayed more, the most near its tuning.
+TEST(Box, GroupDelayOfTheResponse) {
+    auto largest = [](const std::string &json, double &at) {
+        double ms = NAN;
+        const std::size_t p = json.find("\"group_delay_ms\": {\"largest\": ");
+        if (p != std::string::npos)
+            std::sscanf(json.c_str() + p + 31, "%lf, \"at_Hz\": %lf", &ms, &at);
+        return ms;
+    };
+    double at_sealed = NAN, at_vented = NAN;
+    const double sealed =
+        largest(json_of(*design(parse({"w.spk", "--box", "sealed"}), driver())), at_sealed);
+    const double vented =
+        largest(json_of(*design(parse({"w.spk", "--box", "vented"}), driver())), at_vented);
+    EXPECT_GT(sealed, 0);
+    EXPECT_GT(vented, 1.5 * sealed);
+    EXPECT_NEAR(at_vented, 31, 6); // Fb 31 Hz
 }
 
 // The drawing: the response with both bands where errors are known, Xmax and the port's limit

@@ -379,13 +379,15 @@ static const struct {
      "with --sweep: write the driver as a driver data file",
      "--sweep free.zma Sd=132 Re=6 --save fitted.spk"},
     {"--box", nullptr, UP_TO_NEXT_OPTION, "sealed|vented [NAME=VALUE]", nullptr, take_box, false,
-     "design the driver's box, every figure with its standard\n"
-     "error and the parameter that dominates it (from --tolerance\n"
-     "or the fit); put it after the files and values. sealed:\n"
-     "Qtc=Q (0.707) or Vb=LITRE; vented: Alignment=B4|QB3|C4|SC4|BB4\n"
-     "(the flattest the driver allows) or Vb=LITRE Fb=HZ, QL=7,\n"
-     "Port=CM Ports=N; both: Xmax=MM Pe=W Power=W (1)",
-     "worked.spk --box vented Port=7 Xmax=5 --tolerance Vas=10%"},
+     "design the driver's box: every figure with its standard\n"
+     "error and the parameter that dominates it, from\n"
+     "--tolerance or the fit; put it after the files and\n"
+     "values. sealed: Qtc=Q (0.707) or Vb=LITRE. vented: the\n"
+     "flattest alignment the driver allows, or\n"
+     "Alignment=B4|QB3|C4|SC4|BB4, or Vb=LITRE Fb=HZ; QL=7,\n"
+     "Port=CM, Ports=N. Both: Xmax=MM, Pe=W, Power=W (1 W).\n"
+     "--plot draws the box instead of the impedance",
+     "worked.spk --box vented Port=7 --tolerance Vas=10%"},
     {"--help", "-h", 0, nullptr, &CalcOptions::help, nullptr, false, "this text", nullptr},
     {"--version", nullptr, 0, nullptr, &CalcOptions::version, nullptr, false,
      "the program's version", nullptr},
@@ -409,7 +411,7 @@ static const char HELP_END[] =
     "Example: elemtrix-calc Fs=30 Re=6 Zmax=40 Sd=500 Vas=50 Qms=3 Qes=0.45 Qts=0.39 "
     "FsAdded=25 AddedMass=20\n"
     "Exit status: 0 all done, 1 a file not read or a sweep not usable, the plot or the\n"
-    "driver data file not made or the output not written, 2 usage.\n";
+    "driver data file not made, the output not written or no box for a driver, 2 usage.\n";
 
 static const char EXAMPLE_PROGRAM[] = "elemtrix-calc ";
 constexpr std::size_t HELP_COLUMN = 23;    // where the lines of an option's help start

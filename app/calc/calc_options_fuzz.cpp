@@ -1,7 +1,8 @@
 // Any command line, its arguments the input's parts between zero bytes: parsing must end, stay
 // inside every buffer, and either name a usage error or give drivers whose texts fit their
 // fields; a driver made of the values must then come through the tolerance check and the
-// propagation.
+// propagation, and through the box asked for.
+#include "app/calc/calc_box.h"
 #include "app/calc/calc_options.h"
 #include "app/calc/calc_report.h"
 
@@ -40,7 +41,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
             std::abort();
     const CalcDriver d = calculate_driver("fuzz", o.values);
     MeasureError misfit;
-    if (!o.tolerance || !tolerances_fit(o.tolerances, d.inputs, d.source, misfit))
+    const bool fits = o.tolerance && tolerances_fit(o.tolerances, d.inputs, d.source, misfit);
+    // The box, whatever the values: designed with its errors and drawn, or refused with a
+    // message.
+    if (o.box.kind != BoxKind::None && !o.sweep_path) {
+        std::shared_ptr<const CalcBox> box;
+        MeasureError refused;
+        if (design_calc_box(o.box, d, fits ? &o.tolerances : nullptr, nullptr, box, refused)) {
+            if (box_report(*box).empty() || box_svg("fuzz", *box).empty())
+                std::abort();
+        } else if (refused.message.empty()) {
+            std::abort();
+        }
+    }
+    if (!fits)
         return 0;
     const Uncertainties u = propagate_uncertainty(d.inputs, o.tolerances);
     for (const RowUncertainty &r : u.row)

@@ -239,6 +239,7 @@ bool measure_driver(const CalcOptions &o, Measurement &m, MeasureError &error) {
         const InputTolerance &t = o.tolerances.input[i];
         const double value = m.fields.input[i].value;
         typed[i] = {value, o.tolerance ? absolute_tolerance(t, value) : 0};
+        m.typed_error[i] = typed[i].error;
         if (typed[i].error > 0 && !(id == InputId::Vas && m.fields.vas_from_compliance))
             tolerances.input[i] = {typed[i].error, false};
     }
@@ -296,5 +297,9 @@ std::string measurement_report(const Measurement &m) {
     if (!left_out.empty())
         out += "Utan " + std::string(PLUS_MINUS) + u8" från " + left_out +
                u8": medelfelet är okänt eller större än värdet.\n";
+    for (int i = 0; i < INPUT_COUNT; ++i)
+        if (m.typed_error[i] > 0)
+            out += std::string("Angivet ") + INPUT_DESCRIPTORS[i].name + " " + PLUS_MINUS + " " +
+                   shown(m.typed_error[i]) + u8" från --tolerance\n";
     return out;
 }

@@ -32,6 +32,7 @@ struct Measurement {
     // The fitted values themselves with their covariance, and the typed values with their
     // tolerances, for the box.
     CovariedDriver covaried;
+    double typed_error[INPUT_COUNT] = {}; // --tolerance of a typed value, absolute; 0: exact
 };
 
 // The classic reading of a sweep's peak, by name.
