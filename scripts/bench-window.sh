@@ -1,8 +1,8 @@
 #!/bin/sh
 # The program's figures under Wine on Xvfb: start-up against its plain-C twin (the same window
 # without the program behind it, the floor for drawing it) and against an empty window, one
-# "Kalkylera", "Öppna" of the example's 344-point free-air sweep, "Lådberäkning" opened and
-# painted and its "Beräkna", the .exe's size and peak memory.
+# "Kalkylera", "Öppna" of the example's 344-point free-air sweep, a repaint of the plot control,
+# "Lådberäkning" opened and painted and its "Beräkna", the .exe's size and peak memory.
 set -eu
 win=$(cd "$1" && pwd)
 sweep=$(cd "$(dirname "$0")/../examples" && pwd)/mid-free.zma
@@ -22,6 +22,7 @@ xvfb-run -a -s "-screen 0 1024x768x24" sh -c "
     echo empty \$(cat '$out.p') >>'$out'
   done
   wine '$win/window/calculator_bench.exe' 'Z:$sweep' >>'$out'
+  wine '$win/toolkit/plot_bench.exe' >>'$out'
 " >/dev/null 2>&1 </dev/null
 tr -d '\r' <"$out" >"$out.p" && mv "$out.p" "$out"   # console output of Windows programs
 wineserver -k 2>/dev/null || true
@@ -38,6 +39,8 @@ awk '$1=="calculate_ms_median" {printf "Kalkylera, median of 200: %.3f ms (targe
 awk '$1=="import_ms_median" {printf "Öppna of a 344-point sweep, read, fitted and filled, median of 21: %.1f ms (target < 20 ms): %s\n", $2, $2 < 20 ? "met" : "MISSED"}' "$out"
 awk '$1=="box_dialog_open_ms_median" {printf "Lådberäkning from its menu command to painted, median of 21: %.1f ms (target < 100 ms): %s\n", $2, $2 < 100 ? "met" : "MISSED"}' "$out"
 awk '$1=="box_design_ms_median" {printf "Lådberäkning, Beräkna to repainted, median of 21: %.1f ms\n", $2}' "$out"
+awk '$1=="plot_repaint_ms_median" {printf "the plot repainted whole, median of 200: %.2f ms (target < 10 ms): %s\n", $2, $2 < 10 ? "met" : "MISSED"}' "$out"
+awk '$1=="plot_marker_ms_median" {printf "the plot after a move of its marker, median of 200: %.2f ms\n", $2}' "$out"
 awk -v s="$size" 'BEGIN {printf "elemtrix.exe size, stripped, %d bytes (target <= 256 KB): %s\n", s, s <= 262144 ? "met" : "MISSED"}'
 echo "peak working set of elemtrix.exe: ${memory} KB"
 rm -f "$out" "$out.p"

@@ -105,7 +105,7 @@ def main():
     try:
         drive(drive_exe, "fill")
         for i, box in enumerate(TYPED):
-            shown, lines = dialog_figures(drive(drive_exe, "box", *box))
+            shown, lines = dialog_figures(drive(drive_exe, "box-dialog", *box))
             if "INMATNINGSFEL" in lines:
                 faults.append(f"{box}: {lines['INMATNINGSFEL']}")
                 continue
@@ -115,9 +115,9 @@ def main():
             faults += [f"elemtrix-calc {box}: exit {code}"] if code else compare(
                 " ".join(box), shown, expected, as_shown, as_shown)
             if i == 0:
-                drive(drive_exe, "box-shot", "Z:" + str(pathlib.Path(out).resolve()))
+                drive(drive_exe, "box-dialog-shot", "Z:" + str(pathlib.Path(out).resolve()))
         for box in MEANINGLESS:
-            _, lines = dialog_figures(drive(drive_exe, "box", *box))
+            _, lines = dialog_figures(drive(drive_exe, "box-dialog", *box))
             code, _ = calc_box(calc, ["examples/worked.spk"], box)
             if "INMATNINGSFEL" not in lines or code != 1:
                 faults.append(f"{box}: a box meaning nothing gave {lines} and exit {code}")
@@ -129,14 +129,14 @@ def main():
         drive(drive_exe, "ok")
         time.sleep(0.2)
         for box in SWEEP_BOXES:
-            shown, lines = dialog_figures(drive(drive_exe, "box", *box))
+            shown, lines = dialog_figures(drive(drive_exe, "box-dialog", *box))
             if not lines.get("source", "").startswith("Standardfel"):
                 faults.append(f"sweeps {box}: errors said to come from {lines.get('source')}")
             code, expected = calc_box(calc, SWEEPS, box)
             faults += [f"elemtrix-calc sweeps {box}: exit {code}"] if code else compare(
                 "sweeps " + " ".join(box), shown, expected, within(0.01), within(0.05))
         sweeps_shot = pathlib.Path(out).with_name(pathlib.Path(out).stem + "-sweeps.bmp")
-        drive(drive_exe, "box-shot", "Z:" + str(sweeps_shot.resolve()))
+        drive(drive_exe, "box-dialog-shot", "Z:" + str(sweeps_shot.resolve()))
     finally:
         run(drive_exe, "close")
         program.wait(timeout=60)

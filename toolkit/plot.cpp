@@ -196,6 +196,11 @@ int shown_decimals(double v) {
     return d < 0 ? 0 : d;
 }
 
+// "64.5 ohm", "-12.3°", "1.50": a unit stands apart from the number, the degree sign does not.
+bool unit_apart(const char *unit) {
+    return unit[0] != '\0' && unit[0] != '\xB0';
+}
+
 void make_readout(Plot &p) {
     p.readout[0] = '\0';
     if (p.marker <= 0)
@@ -210,7 +215,7 @@ void make_readout(Plot &p) {
         length +=
             std::snprintf(p.readout + length, WT_PLOT_READOUT - length, "   %s %.*f%s%s",
                           curve.name, shown_decimals(v), v,
-                          p.axes[curve.axis].unit[0] == '\xB0' ? "" : " ", p.axes[curve.axis].unit);
+                          unit_apart(p.axes[curve.axis].unit) ? " " : "", p.axes[curve.axis].unit);
     }
 }
 
@@ -485,7 +490,7 @@ LRESULT CALLBACK plot_proc(HWND window, UINT message, WPARAM wparam, LPARAM lpar
     case WM_ERASEBKGND: return 1; // the paint covers every pixel
     case WM_MOUSEMOVE: on_mouse_move(window, lparam); return 0;
     case WM_MOUSELEAVE: on_mouse_leave(window); return 0;
-    case WM_NCDESTROY: on_destroy(window); return 0;
+    case WM_NCDESTROY: on_destroy(window); return DefWindowProcA(window, message, wparam, lparam);
     default: return DefWindowProcA(window, message, wparam, lparam);
     }
 }

@@ -153,6 +153,17 @@ TEST_F(Plot, TheReadoutGivesEachCurveWhereTheMarkerStands) {
     EXPECT_STREQ(wt_plot_readout(plot), "");
 }
 
+// A curve that grows as a measurement goes on: its new points are read, the old ones no more.
+TEST_F(Plot, ACurveTakesNewPoints) {
+    const double f[] = {10, 100}, v[] = {1, 2};
+    const double more_f[] = {10, 100, 1000}, more_v[] = {4, 5, 6};
+    const int curve = wt_plot_curve(plot, WT_PLOT_LEFT, "|Z|", BLUE, f, v, 2);
+    wt_plot_marker(plot, 500);
+    EXPECT_STREQ(wt_plot_readout(plot), "500 Hz");
+    wt_plot_curve_points(plot, curve, more_f, more_v, 3);
+    EXPECT_STREQ(wt_plot_readout(plot), "500 Hz   |Z| 5.70"); // an axis without a unit
+}
+
 TEST_F(Plot, TheMarkerFollowsTheMouseInsideThePlottingArea) {
     const double f[] = {10, 20000}, v[] = {1, 2};
     wt_plot_curve(plot, WT_PLOT_LEFT, "v", BLUE, f, v, 2);

@@ -55,7 +55,8 @@ bool chosen_file(int index, char (&path)[WT_PATH_SIZE]) {
         name += lstrlenA(name) + 1;
     if (*name == '\0')
         return false;
-    if (folder_length > 0 && path[folder_length - 1] != '\\')
+    const int kept = lstrlenA(path); // the folder, cut short where too long to open
+    if (kept > 0 && path[kept - 1] != '\\')
         lstrcatA(path, "\\");
     if (lstrlenA(path) + lstrlenA(name) < WT_PATH_SIZE)
         lstrcatA(path, name);
@@ -69,6 +70,13 @@ struct ChosenFiles {
     int sweeps;
     int other; // the first that is no sweep; -1 when all are
     char path[IMPORT_MAX_SWEEPS][WT_PATH_SIZE];
+};
+
+// Reading the files to tell a sweep can take a while for a large one: the wait cursor shows it
+// while they are sorted.
+struct WaitCursor {
+    HCURSOR previous = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
+    ~WaitCursor() { SetCursor(previous); }
 };
 
 void add_chosen_file(ChosenFiles &chosen, const char *path) {
@@ -136,7 +144,6 @@ bool next_argument(const char *&line, char (&argument)[WT_PATH_SIZE]) {
 
 const char FILE_ERROR_CAPTION[] = "FILFEL";
 
-// Reading the files to tell a sweep can take a while for a large one: the wait cursor shows it.
 void open_driver_file(HWND window) {
     if (wt_open_file_dialog(window, OPEN_TITLE, OPEN_RESULT_KIND, "OWN_FILTER", OPEN_FILTER) != 0) {
         if (wt_dialog_error() == FNERR_BUFFERTOOSMALL)
@@ -144,29 +151,36 @@ void open_driver_file(HWND window) {
         return;
     }
     ChosenFiles chosen{0, 0, -1, {}};
-    const HCURSOR previous = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
-    char path[WT_PATH_SIZE];
-    for (int i = 0; chosen_file(i, path); ++i)
-        add_chosen_file(chosen, path);
-    SetCursor(previous);
+    {
+        const WaitCursor wait;
+        char path[WT_PATH_SIZE];
+        for (int i = 0; chosen_file(i, path); ++i)
+            add_chosen_file(chosen, path);
+    }
     open_chosen_files(window, chosen);
 }
 
 void open_command_line(HWND window, const char *command_line) {
     ChosenFiles chosen{0, 0, -1, {}};
-    char argument[WT_PATH_SIZE];
-    while (next_argument(command_line, argument))
-        add_chosen_file(chosen, argument);
+    {
+        const WaitCursor wait;
+        char argument[WT_PATH_SIZE];
+        while (next_argument(command_line, argument))
+            add_chosen_file(chosen, argument);
+    }
     open_chosen_files(window, chosen);
 }
 
 void open_dropped_files(HWND window, HDROP drop) {
     ChosenFiles chosen{0, 0, -1, {}};
-    char path[WT_PATH_SIZE];
-    const int count = wt_dropped_file_count(drop);
-    for (int i = 0; i < count; ++i)
-        if (wt_dropped_file(drop, i, path))
-            add_chosen_file(chosen, path);
+    {
+        const WaitCursor wait;
+        char path[WT_PATH_SIZE];
+        const int count = wt_dropped_file_count(drop);
+        for (int i = 0; i < count; ++i)
+            if (wt_dropped_file(drop, i, path))
+                add_chosen_file(chosen, path);
+    }
     wt_finish_drop(drop);
     open_chosen_files(window, chosen);
 }

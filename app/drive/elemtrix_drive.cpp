@@ -8,10 +8,12 @@
 //                                    chooses the two sweeps in FOLDER; returns once the box that
 //                                    tells how well they fit is up
 //   elemtrix-drive ok                presses OK in that box
+//   elemtrix-drive command ID        chooses the window menu's item of that identifier
+//   elemtrix-drive box CAPTION       prints the text of the message box of that caption once it
+//                                    is up, and presses its OK
 //   elemtrix-drive fields            prints the eleven fields' texts, one a line, once the name
 //                                    field holds one (a file opened at start) or after a while
-//   elemtrix-drive drop FILE...      drops the files onto the window as Explorer would
-//   elemtrix-drive box [sealed|vented] [Alignment=NAME] [NAME=TEXT]...
+//   elemtrix-drive box-dialog [sealed|vented] [Alignment=NAME] [NAME=TEXT]...
 //                                    opens "Lådberäkning" with its command in the window menu,
 //                                    chooses the box, types the fields (Qtc Vb Fb QL Port Ports
 //                                    Xmax Pe Power, as elemtrix-calc --box names them; the
@@ -19,8 +21,10 @@
 //                                    "Beräkna" and prints where the errors come from, the box,
 //                                    and each figure's row, value and error, tab-separated; or
 //                                    the text of the "INMATNINGSFEL" box that came instead
-//   elemtrix-drive box-shot FILE.bmp saves the dialog's client area as shot does the window's
-//   elemtrix-drive box-open RUNS     opens and closes the dialog RUNS times through the menu and
+//   elemtrix-drive box-dialog-shot FILE.bmp
+//                                    saves the dialog's client area as shot does the window's
+//   elemtrix-drive box-dialog-open RUNS
+//                                    opens and closes the dialog RUNS times through the menu and
 //                                    prints the median milliseconds until it was painted
 //   elemtrix-drive startup EXE [TITLE]
 //                                    starts EXE, prints the milliseconds until its window (by
@@ -29,8 +33,6 @@
 #include <windows.h>
 
 #include <psapi.h>
-#include <shellapi.h>
-#include <shlobj.h>
 
 #include "window/box_dialog.h"
 #include "window/calculator.h"
@@ -54,6 +56,7 @@ const struct {
 } SWEEP_EXAMPLE[] = {{3, "132"}, {9, "20"}};
 constexpr int FILE_NAME_BOX = 0x47C, FILE_NAME_EDIT = 0x480;
 const char FIT_CAPTION[] = "ANPASSNING"; // the box that tells how well the sweeps fit
+constexpr int BOX_TEXT = 0xFFFF;         // the static of a message box that holds its text
 constexpr DWORD WAIT_LIMIT_MS = 20000;
 // How long a file opened at start may take to fill the name field.
 constexpr DWORD FILE_WAIT_MS = 5000;
@@ -166,25 +169,6 @@ int open_sweeps(const char *folder, const char *free, const char *added) {
     return wait_for_window("#32770", FIT_CAPTION, WAIT_LIMIT_MS) ? 0 : 1;
 }
 
-// The names after a DROPFILES header, each ended by a NUL, and one more NUL after the last: the
-// memory is the receiver's, which frees it.
-int drop(int count, char **paths) {
-    HWND window = wait_for_window(TITLE, TITLE, WAIT_LIMIT_MS);
-    if (!window)
-        return 1;
-    std::vector<char> names;
-    for (int i = 0; i < count; ++i)
-        names.insert(names.end(), paths[i], paths[i] + std::strlen(paths[i]) + 1);
-    names.push_back('\0');
-    const HGLOBAL memory =
-        GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + names.size());
-    auto *header = static_cast<DROPFILES *>(GlobalLock(memory));
-    header->pFiles = sizeof(DROPFILES);
-    std::memcpy(reinterpret_cast<char *>(header) + sizeof(DROPFILES), names.data(), names.size());
-    GlobalUnlock(memory);
-    return PostMessageA(window, WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0) ? 0 : 1;
-}
-
 int fields() {
     HWND window = wait_for_window(TITLE, TITLE, WAIT_LIMIT_MS);
     if (!window)
@@ -193,14 +177,33 @@ int fields() {
     EnumChildWindows(window, collect_edit, reinterpret_cast<LPARAM>(&edits));
     if (edits.size() != 11)
         return 1;
+    // Another process's edit keeps its text to itself: GetWindowText would not ask it.
     char text[256] = "";
+    const auto read = [&](HWND edit) {
+        SendMessageA(edit, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+    };
     for (DWORD start = GetTickCount(); GetTickCount() - start < FILE_WAIT_MS && !text[0]; Sleep(10))
-        GetWindowTextA(edits[0], text, sizeof text);
+        read(edits[0]);
     for (HWND edit : edits) {
-        GetWindowTextA(edit, text, sizeof text);
+        read(edit);
         std::printf("%s\n", text);
     }
     return 0;
+}
+
+int command(const char *id) {
+    HWND window = wait_for_window(TITLE, TITLE, WAIT_LIMIT_MS);
+    return window && PostMessageA(window, WM_SYSCOMMAND, std::strtoul(id, nullptr, 10), 0) ? 0 : 1;
+}
+
+int box(const char *caption) {
+    HWND found = wait_for_window("#32770", caption, WAIT_LIMIT_MS);
+    if (!found)
+        return 1;
+    char text[1024] = "";
+    GetDlgItemTextA(found, BOX_TEXT, text, sizeof text);
+    std::printf("%s\n", text);
+    return PostMessageA(found, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0) ? 0 : 1;
 }
 
 int press_ok() {
@@ -310,7 +313,7 @@ bool answer_input_error(HWND dialog) {
     return false;
 }
 
-int box(int argc, char **argv) {
+int box_dialog_design(int argc, char **argv) {
     HWND window = wait_for_window(TITLE, TITLE, WAIT_LIMIT_MS);
     HWND dialog = window ? open_box_dialog(window) : nullptr;
     if (!dialog)
@@ -375,13 +378,13 @@ int box(int argc, char **argv) {
     return 0;
 }
 
-int box_shot(const char *path) {
+int box_dialog_shot(const char *path) {
     return shot(wait_for_window(BOX_TITLE, BOX_TITLE, WAIT_LIMIT_MS), path);
 }
 
 // Each run from the menu command posted to the dialog painted, the window's program back in
 // its loop.
-int box_open(int runs) {
+int box_dialog_open(int runs) {
     HWND window = wait_for_window(TITLE, TITLE, WAIT_LIMIT_MS);
     if (!window || runs < 1)
         return 1;
@@ -447,21 +450,23 @@ int main(int argc, char **argv) {
         return press_ok();
     if (argc == 2 && std::strcmp(argv[1], "fields") == 0)
         return fields();
-    if (argc >= 3 && std::strcmp(argv[1], "drop") == 0)
-        return drop(argc - 2, argv + 2);
-    if (argc >= 2 && std::strcmp(argv[1], "box") == 0)
-        return box(argc - 2, argv + 2);
-    if (argc == 3 && std::strcmp(argv[1], "box-shot") == 0)
-        return box_shot(argv[2]);
-    if (argc == 3 && std::strcmp(argv[1], "box-open") == 0)
-        return box_open(std::atoi(argv[2]));
+    if (argc == 3 && std::strcmp(argv[1], "command") == 0)
+        return command(argv[2]);
+    if (argc == 3 && std::strcmp(argv[1], "box") == 0)
+        return box(argv[2]);
+    if (argc >= 2 && std::strcmp(argv[1], "box-dialog") == 0)
+        return box_dialog_design(argc - 2, argv + 2);
+    if (argc == 3 && std::strcmp(argv[1], "box-dialog-shot") == 0)
+        return box_dialog_shot(argv[2]);
+    if (argc == 3 && std::strcmp(argv[1], "box-dialog-open") == 0)
+        return box_dialog_open(std::atoi(argv[2]));
     // The title's own letters may not survive a POSIX command line, so it is the default.
     if ((argc == 3 || argc == 4) && std::strcmp(argv[1], "startup") == 0)
         return startup(argv[2], argc == 4 ? argv[3] : TITLE);
     std::fputs(
         "usage: elemtrix-drive fill | close | shot FILE.bmp | open-sweeps FOLDER FREE ADDED | "
-        "ok | fields | drop FILE... | box [ARG...] | box-shot FILE.bmp | box-open RUNS | "
-        "startup EXE [TITLE]\n",
+        "ok | fields | command ID | box CAPTION | box-dialog [ARG...] | box-dialog-shot FILE.bmp | "
+        "box-dialog-open RUNS | startup EXE [TITLE]\n",
         stderr);
     return 2;
 }
