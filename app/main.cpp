@@ -1,4 +1,5 @@
 // Elemtrix: starts the calculator window and runs its messages until it is closed.
+#include "toolkit/dialog_window.h"
 #include "window/calculator.h"
 #include "window/file_commands.h"
 #include "window/measure_dialog.h"
@@ -18,8 +19,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int) {
     MSG message;
     // GetMessageA gives -1 on failure: that ends the loop rather than spinning on it.
     while (GetMessageA(&message, nullptr, 0, 0) > 0) {
-        // The modeless dialog's keyboard; the calculator keeps its own.
-        if (measure_dialog_message(message))
+        // Only the dialogs take the dialog keys; the calculator keeps its own.
+        if (measure_dialog_message(message) || wt_dialog_message(&message))
             continue;
         TranslateMessage(&message);
         DispatchMessageA(&message);

@@ -8,6 +8,7 @@
 #include "toolkit/paint.h"
 #include "toolkit/top_window.h"
 #include "window/about.h"
+#include "window/box_dialog.h"
 #include "window/file_commands.h"
 #include "window/measure_dialog.h"
 
@@ -87,6 +88,7 @@ struct MenuCommand {
 };
 constexpr MenuCommand WINDOW_MENU_COMMANDS[] = {
     {ID_MEASURE_IMPEDANCE, "Mät impedans…", show_measure_dialog},
+    {ID_BOX_DIALOG, "Lådberäkning…", show_box_dialog},
     {ID_ABOUT, "Om Elemtrix…", show_about},
 };
 constexpr WPARAM SYSTEM_COMMAND_BITS = 0xFFF0;

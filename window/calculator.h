@@ -10,6 +10,7 @@ constexpr WPARAM ID_SAVE = 1002;
 // Commands of the window menu (WM_SYSCOMMAND).
 constexpr WPARAM ID_ABOUT = 0x0010;
 constexpr WPARAM ID_MEASURE_IMPEDANCE = 0x0020;
+constexpr WPARAM ID_BOX_DIALOG = 0x0030;
 
 extern const char CALCULATOR_TITLE[];
 // The caption of every message about what the fields hold.

@@ -1,7 +1,9 @@
 // Times one "Kalkylera" with message-free input, from the button's command to the end of the
 // repaint, on the real window; with a sweep file as argument also its import: read, fitted and
-// filled into the fields, without the box that tells how well it fits.
+// filled into the fields, without the box that tells how well it fits; and "Lådberäkning" for the
+// same driver, from its menu command until it is painted, and its "Beräkna".
 #include "toolkit/controls.h"
+#include "window/box_dialog.h"
 #include "window/calculator.h"
 #include "window/sweep_open.h"
 
@@ -51,6 +53,27 @@ int main(int argc, char **argv) {
     std::sort(ms.begin(), ms.end());
     std::printf("calculate_ms_median %.3f\ncalculate_ms_p90 %.3f\n", ms[RUNS / 2],
                 ms[RUNS * 9 / 10]);
+    constexpr int OPENS = 21;
+    std::vector<double> open_ms, design_ms;
+    for (int run = 0; run < OPENS; ++run) {
+        LARGE_INTEGER start;
+        QueryPerformanceCounter(&start);
+        SendMessageA(window, WM_SYSCOMMAND, ID_BOX_DIALOG, 0);
+        HWND dialog = box_dialog();
+        if (!dialog)
+            return 1;
+        RedrawWindow(dialog, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+        GdiFlush();
+        open_ms.push_back(elapsed_ms(start));
+        QueryPerformanceCounter(&start);
+        SendMessageA(dialog, WM_COMMAND, IDOK, 0);
+        RedrawWindow(dialog, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+        GdiFlush();
+        design_ms.push_back(elapsed_ms(start));
+        DestroyWindow(dialog);
+    }
+    std::printf("box_dialog_open_ms_median %.3f\nbox_design_ms_median %.3f\n", median_ms(open_ms),
+                median_ms(design_ms));
     if (argc == 2) {
         constexpr int IMPORTS = 21;
         const char *const paths[IMPORT_MAX_SWEEPS] = {argv[1], nullptr};

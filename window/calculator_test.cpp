@@ -146,27 +146,31 @@ TEST_F(Calculator, WindowTitleStyleSizeAndPlace) {
 // Below the system's own commands, after a separator; the client area keeps nothing of them.
 TEST_F(Calculator, TheWindowMenuEndsWithItsOwnCommands) {
     const struct {
-        WPARAM id;
         const char *text;
-    } own[] = {{ID_MEASURE_IMPEDANCE, "M\xE4t impedans\x85"}, {ID_ABOUT, "Om Elemtrix\x85"}};
-    const int own_count = sizeof own / sizeof own[0];
+        WPARAM id;
+    } commands[] = {{"M\xE4t impedans\x85", ID_MEASURE_IMPEDANCE},
+                    {"L\xE5"
+                     "dber\xE4kning\x85",
+                     ID_BOX_DIALOG},
+                    {"Om Elemtrix\x85", ID_ABOUT}};
+    constexpr int COMMANDS = sizeof commands / sizeof commands[0];
     const HMENU menu = GetSystemMenu(window, FALSE);
     const int count = GetMenuItemCount(menu);
-    ASSERT_GE(count, own_count + 2);
-    const int separator = count - own_count - 1;
+    ASSERT_GE(count, COMMANDS + 2);
+    const int separator = count - COMMANDS - 1;
     EXPECT_EQ(GetMenuState(menu, separator, MF_BYPOSITION) & MF_SEPARATOR,
               static_cast<UINT>(MF_SEPARATOR));
     EXPECT_EQ(GetMenuState(menu, separator - 1, MF_BYPOSITION) & MF_SEPARATOR, 0u)
         << "one separator only";
-    for (int i = 0; i < own_count; ++i) {
-        const int at = separator + 1 + i;
+    for (int i = 0; i < COMMANDS; ++i) {
+        const int item = separator + 1 + i;
         char text[64];
-        GetMenuStringA(menu, at, text, sizeof text, MF_BYPOSITION);
-        EXPECT_STREQ(text, own[i].text);
-        EXPECT_EQ(GetMenuItemID(menu, at), own[i].id);
-        EXPECT_EQ(GetMenuState(menu, at, MF_BYPOSITION) & (MF_GRAYED | MF_DISABLED), 0u);
-        EXPECT_LT(own[i].id, static_cast<WPARAM>(SC_SIZE));
-        EXPECT_EQ(own[i].id & 0xF, 0u);
+        GetMenuStringA(menu, item, text, sizeof text, MF_BYPOSITION);
+        EXPECT_STREQ(text, commands[i].text);
+        EXPECT_EQ(GetMenuItemID(menu, item), commands[i].id);
+        EXPECT_EQ(GetMenuState(menu, item, MF_BYPOSITION) & (MF_GRAYED | MF_DISABLED), 0u);
+        EXPECT_LT(commands[i].id, static_cast<WPARAM>(SC_SIZE));
+        EXPECT_EQ(commands[i].id & 0xF, 0u);
     }
 }
 

@@ -4,7 +4,9 @@
 #include "base/number_text.h"
 #include "engine/input_check.h"
 #include "measure/field_text.h"
+#include "measure/fitted_covariance.h"
 #include "toolkit/controls.h"
+#include "window/box_dialog.h"
 #include "window/calculator.h"
 #include "window/file_commands.h"
 
@@ -215,6 +217,13 @@ bool fill(HWND window, const char *const (&paths)[IMPORT_MAX_SWEEPS], const Swee
     for (int i = 0; i < INPUT_COUNT; ++i)
         if (result.fill[i])
             wt_set_text(calculator_field(i + 1), result.texts.entry[i].text);
+    // The box takes the fit's errors, with the typed values exact and Vas from the compliance
+    // where the field was empty.
+    const Estimate none{NAN, 0};
+    const Estimate vas = vas_empty ? none : Estimate{values[index(InputId::Vas)], 0};
+    remember_sweep_fit(covaried_driver(result.sweeps[0].fit,
+                                       result.count == IMPORT_MAX_SWEEPS ? &result.joint : nullptr,
+                                       {request.re, 0}, {request.sd, 0}, vas));
     return true;
 }
 

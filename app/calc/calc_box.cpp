@@ -2,6 +2,7 @@
 
 #include "app/calc/calc_plot.h"
 #include "enclosure/box.h"
+#include "enclosure/box_driver.h"
 
 #include <cmath>
 #include <cstdio>
@@ -15,27 +16,14 @@ struct CalcBox {
 
 namespace {
 
-constexpr double LITRE = 1e-3, SQUARE_CM = 1e-4, GRAM = 1e-3, CM = 1e-2, MM = 1e-3;
+constexpr double LITRE = 1e-3, CM = 1e-2, MM = 1e-3;
 // Central differences of the driver's parameters by the inputs, relative to each input.
 constexpr double INPUT_STEP = 1e-6;
-
-// The box's parameters from the ten inputs as the value column has them, SI.
-void parameters_of(const DriverInputs &in, double (&p)[DRIVER_PARAMETER_COUNT]) {
-    const DriverResults r = compute_results(in);
-    p[DRIVER_FS] = in[InputId::Fs].value;
-    p[DRIVER_QTS] = in[InputId::Qts].value;
-    p[DRIVER_VAS] = in[InputId::Vas].value * LITRE;
-    p[DRIVER_QES] = in[InputId::Qes].value;
-    p[DRIVER_RE] = in[InputId::Re].value;
-    p[DRIVER_SD] = in[InputId::Sd].value * SQUARE_CM;
-    p[DRIVER_BL] = r.Bl;
-    p[DRIVER_MMS] = r.Mms * GRAM;
-}
 
 // Independent tolerances of the inputs carried into the parameters: Bl and Mms come from
 // several inputs, and so share their errors.
 void driver_from_values(const CalcDriver &d, const Tolerances *t, BoxDriver &driver) {
-    parameters_of(d.inputs, driver.value);
+    box_parameters_of(d.inputs, driver.value);
     for (int i = 0; t && i < INPUT_COUNT; ++i) {
         const double value = d.inputs.entry[i].value;
         const double sigma = absolute_tolerance(t->input[i], value);
@@ -46,8 +34,8 @@ void driver_from_values(const CalcDriver &d, const Tolerances *t, BoxDriver &dri
         up.entry[i].value += h;
         down.entry[i].value -= h;
         double p_up[DRIVER_PARAMETER_COUNT], p_down[DRIVER_PARAMETER_COUNT];
-        parameters_of(up, p_up);
-        parameters_of(down, p_down);
+        box_parameters_of(up, p_up);
+        box_parameters_of(down, p_down);
         double slope[DRIVER_PARAMETER_COUNT];
         for (int k = 0; k < DRIVER_PARAMETER_COUNT; ++k)
             slope[k] = (p_up[k] - p_down[k]) / (2 * h);
@@ -55,42 +43,6 @@ void driver_from_values(const CalcDriver &d, const Tolerances *t, BoxDriver &dri
             for (int l = 0; l < DRIVER_PARAMETER_COUNT; ++l)
                 if (slope[k] != 0 && slope[l] != 0)
                     driver.covariance[k][l] += slope[k] * sigma * sigma * slope[l];
-    }
-}
-
-// The fitted values in the design's order and units.
-const struct {
-    DriverParameter parameter;
-    CovariedValue fitted;
-    double scale;
-} FITTED_PARAMETERS[] = {
-    {DRIVER_FS, CV_FS, 1},   {DRIVER_QTS, CV_QTS, 1},    {DRIVER_VAS, CV_VAS, LITRE},
-    {DRIVER_QES, CV_QES, 1}, {DRIVER_RE, CV_RE, 1},      {DRIVER_SD, CV_SD, SQUARE_CM},
-    {DRIVER_BL, CV_BL, 1},   {DRIVER_MMS, CV_MMS, GRAM},
-};
-
-void driver_from_fit(const CovariedDriver &fit, BoxDriver &driver) {
-    for (const auto &a : FITTED_PARAMETERS) {
-        driver.value[a.parameter] = fit.value[a.fitted] * a.scale;
-        for (const auto &b : FITTED_PARAMETERS)
-            driver.covariance[a.parameter][b.parameter] =
-                fit.covariance[a.fitted][b.fitted] * a.scale * b.scale;
-    }
-}
-
-// The design takes 0 for an optional value it does not know; Fs, Qts and Vas it must have,
-// and says so.
-void mark_unknown(CalcBox &box) {
-    BoxDriver &d = box.driver;
-    for (int i = 0; i < DRIVER_PARAMETER_COUNT; ++i)
-        box.known[i] = std::isfinite(d.value[i]) && d.value[i] > 0;
-    for (int i = 0; i < DRIVER_PARAMETER_COUNT; ++i) {
-        const bool required = i == DRIVER_FS || i == DRIVER_QTS || i == DRIVER_VAS;
-        if (!box.known[i] && !required)
-            d.value[i] = 0;
-        for (int j = 0; j < DRIVER_PARAMETER_COUNT; ++j)
-            if (!box.known[i] || !box.known[j] || !std::isfinite(d.covariance[i][j]))
-                d.covariance[i][j] = 0;
     }
 }
 
@@ -187,10 +139,10 @@ bool design_calc_box(const BoxArgs &args, const CalcDriver &d, const Tolerances 
                      MeasureError &error) {
     auto box = std::make_shared<CalcBox>();
     if (fitted)
-        driver_from_fit(*fitted, box->driver);
+        box_driver_from_fit(*fitted, box->driver);
     else
         driver_from_values(d, tolerances, box->driver);
-    mark_unknown(*box);
+    mark_unknown_parameters(box->driver, box->known);
     box->sensitivity_db = d.results.SensitivityDb;
     MeasureError why;
     if (!design_box(box->driver, request_of(args), box->design, why))

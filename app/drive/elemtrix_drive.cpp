@@ -25,6 +25,19 @@
 //                                    presses "Använd" and returns once the box that tells how
 //                                    well the curves fit is up
 //   elemtrix-drive loaded DLL        prints 1 when the running Elemtrix has DLL loaded, else 0
+//   elemtrix-drive box-dialog [sealed|vented] [Alignment=NAME] [NAME=TEXT]...
+//                                    opens "Lådberäkning" with its command in the window menu,
+//                                    chooses the box, types the fields (Qtc Vb Fb QL Port Ports
+//                                    Xmax Pe Power, as elemtrix-calc --box names them; the
+//                                    others as the dialog first has them), presses
+//                                    "Beräkna" and prints where the errors come from, the box,
+//                                    and each figure's row, value and error, tab-separated; or
+//                                    the text of the "INMATNINGSFEL" box that came instead
+//   elemtrix-drive box-dialog-shot FILE.bmp
+//                                    saves the dialog's client area as shot does the window's
+//   elemtrix-drive box-dialog-open RUNS
+//                                    opens and closes the dialog RUNS times through the menu and
+//                                    prints the median milliseconds until it was painted
 //   elemtrix-drive startup EXE [TITLE]
 //                                    starts EXE, prints the milliseconds until its window (by
 //                                    default Elemtrix's) is painted and its peak memory, closes
@@ -33,9 +46,14 @@
 
 #include <psapi.h>
 
+#include "window/box_dialog.h"
+#include "window/calculator.h"
+
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 namespace {
@@ -320,8 +338,7 @@ int close() {
 }
 
 // The client area as the screen shows it, in a file that two builds' runs can be compared by.
-int shot(const char *path) {
-    HWND window = wait_for_window(TITLE, TITLE, WAIT_LIMIT_MS);
+int shot(HWND window, const char *path) {
     RECT client;
     if (!window || !GetClientRect(window, &client))
         return 1;
@@ -364,6 +381,152 @@ int shot(const char *path) {
     return std::fclose(out) == 0 && written ? 0 : 1;
 }
 
+const char BOX_TITLE[] = "Lådberäkning";
+const char INPUT_ERROR[] = "INMATNINGSFEL";
+// The form's fields in the dialog's order, named as elemtrix-calc --box names them.
+const char *const BOX_FIELDS[] = {"Qtc", "Vb", "Fb", "QL", "Port", "Ports", "Xmax", "Pe", "Power"};
+const char *const BOX_DEFAULTS[] = {"0.707", "", "", "7", "", "1", "", "", "1"};
+// The dialog's choices of each type in its order; a built box is the last.
+const char *const SEALED_CHOICES[] = {"Qtc", "built"};
+const char *const VENTED_CHOICES[] = {"flattest", "B4", "QB3", "SC4", "C4", "BB4", "built"};
+constexpr int BOX_FIGURES = 12;
+
+// The dialog, opened as its item in the window menu opens it. Wine keeps a process's menus
+// to itself, so the item's text and identifier are read back by the window's own tests.
+HWND open_box_dialog(HWND window) {
+    if (!PostMessageA(window, WM_SYSCOMMAND, ID_BOX_DIALOG, 0))
+        return nullptr;
+    return wait_for_window(BOX_TITLE, BOX_TITLE, WAIT_LIMIT_MS);
+}
+
+void choose(HWND dialog, int id, int index) {
+    HWND choice = GetDlgItem(dialog, id);
+    SendMessageA(choice, CB_SETCURSEL, index, 0);
+    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(choice));
+}
+
+int index_of(const char *const *names, int count, const std::string &name) {
+    for (int i = 0; i < count; ++i)
+        if (name == names[i])
+            return i;
+    return -1;
+}
+
+std::string text_of(HWND control) {
+    char text[600] = "";
+    GetWindowTextA(control, text, sizeof text);
+    return text;
+}
+
+// An "INMATNINGSFEL" box that the dialog brought up: its text, and OK pressed.
+bool answer_input_error(HWND dialog) {
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < WAIT_LIMIT_MS) {
+        HWND box = FindWindowA("#32770", INPUT_ERROR);
+        if (box && GetWindow(box, GW_OWNER) == dialog) {
+            std::printf("INMATNINGSFEL\t%s\n", text_of(GetDlgItem(box, 0xFFFF)).c_str());
+            PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+            return true;
+        }
+        Sleep(5);
+    }
+    return false;
+}
+
+int box_dialog_design(int argc, char **argv) {
+    HWND window = wait_for_window(TITLE, TITLE, WAIT_LIMIT_MS);
+    HWND dialog = window ? open_box_dialog(window) : nullptr;
+    if (!dialog)
+        return 1;
+    bool vented = false;
+    std::string alignment;
+    std::vector<std::pair<int, std::string>> texts;
+    for (int i = 0; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const size_t equals = arg.find('=');
+        const std::string name = arg.substr(0, equals);
+        const int field = index_of(BOX_FIELDS, 9, name);
+        if (arg == "vented" || arg == "sealed")
+            vented = arg == "vented";
+        else if (name == "Alignment" && equals != std::string::npos)
+            alignment = arg.substr(equals + 1);
+        else if (field >= 0 && equals != std::string::npos)
+            texts.push_back({field, arg.substr(equals + 1)});
+        else
+            return 2;
+    }
+    const bool built =
+        std::any_of(texts.begin(), texts.end(), [](const auto &t) { return t.first == 1; });
+    const int choice = built               ? (vented ? 6 : 1)
+                       : alignment.empty() ? 0
+                                           : index_of(VENTED_CHOICES, 7, alignment);
+    if (choice < 0)
+        return 2;
+    choose(dialog, ID_BOX_TYPE, vented ? 1 : 0);
+    choose(dialog, ID_BOX_CHOICE, choice);
+    // Every field as given, or as it first was, which is elemtrix-calc's default.
+    for (int field = 0; field < 9; ++field) {
+        const char *text = BOX_DEFAULTS[field];
+        for (const auto &t : texts)
+            if (t.first == field)
+                text = t.second.c_str();
+        HWND edit = GetDlgItem(dialog, ID_BOX_FIELD + field);
+        SetWindowTextA(edit, "");
+        type(edit, text);
+    }
+    DWORD_PTR ignored;
+    // A box that the design brings up keeps the button's message from returning.
+    if (!SendMessageTimeoutA(GetDlgItem(dialog, ID_BOX_DESIGN), BM_CLICK, 0, 0, SMTO_NORMAL, 3000,
+                             &ignored))
+        return answer_input_error(dialog) ? 0 : 1;
+    if (!wait_for_window(BOX_TITLE, BOX_TITLE, WAIT_LIMIT_MS))
+        return 1;
+    std::printf("source\t%s\n", text_of(GetDlgItem(dialog, ID_BOX_SOURCE)).c_str());
+    std::printf("name\t%s\n", text_of(GetDlgItem(dialog, ID_BOX_NAME)).c_str());
+    std::string columns[BOX_FIGURE_COLUMNS];
+    for (int column = 0; column < BOX_FIGURE_COLUMNS; ++column)
+        columns[column] = text_of(GetDlgItem(dialog, ID_BOX_FIGURE + column)) + "\n";
+    for (int row = 0; row < BOX_FIGURES; ++row) {
+        std::printf("%d", row);
+        for (std::string &column : columns) {
+            const size_t end = column.find('\n');
+            std::printf("\t%s", column.substr(0, end).c_str());
+            column.erase(0, end + 1);
+        }
+        std::printf("\n");
+    }
+    return 0;
+}
+
+int box_dialog_shot(const char *path) {
+    return shot(wait_for_window(BOX_TITLE, BOX_TITLE, WAIT_LIMIT_MS), path);
+}
+
+// Each run from the menu command posted to the dialog painted, the window's program back in
+// its loop.
+int box_dialog_open(int runs) {
+    HWND window = wait_for_window(TITLE, TITLE, WAIT_LIMIT_MS);
+    if (!window || runs < 1)
+        return 1;
+    std::vector<double> ms;
+    LARGE_INTEGER frequency, start, end;
+    QueryPerformanceFrequency(&frequency);
+    for (int i = 0; i < runs; ++i) {
+        QueryPerformanceCounter(&start);
+        HWND dialog = open_box_dialog(window);
+        QueryPerformanceCounter(&end);
+        if (!dialog)
+            return 1;
+        ms.push_back(1000.0 * (end.QuadPart - start.QuadPart) / frequency.QuadPart);
+        SendMessageA(dialog, WM_CLOSE, 0, 0);
+    }
+    std::sort(ms.begin(), ms.end());
+    std::printf("box_dialog_ms %.2f (median of %d, %.2f to %.2f)\n", ms[ms.size() / 2], runs,
+                ms.front(), ms.back());
+    return 0;
+}
+
 int startup(const char *exe, const char *title) {
     STARTUPINFOA si{};
     si.cb = sizeof si;
@@ -401,7 +564,7 @@ int main(int argc, char **argv) {
     if (argc == 2 && std::strcmp(argv[1], "close") == 0)
         return close();
     if (argc == 3 && std::strcmp(argv[1], "shot") == 0)
-        return shot(argv[2]);
+        return shot(wait_for_window(TITLE, TITLE, WAIT_LIMIT_MS), argv[2]);
     if (argc == 5 && std::strcmp(argv[1], "open-sweeps") == 0)
         return open_sweeps(argv[2], argv[3], argv[4]);
     if (argc == 2 && std::strcmp(argv[1], "ok") == 0)
@@ -422,13 +585,20 @@ int main(int argc, char **argv) {
         return command(argv[2]);
     if (argc == 3 && std::strcmp(argv[1], "box") == 0)
         return box(argv[2]);
+    if (argc >= 2 && std::strcmp(argv[1], "box-dialog") == 0)
+        return box_dialog_design(argc - 2, argv + 2);
+    if (argc == 3 && std::strcmp(argv[1], "box-dialog-shot") == 0)
+        return box_dialog_shot(argv[2]);
+    if (argc == 3 && std::strcmp(argv[1], "box-dialog-open") == 0)
+        return box_dialog_open(std::atoi(argv[2]));
     // The title's own letters may not survive a POSIX command line, so it is the default.
     if ((argc == 3 || argc == 4) && std::strcmp(argv[1], "startup") == 0)
         return startup(argv[2], argc == 4 ? argv[3] : TITLE);
     std::fputs(
         "usage: elemtrix-drive fill | close | shot FILE.bmp | open-sweeps FOLDER FREE ADDED | "
         "ok | fields | command ID | box CAPTION | measure-dialog [N] | open-recording FILE "
-        "[GRAMS] | save-curve FILE | use | loaded DLL | startup EXE [TITLE]\n",
+        "[GRAMS] | save-curve FILE | use | loaded DLL | box-dialog [ARG...] | "
+        "box-dialog-shot FILE.bmp | box-dialog-open RUNS | startup EXE [TITLE]\n",
         stderr);
     return 2;
 }
