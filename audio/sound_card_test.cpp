@@ -201,15 +201,19 @@ TEST(Session, PlaysOneSignalAfterAnotherEachRecordedWhole) {
     EXPECT_EQ(error.message, "sound card: not open");
 }
 
+// A timer's callback is stdcall on i686, which no lambda converts to.
+VOID CALLBACK set_event(void *event, BOOLEAN) {
+    SetEvent(static_cast<HANDLE>(event));
+}
+
 TEST(PlayAndRecord, StopsAtOnceWhenCancelled) {
     const Buffer<std::int16_t> played = chord(SOUND_RATE, 20.0);
     HANDLE cancel = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     ASSERT_TRUE(cancel);
     HANDLE timer = nullptr;
     // Set from another thread, as a dialog's button would.
-    ASSERT_TRUE(CreateTimerQueueTimer(
-        &timer, nullptr, [](void *event, BOOLEAN) { SetEvent(static_cast<HANDLE>(event)); }, cancel,
-        300, 0, WT_EXECUTEONLYONCE));
+    ASSERT_TRUE(
+        CreateTimerQueueTimer(&timer, nullptr, set_event, cancel, 300, 0, WT_EXECUTEONLYONCE));
     SoundRun run = run_of(played, SOUND_RATE);
     run.cancel = cancel;
     Buffer<std::int16_t> recorded;
