@@ -42,7 +42,7 @@ bool field_value(const BoxForm &form, BoxFormField field, double &value,
 
 } // namespace
 
-const BoxFormFieldSpec BOX_FORM_FIELDS[BOX_FORM_FIELD_COUNT] = {
+const BoxFormFieldRow BOX_FORM_FIELDS[BOX_FORM_FIELD_COUNT] = {
     {"Qtc", "Faktor", "0.707", false}, {"Vb", "Liter", "", false},
     {"Fb", "Hz", "", false},           {"QL", "Faktor", "7", false},
     {"Portdiameter", "cm", "", true},  {"Antal portar", "", "1", false},

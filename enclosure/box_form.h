@@ -18,13 +18,13 @@ enum BoxFormField {
     BOX_FORM_FIELD_COUNT
 };
 
-struct BoxFormFieldSpec {
+struct BoxFormFieldRow {
     const char *caption;
     const char *unit;
     const char *initial;
     bool optional; // an empty text leaves the figures that need it out
 };
-extern const BoxFormFieldSpec BOX_FORM_FIELDS[BOX_FORM_FIELD_COUNT];
+extern const BoxFormFieldRow BOX_FORM_FIELDS[BOX_FORM_FIELD_COUNT];
 constexpr int BOX_FORM_TEXT_LIMIT = 8; // characters, as the calculator's fields
 constexpr int BOX_FORM_TEXT_SIZE = BOX_FORM_TEXT_LIMIT + 1;
 constexpr int BOX_FORM_MESSAGE_SIZE = 128;

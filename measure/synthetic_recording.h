@@ -82,7 +82,7 @@ struct Jig {
     double hum_dbfs = -INFINITY;   // RMS of the fundamental
     double hum_hz = 50.02;
     bool pcm16 = false;
-    unsigned seed = 1;
+    unsigned noise_draw = 1;
 
     // Every impairment at once, at the figures the analysis is held to.
     static Jig impaired() {
@@ -102,7 +102,7 @@ struct Jig {
     Jig calibration() const {
         Jig j = *this;
         j.wiring = Wiring::CALIBRATION;
-        j.seed = seed + 100;
+        j.noise_draw = noise_draw + 100;
         return j;
     }
 
@@ -223,7 +223,7 @@ inline Recording record(const Jig &jig, const std::vector<double> &played, unsig
     // The inputs' clock runs drift_ppm faster: its sample m falls at m/(1 + drift) of the
     // output's samples.
     const double step = 1 / (1 + jig.drift_ppm * 1e-6);
-    std::mt19937 random(jig.seed);
+    std::mt19937 random(jig.noise_draw);
     std::normal_distribution<double> gauss(0, std::pow(10, jig.noise_dbfs / 20));
     const double hum = std::sqrt(2) * std::pow(10, jig.hum_dbfs / 20);
     // Hum's harmonics, each with its own level and phase; input B picks up less of it.
@@ -289,8 +289,8 @@ inline std::vector<double> log_sweep(unsigned rate, double seconds = 6, double l
 
 // White noise with a Gaussian distribution at an RMS level.
 inline std::vector<double> noise(unsigned rate, double seconds, double rms_dbfs = -22,
-                                 unsigned seed = 7) {
-    std::mt19937 random(seed);
+                                 unsigned noise_draw = 7) {
+    std::mt19937 random(noise_draw);
     std::normal_distribution<double> gauss(0, std::pow(10, rms_dbfs / 20));
     std::vector<double> x(static_cast<std::size_t>(seconds * rate));
     for (double &v : x)

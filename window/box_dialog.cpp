@@ -157,10 +157,10 @@ void create_form(HWND dialog) {
                                    nullptr, 0, ID_BOX_CHOICE);
     fill_choices();
     for (int i = 0; i < BOX_FORM_FIELD_COUNT; ++i) {
-        const BoxFormFieldSpec &spec = BOX_FORM_FIELDS[i];
+        const BoxFormFieldRow &row = BOX_FORM_FIELDS[i];
         const int y = form_y(i + CHOICE_ROWS);
-        *label++ = {FORM_CAPTION_X, y + CAPTION_DROP, spec.caption};
-        *label++ = {FORM_UNIT_X, y + CAPTION_DROP, spec.unit};
+        *label++ = {FORM_CAPTION_X, y + CAPTION_DROP, row.caption};
+        *label++ = {FORM_UNIT_X, y + CAPTION_DROP, row.unit};
         box->field[i] = wt_create_field(dialog, FORM_CONTROL_X, y, FIELD_WIDTH, ROW_HEIGHT,
                                         BOX_FORM_TEXT_LIMIT, ID_BOX_FIELD + i);
         wt_set_text(box->field[i], box->form.text[i]);
