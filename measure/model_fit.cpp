@@ -604,8 +604,11 @@ void estimate(const FitSetup &setup, const Frequency *table, const ModelFit &fit
     Matrix jtj, scores;
     Vector jtr;
     accumulate(setup, table, fit.model, active, fit.p, jtj, jtr, &scores);
-    const Eigen::SelfAdjointEigenSolver<Matrix> eigen(jtj);
-    const Vector &eigenvalues = eigen.eigenvalues();
+    // JᵀJ is symmetric and semi-definite, so its singular values are its eigenvalues and V holds
+    // its eigenvectors. Jacobi rotations find them as accurately as the eigen-solver, whose
+    // tridiagonal and blocked Householder code was 25 KB of the window program.
+    const Eigen::JacobiSVD<Matrix, Eigen::NoQRPreconditioner> eigen(jtj, Eigen::ComputeFullV);
+    const Vector &eigenvalues = eigen.singularValues();
     // Two covariances, the larger kept: σ²·(JᵀJ)⁻¹ with the mean squared residual σ², and
     // (JᵀJ)⁻¹·Σgᵢgᵢᵀ·(JᵀJ)⁻¹, which takes each point's own residual. The noise of a sweep is
     // not the same everywhere (stair steps read between the lines of a coarse FFT are worst
@@ -638,7 +641,7 @@ void estimate(const FitSetup &setup, const Frequency *table, const ModelFit &fit
     const double largest = eigenvalues.size() ? eigenvalues.maxCoeff() : 0;
     Vector inverse_gradients[VALUE_COUNT];
     for (int v = 0; v < VALUE_COUNT; ++v) {
-        const Vector along = eigen.eigenvectors().transpose() * gradient.col(v);
+        const Vector along = eigen.matrixV().transpose() * gradient.col(v);
         const double norm = gradient.col(v).norm();
         // (JᵀJ)⁻¹ times the gradient, within the directions the sweeps tell.
         Vector told = Vector::Zero(active.n);
@@ -649,7 +652,7 @@ void estimate(const FitSetup &setup, const Frequency *table, const ModelFit &fit
             else if (std::fabs(along[k]) > std::sqrt(RANK_TOLERANCE) * norm)
                 untold = true;
         }
-        const Vector &inverse_gradient = inverse_gradients[v] = eigen.eigenvectors() * told;
+        const Vector &inverse_gradient = inverse_gradients[v] = eigen.matrixV() * told;
         const double variance =
             correction * std::fmax(mean_square * inverse_gradient.dot(jtj * inverse_gradient),
                                    inverse_gradient.dot(scores * inverse_gradient));
