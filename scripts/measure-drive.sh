@@ -29,7 +29,16 @@ start
 # The sound card's library comes with the dialog, not with the program.
 [ "$(drive loaded winmm.dll | tr -d '\r')" = 0 ] || fail "winmm.dll is loaded before the dialog is opened"
 drive measure-dialog >/dev/null || fail "the dialog did not open from the window menu"
-[ "$(drive loaded winmm.dll | tr -d '\r')" = 1 ] || fail "winmm.dll is not loaded with the dialog"
+# The dialog loads it on a thread of its own, to list the devices, once it is painted.
+loaded() {
+  tries=0
+  until [ "$(drive loaded winmm.dll | tr -d '\r')" = 1 ]; do
+    tries=$((tries + 1))
+    [ $tries -le 50 ] || return 1
+    sleep 0.1
+  done
+}
+loaded || fail "winmm.dll is not loaded with the dialog"
 drive open-recording "$(windows elemtrix-mass.wav)" 20 && drive save-curve "$(windows drive-mass.zma)" &&
   drive open-recording "$(windows elemtrix-free.wav)" && drive save-curve "$(windows drive-free.zma)" ||
   fail "the recordings could not be opened and their curves saved"

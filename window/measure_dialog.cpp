@@ -14,6 +14,7 @@
 #include "window/measure_run.h"
 #include "window/sweep_open.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -107,6 +108,19 @@ constexpr const char *MEASURED_NAMES[CURVES] = {"uppmätt i fri luft", "uppmätt
 constexpr int MESSAGE_SIZE = 1024;
 constexpr int GRAMS = static_cast<int>(InputId::AddedMass);
 
+// The devices' names, listed on a thread of their own and then shown: the first listing loads
+// winmm and asks every driver, which under Wine takes longer than the whole dialog takes to
+// paint. Until the names come, the lists hold Windows' own choice, which measures as well.
+// Devices beyond the list's room cannot be chosen; no card has that many.
+constexpr UINT WM_MEASURE_DEVICES = WM_MEASURE_DONE + 1;
+constexpr int LISTED_DEVICES = 32;
+struct DeviceList {
+    SoundDirection direction;
+    int id; // of its list in the dialog
+    int count;
+    char names[LISTED_DEVICES][SOUND_NAME_SIZE];
+};
+
 // A curve of the dialog: measured, or analysed from a recording.
 struct Curve {
     bool present;
@@ -130,6 +144,8 @@ struct MeasureDialog {
     LiveCurve live;
     SweepImport import;
     Buffer<double> fitted; // |Z| of the fit at the free-air curve's frequencies, after "Använd"
+    DeviceList devices[2]; // written by the lister until it posts WM_MEASURE_DEVICES
+    HANDLE lister;
 };
 // Made on first use and kept, with the calibration, until the program ends.
 MeasureDialog *dialog;
@@ -318,17 +334,40 @@ void keep_curve(int slot, const char *name, const char *grams, const MeasuredCur
     show_values(curve.fitted, curve.re, curve.fs, curve.qts);
 }
 
-void fill_devices(int id, SoundDirection direction) {
-    const HWND list = control(id);
-    SendMessageA(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(DEFAULT_DEVICE));
-    const int count = sound_device_count(direction);
-    for (int device = 1; device <= count; ++device) {
-        char name[SOUND_NAME_SIZE];
-        if (!sound_device_name(direction, device, name))
-            name[0] = '\0';
-        SendMessageA(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
+void list_devices(DeviceList &list) {
+    list.count = std::min(sound_device_count(list.direction), LISTED_DEVICES);
+    for (int i = 0; i < list.count; ++i)
+        if (!sound_device_name(list.direction, i + 1, list.names[i]))
+            list.names[i][0] = '\0';
+}
+
+DWORD WINAPI list_devices_beside(void *parameter) {
+    MeasureDialog &d = *static_cast<MeasureDialog *>(parameter);
+    for (DeviceList &list : d.devices)
+        list_devices(list);
+    PostMessageA(d.window, WM_MEASURE_DEVICES, 0, 0);
+    return 0;
+}
+
+// Lists the devices beside the message loop, or here when no thread can be had.
+void start_listing_devices() {
+    dialog->devices[0] = {SoundDirection::Output, ID_MEASURE_OUTPUT, 0, {}};
+    dialog->devices[1] = {SoundDirection::Input, ID_MEASURE_INPUT, 0, {}};
+    for (const DeviceList &list : dialog->devices) {
+        const HWND box = control(list.id);
+        SendMessageA(box, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(DEFAULT_DEVICE));
+        SendMessageA(box, CB_SETCURSEL, SOUND_DEFAULT_DEVICE, 0);
     }
-    SendMessageA(list, CB_SETCURSEL, SOUND_DEFAULT_DEVICE, 0);
+    dialog->lister = CreateThread(nullptr, 0, list_devices_beside, dialog, 0, nullptr);
+    if (!dialog->lister)
+        list_devices_beside(dialog);
+}
+
+void on_devices_listed() {
+    for (const DeviceList &list : dialog->devices)
+        for (int i = 0; i < list.count; ++i)
+            SendMessageA(control(list.id), CB_ADDSTRING, 0,
+                         reinterpret_cast<LPARAM>(list.names[i]));
 }
 
 void on_create(HWND window) {
@@ -354,8 +393,7 @@ void on_create(HWND window) {
     wt_plot_frequencies(plot, PLOT_LOW_HZ, PLOT_HIGH_HZ);
     wt_plot_axis(plot, WT_PLOT_LEFT, "|Z|", "ohm", 0, 0);
     wt_plot_axis(plot, WT_PLOT_RIGHT, "fas", "°", -PHASE_LIMIT_DEGREES, PHASE_LIMIT_DEGREES);
-    fill_devices(ID_MEASURE_OUTPUT, SoundDirection::Output);
-    fill_devices(ID_MEASURE_INPUT, SoundDirection::Input);
+    start_listing_devices();
     show_calibration_state();
     enable_commands();
 }
@@ -569,6 +607,11 @@ void on_close(HWND window) {
 // which end with it, are waited for. The curves go with the dialog; the calibration stays for
 // the devices it was made with.
 void on_destroy() {
+    if (dialog->lister) {
+        WaitForSingleObject(dialog->lister, INFINITE);
+        CloseHandle(dialog->lister);
+        dialog->lister = nullptr;
+    }
     if (measure_running(dialog->run)) {
         cancel_measure_run(dialog->run);
         end_measure_run(dialog->run);
@@ -614,6 +657,7 @@ LRESULT CALLBACK measure_dialog_proc(HWND window, UINT message, WPARAM wparam, L
     case WM_MEASURE_LEVEL: on_level(); return 0;
     case WM_MEASURE_LIVE: on_live(); return 0;
     case WM_MEASURE_DONE: on_done(); return 0;
+    case WM_MEASURE_DEVICES: on_devices_listed(); return 0;
     default: return DefWindowProcA(window, message, wparam, lparam);
     }
 }

@@ -1,5 +1,6 @@
 #include "window/measure_dialog.h"
 
+#include "audio/sound_card.h"
 #include "engine/driver_file.h"
 #include "measure/jig_recording.h"
 #include "toolkit/controls.h"
@@ -381,6 +382,31 @@ struct SoundJig : MeasureDialogTest {
     }
     bool levelled() const { return text(ID_MEASURE_LEVEL).rfind("Niv\xE5 ut:", 0) == 0; }
 };
+
+// The names come from a thread of their own after the dialog is painted, each list behind
+// Windows' own choice, in winmm's order.
+TEST_F(SoundJig, TheDeviceListsNameTheCardsDevicesOnceListed) {
+    for (const auto direction : {SoundDirection::Output, SoundDirection::Input}) {
+        const HWND list =
+            item(direction == SoundDirection::Output ? ID_MEASURE_OUTPUT : ID_MEASURE_INPUT);
+        const int count = sound_device_count(direction);
+        ASSERT_GT(count, 0);
+        const auto listed = [&] {
+            return SendMessageA(list, CB_GETCOUNT, 0, 0) == count + 1;
+        };
+        for (const DWORD start = GetTickCount(); !listed() && GetTickCount() - start < 10000;
+             Sleep(5))
+            dispatch_waiting();
+        ASSERT_TRUE(listed());
+        for (int device = 1; device <= count; ++device) {
+            char expected[SOUND_NAME_SIZE], shown[SOUND_NAME_SIZE];
+            ASSERT_TRUE(sound_device_name(direction, device, expected));
+            SendMessageA(list, CB_GETLBTEXT, device, reinterpret_cast<LPARAM>(shown));
+            EXPECT_STREQ(shown, expected) << device;
+        }
+        EXPECT_EQ(SendMessageA(list, CB_GETCURSEL, 0, 0), SOUND_DEFAULT_DEVICE);
+    }
+}
 
 TEST_F(SoundJig, TheLoopbackEndsInTheBoxOfOneSignalOnBothInputsAndChangesNothing) {
     set_fields(TYPED);
