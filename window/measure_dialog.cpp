@@ -108,11 +108,14 @@ constexpr const char *MEASURED_NAMES[CURVES] = {"uppmätt i fri luft", "uppmätt
 constexpr int MESSAGE_SIZE = 1024;
 constexpr int GRAMS = static_cast<int>(InputId::AddedMass);
 
-// The devices' names, listed on a thread of their own and then shown: the first listing loads
-// winmm and asks every driver, which under Wine takes longer than the whole dialog takes to
-// paint. Until the names come, the lists hold Windows' own choice, which measures as well.
-// Devices beyond the list's room cannot be chosen; no card has that many.
+// The devices' names, listed on a thread of their own once the dialog is painted (a timer's
+// message comes after every paint) and then shown: the first listing loads winmm and asks every
+// driver, which under Wine takes longer than the whole dialog takes to paint, and its loading
+// would slow the painting down beside it. Until the names come, the lists hold Windows' own
+// choice, which measures as well. Devices beyond the list's room cannot be chosen; no card has
+// that many.
 constexpr UINT WM_MEASURE_DEVICES = WM_MEASURE_DONE + 1;
+constexpr UINT_PTR LIST_DEVICES_TIMER = 1;
 constexpr int LISTED_DEVICES = 32;
 struct DeviceList {
     SoundDirection direction;
@@ -349,8 +352,7 @@ DWORD WINAPI list_devices_beside(void *parameter) {
     return 0;
 }
 
-// Lists the devices beside the message loop, or here when no thread can be had.
-void start_listing_devices() {
+void list_default_devices() {
     dialog->devices[0] = {SoundDirection::Output, ID_MEASURE_OUTPUT, 0, {}};
     dialog->devices[1] = {SoundDirection::Input, ID_MEASURE_INPUT, 0, {}};
     for (const DeviceList &list : dialog->devices) {
@@ -358,6 +360,14 @@ void start_listing_devices() {
         SendMessageA(box, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(DEFAULT_DEVICE));
         SendMessageA(box, CB_SETCURSEL, SOUND_DEFAULT_DEVICE, 0);
     }
+    SetTimer(dialog->window, LIST_DEVICES_TIMER, 0, nullptr);
+}
+
+// Lists the devices beside the message loop, or here when no thread can be had.
+void on_timer(HWND window, WPARAM timer) {
+    if (timer != LIST_DEVICES_TIMER)
+        return;
+    KillTimer(window, LIST_DEVICES_TIMER);
     dialog->lister = CreateThread(nullptr, 0, list_devices_beside, dialog, 0, nullptr);
     if (!dialog->lister)
         list_devices_beside(dialog);
@@ -393,7 +403,7 @@ void on_create(HWND window) {
     wt_plot_frequencies(plot, PLOT_LOW_HZ, PLOT_HIGH_HZ);
     wt_plot_axis(plot, WT_PLOT_LEFT, "|Z|", "ohm", 0, 0);
     wt_plot_axis(plot, WT_PLOT_RIGHT, "fas", "°", -PHASE_LIMIT_DEGREES, PHASE_LIMIT_DEGREES);
-    start_listing_devices();
+    list_default_devices();
     show_calibration_state();
     enable_commands();
 }
@@ -658,6 +668,7 @@ LRESULT CALLBACK measure_dialog_proc(HWND window, UINT message, WPARAM wparam, L
     case WM_MEASURE_LIVE: on_live(); return 0;
     case WM_MEASURE_DONE: on_done(); return 0;
     case WM_MEASURE_DEVICES: on_devices_listed(); return 0;
+    case WM_TIMER: on_timer(window, wparam); return 0;
     default: return DefWindowProcA(window, message, wparam, lparam);
     }
 }
