@@ -3,6 +3,7 @@
 #include "engine/driver_file.h"
 #include "measure/jig_recording.h"
 #include "toolkit/controls.h"
+#include "toolkit/dialog_window.h"
 #include "toolkit/test_support/box_catcher.h"
 #include "toolkit/test_support/dialog_driver.h"
 #include "window/calculator.h"
@@ -60,7 +61,7 @@ std::string write_recording(const char *name, const JigModel &m, Wiring wiring) 
 void dispatch_waiting() {
     MSG m;
     while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE))
-        if (!measure_dialog_message(m)) {
+        if (!wt_dialog_message(&m)) {
             TranslateMessage(&m);
             DispatchMessageA(&m);
         }
@@ -184,10 +185,10 @@ TEST_F(MeasureDialogTest, IsOneModelessDialogInSwedishBesideTheCalculator) {
 TEST_F(MeasureDialogTest, TabWalksTheDialogAndLeavesTheCalculatorsKeysAlone) {
     SetFocus(item(ID_MEASURE_RREF));
     MSG tab = {item(ID_MEASURE_RREF), WM_KEYDOWN, VK_TAB, 0, 0, {0, 0}};
-    EXPECT_TRUE(measure_dialog_message(tab));
+    EXPECT_TRUE(wt_dialog_message(&tab));
     EXPECT_EQ(GetFocus(), item(ID_MEASURE_CALIBRATE));
     MSG calculator_key = {calculator_field(1), WM_KEYDOWN, VK_TAB, 0, 0, {0, 0}};
-    EXPECT_FALSE(measure_dialog_message(calculator_key));
+    EXPECT_FALSE(wt_dialog_message(&calculator_key));
 }
 
 // A recording of the circuit model fills the fields as "Öppna" of its saved curve does, with

@@ -73,7 +73,7 @@ constexpr DWORD WAIT_LIMIT_MS = 20000;
 // The window menu's "Mät impedans…". Wine keeps a window's menus in its own process, where no
 // other program reads them: calculator_test reads the menu back, and this sends its command.
 constexpr WPARAM MEASURE_COMMAND = 0x0020;
-const char MEASURE_CLASS[] = "ElemtrixMeasure", MEASURE_TITLE[] = "Mät impedans";
+const char MEASURE_TITLE[] = "Mät impedans";
 // The measuring dialog's controls, by identifier.
 constexpr int RREF = 102, GRAMS = 107, OPEN_RECORDING = 109, AS_FREE_AIR = 110, AS_ADDED_MASS = 111,
               SAVE_CURVE = 115, USE = 116;
@@ -218,15 +218,15 @@ int measure_dialog(int times) {
     QueryPerformanceFrequency(&frequency);
     for (int i = 0; i < times; ++i) {
         if (i > 0) {
-            PostMessageA(FindWindowA(MEASURE_CLASS, MEASURE_TITLE), WM_CLOSE, 0, 0);
-            for (DWORD start = GetTickCount(); FindWindowA(MEASURE_CLASS, MEASURE_TITLE) &&
+            PostMessageA(FindWindowA(MEASURE_TITLE, MEASURE_TITLE), WM_CLOSE, 0, 0);
+            for (DWORD start = GetTickCount(); FindWindowA(MEASURE_TITLE, MEASURE_TITLE) &&
                                                GetTickCount() - start < WAIT_LIMIT_MS;)
                 Sleep(1);
         }
         LARGE_INTEGER start, end;
         QueryPerformanceCounter(&start);
         PostMessageA(window, WM_SYSCOMMAND, MEASURE_COMMAND, 0);
-        const HWND dialog = wait_for_window(MEASURE_CLASS, MEASURE_TITLE, WAIT_LIMIT_MS);
+        const HWND dialog = wait_for_window(MEASURE_TITLE, MEASURE_TITLE, WAIT_LIMIT_MS);
         QueryPerformanceCounter(&end);
         if (!dialog)
             return 1;
@@ -244,7 +244,7 @@ void click(HWND dialog, int id) {
 // Presses a button of the dialog that asks for a file, gives it path and waits until the dialog
 // is done with it.
 int choose_file(int button, const char *path) {
-    HWND dialog = wait_for_window(MEASURE_CLASS, MEASURE_TITLE, WAIT_LIMIT_MS);
+    HWND dialog = wait_for_window(MEASURE_TITLE, MEASURE_TITLE, WAIT_LIMIT_MS);
     if (!dialog)
         return 1;
     click(dialog, button);
@@ -256,11 +256,11 @@ int choose_file(int button, const char *path) {
     for (DWORD start = GetTickCount(); IsWindow(chooser); Sleep(1))
         if (GetTickCount() - start > WAIT_LIMIT_MS)
             return 1;
-    return wait_for_window(MEASURE_CLASS, MEASURE_TITLE, WAIT_LIMIT_MS) ? 0 : 1;
+    return wait_for_window(MEASURE_TITLE, MEASURE_TITLE, WAIT_LIMIT_MS) ? 0 : 1;
 }
 
 int open_recording(const char *path, const char *grams) {
-    HWND dialog = wait_for_window(MEASURE_CLASS, MEASURE_TITLE, WAIT_LIMIT_MS);
+    HWND dialog = wait_for_window(MEASURE_TITLE, MEASURE_TITLE, WAIT_LIMIT_MS);
     if (!dialog)
         return 1;
     SendMessageA(GetDlgItem(dialog, RREF), WM_SETTEXT, 0, reinterpret_cast<LPARAM>("10"));
@@ -275,7 +275,7 @@ int open_recording(const char *path, const char *grams) {
 
 int use() {
     HWND window = wait_for_window(TITLE, TITLE, WAIT_LIMIT_MS);
-    HWND dialog = wait_for_window(MEASURE_CLASS, MEASURE_TITLE, WAIT_LIMIT_MS);
+    HWND dialog = wait_for_window(MEASURE_TITLE, MEASURE_TITLE, WAIT_LIMIT_MS);
     if (!window || !dialog)
         return 1;
     std::vector<HWND> edits;
