@@ -1,7 +1,7 @@
 #include "window/measure_dialog.h"
 
 #include "engine/driver_file.h"
-#include "measure/jig_recording.h"
+#include "measure/synthetic_recording.h"
 #include "toolkit/controls.h"
 #include "toolkit/dialog_window.h"
 #include "toolkit/test_support/box_catcher.h"
@@ -29,27 +29,25 @@ std::string temp_path(const char *name) {
     return std::string(folder) + "elemtrix-" + name;
 }
 
+using synthetic::Jig;
+
 // The jig's driver with the mass on its cone: the resonance lower, both Q's higher, by the
 // same factor.
-JigModel with_mass() {
-    JigModel m;
+Jig with_mass() {
+    Jig j = Jig::plain();
     const double k = std::sqrt(1 + ADDED_GRAMS / MMS_GRAMS);
-    m.fs /= k;
-    m.qms *= k;
-    m.qes *= k;
-    return m;
+    j.driver.Fs /= k;
+    j.driver.Qms *= k;
+    j.driver.Qes *= k;
+    return j;
 }
 
-enum class Wiring { RIGHT, SWAPPED, ONE_SIGNAL };
+Recording record(const Jig &jig) {
+    return synthetic::record_steady(jig, synthetic::own_stimulus(RATE, SECONDS), RATE);
+}
 
-std::string write_recording(const char *name, const JigModel &m, Wiring wiring) {
-    Recording r;
-    EXPECT_TRUE(make_jig_recording(m, RATE, SECONDS, r));
-    if (wiring == Wiring::SWAPPED)
-        std::swap(r.left, r.right);
-    if (wiring == Wiring::ONE_SIGNAL)
-        for (std::size_t i = 0; i < r.frames(); ++i)
-            r.right[i] = r.left[i];
+std::string write_recording(const char *name, const Jig &jig) {
+    const Recording r = record(jig);
     const std::string path = temp_path(name);
     MeasureError error;
     EXPECT_TRUE(write_wav_file(path.c_str(), RATE, r.left.data(), r.right.data(), r.frames(),
@@ -194,7 +192,7 @@ TEST_F(MeasureDialogTest, TabWalksTheDialogAndLeavesTheCalculatorsKeysAlone) {
 // A recording of the circuit model fills the fields as "Öppna" of its saved curve does, with
 // the same box, but for the name it gives the curve.
 TEST_F(MeasureDialogTest, AnOpenedRecordingFillsTheFieldsAsOpeningItsCurve) {
-    const std::string wav = write_recording("free.wav", JigModel{}, Wiring::RIGHT);
+    const std::string wav = write_recording("free.wav", Jig::plain());
     EXPECT_TRUE(open_recording(wav).empty());
     EXPECT_NE(text(ID_MEASURE_VALUES).find("Fs 38.0"), std::string::npos)
         << text(ID_MEASURE_VALUES);
@@ -213,13 +211,13 @@ TEST_F(MeasureDialogTest, AnOpenedRecordingFillsTheFieldsAsOpeningItsCurve) {
     ASSERT_EQ(opened.size(), 1u);
     EXPECT_EQ(used[0].caption, "ANPASSNING");
     EXPECT_EQ(replaced(used[0].text, "elemtrix-free.wav", "elemtrix-free.zma"), opened[0].text);
-    EXPECT_NEAR(std::atof(filled[1].c_str()), JigModel{}.fs, 0.1);
-    EXPECT_NEAR(std::atof(filled[8].c_str()), JigModel{}.qts(), 0.005);
+    EXPECT_NEAR(std::atof(filled[1].c_str()), Jig::plain().driver.Fs, 0.1);
+    EXPECT_NEAR(std::atof(filled[8].c_str()), Jig::plain().driver.Qts(), 0.005);
 }
 
 TEST_F(MeasureDialogTest, WithTheMassTheFieldsAreThoseOfOpeningBothCurves) {
-    const std::string free_wav = write_recording("free.wav", JigModel{}, Wiring::RIGHT);
-    const std::string mass_wav = write_recording("mass.wav", with_mass(), Wiring::RIGHT);
+    const std::string free_wav = write_recording("free.wav", Jig::plain());
+    const std::string mass_wav = write_recording("mass.wav", with_mass());
     EXPECT_TRUE(open_recording(free_wav).empty());
     type(ID_MEASURE_GRAMS, "20");
     EXPECT_TRUE(open_recording(mass_wav, true).empty());
@@ -233,7 +231,7 @@ TEST_F(MeasureDialogTest, WithTheMassTheFieldsAreThoseOfOpeningBothCurves) {
     EXPECT_EQ(press(ID_MEASURE_USE, {}).size(), 1u);
     const Texts filled = fields();
     EXPECT_EQ(filled[10], "20"); // the mass typed in the dialog, as a user types it for "Öppna"
-    EXPECT_NEAR(std::atof(filled[9].c_str()), with_mass().fs, 0.2);
+    EXPECT_NEAR(std::atof(filled[9].c_str()), with_mass().driver.Fs, 0.2);
 
     Texts typed = TYPED;
     typed[10] = "20";
@@ -290,10 +288,9 @@ bool write_bitmap(HWND window, const char *path) {
 // over the free-air curve, with Re, Fs and Qts read from the last.
 TEST_F(MeasureDialogTest, BothCurvesAndTheModelForTheGoldenImage) {
     set_fields(TYPED);
-    EXPECT_TRUE(open_recording(write_recording("free.wav", JigModel{}, Wiring::RIGHT)).empty());
+    EXPECT_TRUE(open_recording(write_recording("free.wav", Jig::plain())).empty());
     type(ID_MEASURE_GRAMS, "20");
-    EXPECT_TRUE(
-        open_recording(write_recording("mass.wav", with_mass(), Wiring::RIGHT), true).empty());
+    EXPECT_TRUE(open_recording(write_recording("mass.wav", with_mass()), true).empty());
     EXPECT_EQ(press(ID_MEASURE_USE, {}).size(), 1u);
     SetFocus(item(ID_MEASURE_CLOSE));
     RedrawWindow(dialog, nullptr, nullptr,
@@ -307,11 +304,11 @@ TEST_F(MeasureDialogTest, BothCurvesAndTheModelForTheGoldenImage) {
 TEST(Recordings, ForTheDriveTest) {
     const struct {
         const char *name;
-        JigModel model;
-    } recordings[] = {{"elemtrix-free.wav", JigModel{}}, {"elemtrix-mass.wav", with_mass()}};
+        Jig jig;
+    } recordings[] = {{"elemtrix-free.wav", Jig::plain()}, {"elemtrix-mass.wav", with_mass()}};
     for (const auto &r : recordings) {
-        Recording made, read;
-        ASSERT_TRUE(make_jig_recording(r.model, RATE, SECONDS, made));
+        const Recording made = record(r.jig);
+        Recording read;
         const std::string path = std::string(MEASURE_DIALOG_FILES) + "/" + r.name;
         MeasureError error;
         ASSERT_TRUE(write_wav_file(path.c_str(), RATE, made.left.data(), made.right.data(),
@@ -327,15 +324,16 @@ TEST_F(MeasureDialogTest, FaultsAreSwedishBoxesThatChangeNothing) {
     set_fields(TYPED);
     const struct {
         const char *file;
-        Wiring wiring;
+        synthetic::Wiring wiring;
         const char *said;
     } faults[] = {
-        {"swapped.wav", Wiring::SWAPPED, "f\xF6rv\xE4xlade"},
-        {"loopback.wav", Wiring::ONE_SIGNAL, "samma sampel"},
+        {"swapped.wav", synthetic::Wiring::SWAPPED, "f\xF6rv\xE4xlade"},
+        {"loopback.wav", synthetic::Wiring::IDENTICAL, "samma sampel"},
     };
     for (const auto &f : faults) {
-        const std::vector<CaughtBox> boxes =
-            open_recording(write_recording(f.file, JigModel{}, f.wiring));
+        Jig jig = Jig::plain();
+        jig.wiring = f.wiring;
+        const std::vector<CaughtBox> boxes = open_recording(write_recording(f.file, jig));
         ASSERT_EQ(boxes.size(), 1u) << f.file;
         EXPECT_EQ(boxes[0].caption, "M\xC4TFEL");
         EXPECT_NE(boxes[0].text.find(f.said), std::string::npos) << boxes[0].text;
