@@ -6,6 +6,7 @@
 #include "toolkit/dialog_window.h"
 #include "toolkit/test_support/box_catcher.h"
 #include "toolkit/test_support/dialog_driver.h"
+#include "toolkit/test_support/screenshot.h"
 #include "window/calculator.h"
 
 #include <gtest/gtest.h>
@@ -244,46 +245,6 @@ TEST_F(MeasureDialogTest, WithTheMassTheFieldsAreThoseOfOpeningBothCurves) {
     EXPECT_EQ(fields(), filled);
 }
 
-// The dialog as the screen shows it, children and all, for the golden image that CTest compares
-// it with.
-bool write_bitmap(HWND window, const char *path) {
-    RECT client;
-    GetClientRect(window, &client);
-    const int width = client.right, height = client.bottom;
-    const DWORD row_bytes = (width * 3 + 3) & ~3u;
-    BITMAPINFOHEADER info{};
-    info.biSize = sizeof info;
-    info.biWidth = width;
-    info.biHeight = height;
-    info.biPlanes = 1;
-    info.biBitCount = 24;
-    info.biCompression = BI_RGB;
-    info.biSizeImage = row_bytes * height;
-    std::vector<unsigned char> bytes(info.biSizeImage);
-    HDC screen = GetDC(window);
-    HDC memory = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
-    SelectObject(memory, old);
-    const bool read = GetDIBits(memory, bitmap, 0, height, bytes.data(),
-                                reinterpret_cast<BITMAPINFO *>(&info), DIB_RGB_COLORS) == height;
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(window, screen);
-    BITMAPFILEHEADER file{};
-    file.bfType = 0x4D42;
-    file.bfOffBits = sizeof file + sizeof info;
-    file.bfSize = file.bfOffBits + info.biSizeImage;
-    FILE *out = std::fopen(path, "wb");
-    if (!read || !out)
-        return false;
-    const bool written = std::fwrite(&file, sizeof file, 1, out) == 1 &&
-                         std::fwrite(&info, sizeof info, 1, out) == 1 &&
-                         std::fwrite(bytes.data(), bytes.size(), 1, out) == 1;
-    return std::fclose(out) == 0 && written;
-}
-
 // Both recordings of the model opened and used: the curves, their phases and the fitted model
 // over the free-air curve, with Re, Fs and Qts read from the last.
 TEST_F(MeasureDialogTest, BothCurvesAndTheModelForTheGoldenImage) {
@@ -296,7 +257,7 @@ TEST_F(MeasureDialogTest, BothCurvesAndTheModelForTheGoldenImage) {
     RedrawWindow(dialog, nullptr, nullptr,
                  RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
     dispatch_waiting();
-    ASSERT_TRUE(write_bitmap(dialog, MEASURE_DIALOG_IMAGE));
+    ASSERT_TRUE(write_client_bitmap(dialog, MEASURE_DIALOG_IMAGE));
 }
 
 // For scripts/measure-drive.sh, which drives the program from outside: the two recordings of the

@@ -46,6 +46,7 @@
 
 #include <psapi.h>
 
+#include "toolkit/test_support/screenshot.h"
 #include "window/box_dialog.h"
 #include "window/calculator.h"
 
@@ -337,50 +338,6 @@ int close() {
     return window && PostMessageA(window, WM_CLOSE, 0, 0) ? 0 : 1;
 }
 
-// The client area as the screen shows it, in a file that two builds' runs can be compared by.
-int shot(HWND window, const char *path) {
-    RECT client;
-    if (!window || !GetClientRect(window, &client))
-        return 1;
-    const int width = client.right, height = client.bottom;
-    const DWORD row_bytes = (width * 3 + 3) & ~3u; // rows of a bitmap file end on 4 bytes
-    BITMAPINFOHEADER info{};
-    info.biSize = sizeof info;
-    info.biWidth = width;
-    info.biHeight = height; // bottom-up, as bitmap files usually are
-    info.biPlanes = 1;
-    info.biBitCount = 24;
-    info.biCompression = BI_RGB;
-    info.biSizeImage = row_bytes * height;
-    std::vector<unsigned char> pixels(info.biSizeImage);
-
-    HDC screen = GetDC(window);
-    HDC memory = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    const bool copied = BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
-    SelectObject(memory, old);
-    const bool read = GetDIBits(memory, bitmap, 0, height, pixels.data(),
-                                reinterpret_cast<BITMAPINFO *>(&info), DIB_RGB_COLORS) == height;
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(window, screen);
-    if (!copied || !read)
-        return 1;
-
-    BITMAPFILEHEADER file{};
-    file.bfType = 0x4D42; // "BM"
-    file.bfOffBits = sizeof file + sizeof info;
-    file.bfSize = file.bfOffBits + info.biSizeImage;
-    FILE *out = std::fopen(path, "wb");
-    if (!out)
-        return 1;
-    const bool written = std::fwrite(&file, sizeof file, 1, out) == 1 &&
-                         std::fwrite(&info, sizeof info, 1, out) == 1 &&
-                         std::fwrite(pixels.data(), pixels.size(), 1, out) == 1;
-    return std::fclose(out) == 0 && written ? 0 : 1;
-}
-
 const char BOX_TITLE[] = "Lådberäkning";
 const char INPUT_ERROR[] = "INMATNINGSFEL";
 // The form's fields in the dialog's order, named as elemtrix-calc --box names them.
@@ -500,7 +457,7 @@ int box_dialog_design(int argc, char **argv) {
 }
 
 int box_dialog_shot(const char *path) {
-    return shot(wait_for_window(BOX_TITLE, BOX_TITLE, WAIT_LIMIT_MS), path);
+    return write_client_bitmap(wait_for_window(BOX_TITLE, BOX_TITLE, WAIT_LIMIT_MS), path) ? 0 : 1;
 }
 
 // Each run from the menu command posted to the dialog painted, the window's program back in
@@ -564,7 +521,7 @@ int main(int argc, char **argv) {
     if (argc == 2 && std::strcmp(argv[1], "close") == 0)
         return close();
     if (argc == 3 && std::strcmp(argv[1], "shot") == 0)
-        return shot(wait_for_window(TITLE, TITLE, WAIT_LIMIT_MS), argv[2]);
+        return write_client_bitmap(wait_for_window(TITLE, TITLE, WAIT_LIMIT_MS), argv[2]) ? 0 : 1;
     if (argc == 5 && std::strcmp(argv[1], "open-sweeps") == 0)
         return open_sweeps(argv[2], argv[3], argv[4]);
     if (argc == 2 && std::strcmp(argv[1], "ok") == 0)
