@@ -8,6 +8,7 @@
 #include "toolkit/test_support/dialog_driver.h"
 #include "toolkit/test_support/screenshot.h"
 #include "window/calculator.h"
+#include "window/test_support/calculator_fields.h"
 
 #include <gtest/gtest.h>
 
@@ -81,9 +82,7 @@ struct MeasureDialogTest : ::testing::Test {
         if (measure_dialog())
             SendMessageA(measure_dialog(), WM_CLOSE, 0, 0);
         EXPECT_EQ(measure_dialog(), nullptr);
-        DestroyWindow(calculator);
-        UnregisterClassA(CALCULATOR_TITLE, instance);
-        dispatch_waiting();
+        close_calculator(calculator);
     }
 
     HWND item(int id) const { return GetDlgItem(dialog, id); }
@@ -115,19 +114,6 @@ struct MeasureDialogTest : ::testing::Test {
         return press(ID_MEASURE_OPEN_RECORDING, {{IDOK, path}});
     }
 
-    void set_fields(const Texts &texts) {
-        for (int line = 0; line < DRIVER_FILE_LINES; ++line)
-            wt_set_text(calculator_field(line), texts[line].c_str());
-    }
-    Texts fields() const {
-        Texts texts;
-        for (int line = 0; line < DRIVER_FILE_LINES; ++line) {
-            char t[512];
-            GetWindowTextA(calculator_field(line), t, sizeof t);
-            texts.push_back(t);
-        }
-        return texts;
-    }
     std::vector<CaughtBox> calculator_open(std::vector<DialogAnswer> plan) {
         DialogDriver driver(std::move(plan));
         start_catching_boxes();
@@ -202,12 +188,12 @@ TEST_F(MeasureDialogTest, AnOpenedRecordingFillsTheFieldsAsOpeningItsCurve) {
     DeleteFileA(zma.c_str());
     EXPECT_TRUE(press(ID_MEASURE_SAVE_CURVE, {{IDOK, zma}}).empty());
 
-    set_fields(TYPED);
+    set_field_texts(TYPED);
     const std::vector<CaughtBox> used = press(ID_MEASURE_USE, {});
-    const Texts filled = fields();
-    set_fields(TYPED);
+    const Texts filled = field_texts();
+    set_field_texts(TYPED);
     const std::vector<CaughtBox> opened = calculator_open({{IDOK, zma}});
-    EXPECT_EQ(fields(), filled);
+    EXPECT_EQ(field_texts(), filled);
     ASSERT_EQ(used.size(), 1u);
     ASSERT_EQ(opened.size(), 1u);
     EXPECT_EQ(used[0].caption, "ANPASSNING");
@@ -228,27 +214,27 @@ TEST_F(MeasureDialogTest, WithTheMassTheFieldsAreThoseOfOpeningBothCurves) {
     // The curve saved is the one opened last: the one with the mass.
     EXPECT_TRUE(press(ID_MEASURE_SAVE_CURVE, {{IDOK, zma[1]}}).empty());
 
-    set_fields(TYPED);
+    set_field_texts(TYPED);
     EXPECT_EQ(press(ID_MEASURE_USE, {}).size(), 1u);
-    const Texts filled = fields();
+    const Texts filled = field_texts();
     EXPECT_EQ(filled[10], "20"); // the mass typed in the dialog, as a user types it for "Öppna"
     EXPECT_NEAR(std::atof(filled[9].c_str()), with_mass().driver.Fs, 0.2);
 
     Texts typed = TYPED;
     typed[10] = "20";
-    set_fields(typed);
+    set_field_texts(typed);
     EXPECT_TRUE(open_recording(free_wav).empty());
     EXPECT_TRUE(press(ID_MEASURE_SAVE_CURVE, {{IDOK, zma[0]}}).empty());
     char folder[MAX_PATH];
     GetTempPathA(sizeof folder, folder);
     calculator_open({{IDOK, folder}, {IDOK, "\"elemtrix-free.zma\" \"elemtrix-mass.zma\""}});
-    EXPECT_EQ(fields(), filled);
+    EXPECT_EQ(field_texts(), filled);
 }
 
 // Both recordings of the model opened and used: the curves, their phases and the fitted model
 // over the free-air curve, with Re, Fs and Qts read from the last.
 TEST_F(MeasureDialogTest, BothCurvesAndTheModelForTheGoldenImage) {
-    set_fields(TYPED);
+    set_field_texts(TYPED);
     EXPECT_TRUE(open_recording(write_recording("free.wav", Jig::plain())).empty());
     type(ID_MEASURE_GRAMS, "20");
     EXPECT_TRUE(open_recording(write_recording("mass.wav", with_mass()), true).empty());
@@ -282,7 +268,7 @@ TEST(Recordings, ForTheDriveTest) {
 
 // Every fault is a Swedish box, and nothing changes: no curve, no field.
 TEST_F(MeasureDialogTest, FaultsAreSwedishBoxesThatChangeNothing) {
-    set_fields(TYPED);
+    set_field_texts(TYPED);
     const struct {
         const char *file;
         synthetic::Wiring wiring;
@@ -323,7 +309,7 @@ TEST_F(MeasureDialogTest, FaultsAreSwedishBoxesThatChangeNothing) {
     SendMessageA(item(ID_MEASURE_AS_ADDED_MASS), BM_SETCHECK, BST_CHECKED, 0);
     SendMessageA(item(ID_MEASURE_AS_FREE_AIR), BM_SETCHECK, BST_UNCHECKED, 0);
     EXPECT_EQ(press(ID_MEASURE_OPEN_RECORDING, {}).size(), 1u);
-    EXPECT_EQ(fields(), TYPED);
+    EXPECT_EQ(field_texts(), TYPED);
 }
 
 // Through the private PulseAudio server, whose loopback gives both inputs the same signal.
@@ -343,7 +329,7 @@ struct SoundJig : MeasureDialogTest {
 };
 
 TEST_F(SoundJig, TheLoopbackEndsInTheBoxOfOneSignalOnBothInputsAndChangesNothing) {
-    set_fields(TYPED);
+    set_field_texts(TYPED);
     start_catching_boxes();
     press(ID_MEASURE_FREE_AIR);
     EXPECT_FALSE(idle());
@@ -355,7 +341,7 @@ TEST_F(SoundJig, TheLoopbackEndsInTheBoxOfOneSignalOnBothInputsAndChangesNothing
     EXPECT_EQ(boxes[0].caption, "M\xC4TFEL");
     EXPECT_NE(boxes[0].text.find("samma sampel"), std::string::npos) << boxes[0].text;
     EXPECT_FALSE(IsWindowEnabled(item(ID_MEASURE_USE)));
-    EXPECT_EQ(fields(), TYPED);
+    EXPECT_EQ(field_texts(), TYPED);
 }
 
 TEST_F(SoundJig, AvbrytAndClosingStopTheSoundCardAtOnce) {
