@@ -125,24 +125,29 @@ BOOL CALLBACK collect_edit(HWND child, LPARAM list) {
     return TRUE;
 }
 
-int fill() {
-    HWND window = wait_for_window(TITLE, TITLE, WAIT_LIMIT_MS);
+// The window's fields, the name field first, then the inputs in their order; false without the
+// window or with fields other than its eleven.
+bool find_fields(HWND window, std::vector<HWND> &edits) {
     if (!window)
-        return 1;
-    std::vector<HWND> edits; // the name field first, then the inputs in their order
+        return false;
     EnumChildWindows(window, collect_edit, reinterpret_cast<LPARAM>(&edits));
-    if (edits.size() != 11)
-        return 1;
-    for (int i = 0; i < 10; ++i)
-        for (const char *c = WORKED[i]; *c; ++c)
-            SendMessageA(edits[i + 1], WM_CHAR, static_cast<unsigned char>(*c), 0);
-    SendMessageA(GetDlgItem(window, CALCULATE), BM_CLICK, 0, 0);
-    return wait_for_window(TITLE, TITLE, WAIT_LIMIT_MS) ? 0 : 1;
+    return edits.size() == 11;
 }
 
 void type(HWND edit, const char *text) {
     for (const char *c = text; *c; ++c)
         SendMessageA(edit, WM_CHAR, static_cast<unsigned char>(*c), 0);
+}
+
+int fill() {
+    HWND window = wait_for_window(TITLE, TITLE, WAIT_LIMIT_MS);
+    std::vector<HWND> edits;
+    if (!find_fields(window, edits))
+        return 1;
+    for (int i = 0; i < 10; ++i)
+        type(edits[i + 1], WORKED[i]);
+    SendMessageA(GetDlgItem(window, CALCULATE), BM_CLICK, 0, 0);
+    return wait_for_window(TITLE, TITLE, WAIT_LIMIT_MS) ? 0 : 1;
 }
 
 // The file dialog, once it is up: the dialog with a file-name box.
@@ -167,11 +172,8 @@ HWND file_name_box(HWND dialog) {
 
 int open_sweeps(const char *folder, const char *free, const char *added) {
     HWND window = wait_for_window(TITLE, TITLE, WAIT_LIMIT_MS);
-    if (!window)
-        return 1;
     std::vector<HWND> edits;
-    EnumChildWindows(window, collect_edit, reinterpret_cast<LPARAM>(&edits));
-    if (edits.size() != 11)
+    if (!find_fields(window, edits))
         return 1;
     for (const auto &field : SWEEP_EXAMPLE)
         type(edits[field.input + 1], field.text);
@@ -190,12 +192,8 @@ int open_sweeps(const char *folder, const char *free, const char *added) {
 }
 
 int fields() {
-    HWND window = wait_for_window(TITLE, TITLE, WAIT_LIMIT_MS);
-    if (!window)
-        return 1;
     std::vector<HWND> edits;
-    EnumChildWindows(window, collect_edit, reinterpret_cast<LPARAM>(&edits));
-    if (edits.size() != 11)
+    if (!find_fields(wait_for_window(TITLE, TITLE, WAIT_LIMIT_MS), edits))
         return 1;
     // Another process's edit keeps its text to itself: GetWindowText would not ask it.
     char text[256] = "";
@@ -277,11 +275,8 @@ int open_recording(const char *path, const char *grams) {
 int use() {
     HWND window = wait_for_window(TITLE, TITLE, WAIT_LIMIT_MS);
     HWND dialog = wait_for_window(MEASURE_TITLE, MEASURE_TITLE, WAIT_LIMIT_MS);
-    if (!window || !dialog)
-        return 1;
     std::vector<HWND> edits;
-    EnumChildWindows(window, collect_edit, reinterpret_cast<LPARAM>(&edits));
-    if (edits.size() != 11)
+    if (!dialog || !find_fields(window, edits))
         return 1;
     for (const auto &field : SWEEP_EXAMPLE)
         type(edits[field.input + 1], field.text);
