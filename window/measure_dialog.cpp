@@ -1,6 +1,5 @@
 #include "window/measure_dialog.h"
 
-#include "base/charset.h"
 #include "base/number_text.h"
 #include "engine/driver.h"
 #include "measure/stimulus.h"
@@ -9,6 +8,7 @@
 #include "toolkit/controls.h"
 #include "toolkit/dialog_window.h"
 #include "toolkit/file_dialog.h"
+#include "toolkit/message.h"
 #include "toolkit/plot.h"
 #include "window/calculator.h"
 #include "window/file_commands.h"
@@ -147,11 +147,7 @@ bool radio_checked(int id) {
 }
 
 void show_box(const char *caption, const char *text, const char *detail_utf8 = "") {
-    char message[MESSAGE_SIZE];
-    lstrcpynA(message, text, MESSAGE_SIZE);
-    const std::size_t length = std::strlen(message);
-    utf8_to_cp1252(detail_utf8, message + length, MESSAGE_SIZE - length);
-    MessageBoxA(dialog->window, message, caption, MB_OK | MB_ICONEXCLAMATION);
+    wt_error_box(dialog->window, caption, text, detail_utf8);
 }
 
 // A plain decimal number above 0 that a field of the calculator could hold: digits and at most
