@@ -2,7 +2,6 @@
 #include "toolkit/dialog_window.h"
 #include "window/calculator.h"
 #include "window/file_commands.h"
-#include "window/measure_dialog.h"
 
 #include <windows.h>
 
@@ -20,7 +19,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int) {
     // GetMessageA gives -1 on failure: that ends the loop rather than spinning on it.
     while (GetMessageA(&message, nullptr, 0, 0) > 0) {
         // Only the dialogs take the dialog keys; the calculator keeps its own.
-        if (measure_dialog_message(message) || wt_dialog_message(&message))
+        if (wt_dialog_message(&message))
             continue;
         TranslateMessage(&message);
         DispatchMessageA(&message);

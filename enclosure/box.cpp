@@ -625,3 +625,22 @@ double built_box_response_db(const BoxDesign &design, const BoxDriver &driver, d
                        design.figure[FIG_FB].value, box_losses(r), port_area(r), r.power);
     return response_db(model, frequency);
 }
+
+const char BOX_PORT_TOO_NARROW[] =
+    u8"OBS: porten är för smal för lådan: den skulle behöva längden 0 "
+    u8"eller mindre; en vidare port, eller fler, behövs";
+
+void box_port_speed_warning(const BoxDesign &design, bool with_share,
+                            char (&line)[BOX_WARNING_SIZE]) {
+    line[0] = '\0';
+    if (!design.port_too_fast)
+        return;
+    char share[40] = "";
+    if (with_share)
+        std::snprintf(share, sizeof share, u8" (%g %% av ljudets hastighet)",
+                      100 * design.request.port_speed_fraction);
+    std::snprintf(line, sizeof line,
+                  u8"OBS: portens lufthastighet %.1f m/s överstiger gränsen %.1f m/s%s: större "
+                  u8"eller fler portar",
+                  design.figure[FIG_PORT_SPEED].value, design.port_speed_limit, share);
+}

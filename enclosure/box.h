@@ -178,6 +178,17 @@ struct BoxDesign {
 bool design_box(const BoxDriver &driver, const BoxRequest &request, BoxDesign &design,
                 MeasureError &error);
 
+// The warnings about a design's port in Swedish (UTF-8), each a line without its end, as both
+// elemtrix-calc --box and the box dialog word them.
+constexpr int BOX_WARNING_SIZE = 200;
+// "OBS: portens lufthastighet 21.3 m/s överstiger gränsen 17.2 m/s: större eller fler portar";
+// with_share puts what share of the speed of sound the limit is after it. Empty when the port
+// is not too fast.
+void box_port_speed_warning(const BoxDesign &design, bool with_share,
+                            char (&line)[BOX_WARNING_SIZE]);
+// For a design whose port is too narrow.
+extern const char BOX_PORT_TOO_NARROW[];
+
 // The figures of a box designed by design_box when another driver (other parameters within
 // the errors) drives it: Vb, Fb and the port's length stay as designed, every other figure is
 // what that box does with this driver. The errors of those figures are these values' spread.

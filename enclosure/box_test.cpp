@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <random>
+#include <string>
 
 namespace {
 
@@ -245,6 +246,19 @@ TEST(BoxFigures, PortSplAndLimits) {
     ASSERT_TRUE(design_box(woofer(), r, d, error));
     EXPECT_TRUE(d.port_too_fast);
     EXPECT_GT(d.figure[FIG_PORT_SPEED].value, d.port_speed_limit);
+    // Its figures in the warning, and the limit's share of the speed of sound where asked for.
+    char speed[2][40];
+    std::snprintf(speed[0], sizeof speed[0], "%.1f m/s", d.figure[FIG_PORT_SPEED].value);
+    std::snprintf(speed[1], sizeof speed[1], "%.1f m/s", d.port_speed_limit);
+    char warning[BOX_WARNING_SIZE];
+    for (bool with_share : {false, true}) {
+        box_port_speed_warning(d, with_share, warning);
+        const std::string w = warning;
+        EXPECT_EQ(w.rfind("OBS: portens lufthastighet ", 0), 0u) << w;
+        EXPECT_NE(w.find(speed[0]), std::string::npos) << w;
+        EXPECT_NE(w.find(speed[1]), std::string::npos) << w;
+        EXPECT_EQ(w.find("(5 % av ljudets hastighet)") != std::string::npos, with_share) << w;
+    }
 
     r.port_diameter = 0.07;
     r.power = 1;
@@ -252,6 +266,9 @@ TEST(BoxFigures, PortSplAndLimits) {
     ASSERT_TRUE(design_box(woofer(), r, d, error));
     EXPECT_TRUE(d.over_xmax);
     EXPECT_LT(d.figure[FIG_MAX_SPL].value, spl);
+    ASSERT_FALSE(d.port_too_fast);
+    box_port_speed_warning(d, true, warning);
+    EXPECT_STREQ(warning, "");
 
     // Without Bl (no added-mass measurement) no excursion, port speed or maximum SPL.
     BoxDriver no_bl = woofer();

@@ -58,18 +58,6 @@ double median(double *values, std::size_t count) {
     return values[count / 2];
 }
 
-// The smallest n ≥ size whose only factors are 2, 3 and 5: FFTs of it are quick.
-std::size_t smooth_length(std::size_t size) {
-    for (std::size_t n = size < 2 ? 2 : size;; ++n) {
-        std::size_t m = n;
-        for (std::size_t f : {2, 3, 5})
-            while (m % f == 0)
-                m /= f;
-        if (m == 1 && n % 4 == 0)
-            return n;
-    }
-}
-
 // Band-limited reading between samples: a Blackman-windowed sinc over 2·HALF samples, from a
 // table of its values that is interpolated linearly.
 class Resampler {
@@ -1163,6 +1151,17 @@ class ImpedanceAnalysis {
 };
 
 } // namespace
+
+std::size_t smooth_length(std::size_t size) {
+    for (std::size_t n = size < 2 ? 2 : size;; ++n) {
+        std::size_t m = n;
+        for (std::size_t f : {2, 3, 5})
+            while (m % f == 0)
+                m /= f;
+        if (m == 1 && n % 4 == 0)
+            return n;
+    }
+}
 
 bool ImpedanceResult::refused() const {
     for (int i = 0; i < finding_count; ++i)

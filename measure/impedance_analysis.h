@@ -135,3 +135,7 @@ bool analyse_impedance(const Recording &recording, const char *name,
 // The points as a sweep for the fit and the sweep file: |Z|, the phase, and the standard error
 // of |Z| where estimated. False when memory runs out.
 bool result_to_sweep(const ImpedanceResult &result, Sweep &sweep);
+
+// The smallest n ≥ size, a multiple of 4 with no prime factor but 2, 3 and 5: the length a
+// recording's transform is taken over, as FFTs of it are quick.
+std::size_t smooth_length(std::size_t size);

@@ -1,6 +1,6 @@
 #include "measure/measured_curve.h"
 
-#include "measure/jig_recording.h"
+#include "measure/synthetic_recording.h"
 
 #include <gtest/gtest.h>
 
@@ -14,13 +14,14 @@ constexpr double SECONDS = 5; // the lead-in and two whole periods
 
 struct Jig : ::testing::Test {
     static void SetUpTestSuite() {
-        ASSERT_TRUE(make_jig_recording(JigModel{}, RATE, SECONDS, clean));
+        clean = synthetic::record_steady(synthetic::Jig::plain(),
+                                         synthetic::own_stimulus(RATE, SECONDS), RATE);
     }
     static Recording clean;
 
     static ImpedanceSettings settings(const Recording *calibration = nullptr) {
         ImpedanceSettings s;
-        s.rref = JigModel{}.rref;
+        s.rref = synthetic::Jig::plain().rref;
         s.calibration = calibration;
         return s;
     }
@@ -45,7 +46,7 @@ struct Jig : ::testing::Test {
             if (p.frequency >= 20 && p.frequency <= 10000)
                 worst = std::fmax(
                     worst,
-                    std::fabs(p.magnitude / std::abs(jig_driver_z(JigModel{}, p.frequency)) - 1));
+                    std::fabs(p.magnitude / std::abs(synthetic::Jig::plain().z(p.frequency)) - 1));
         return worst;
     }
 };
@@ -60,11 +61,11 @@ TEST_F(Jig, CurveFollowsTheModelAndTheFitReadsItsValues) {
     EXPECT_GE(curve.averages, 2); // whole periods after the lead-in
     EXPECT_FALSE(curve.calibrated);
     EXPECT_LT(worst_error(curve), 1e-4);
-    const JigModel m;
+    const synthetic::Driver m = synthetic::Jig::plain().driver;
     ASSERT_TRUE(curve.fitted);
-    EXPECT_NEAR(curve.re, m.re, 0.01 * m.re);
-    EXPECT_NEAR(curve.fs, m.fs, 0.005 * m.fs);
-    EXPECT_NEAR(curve.qts, m.qts(), 0.02 * m.qts());
+    EXPECT_NEAR(curve.re, m.Re, 0.01 * m.Re);
+    EXPECT_NEAR(curve.fs, m.Fs, 0.005 * m.Fs);
+    EXPECT_NEAR(curve.qts, m.Qts(), 0.02 * m.Qts());
 }
 
 TEST_F(Jig, CalibrationTakesOutTheInputsGainMismatch) {

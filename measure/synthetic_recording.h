@@ -1,6 +1,7 @@
 // For the tests, the bench and tools/make-recording: two-channel recordings of the impedance jig
 // made from a circuit model, with the impairments of a real sound card and the faults that the
-// analysis must catch.
+// analysis must catch, or as plain as the window's tests want them: a textbook driver on an
+// ideal jig, in its steady state from the first sample.
 //
 // The circuit: the output, with its own impedance Zs, drives node A; node A carries input A
 // (Rin ∥ Cin) and Rref; Rref leads to node B, which carries input B and, through the leads
@@ -10,6 +11,7 @@
 #pragma once
 
 #include "measure/fft.h"
+#include "measure/impedance_analysis.h"
 #include "measure/model_fit.h"
 #include "measure/stimulus.h"
 #include "measure/wav_file.h"
@@ -25,12 +27,22 @@ namespace synthetic {
 using Complex = std::complex<double>;
 constexpr double PI = 3.14159265358979323846;
 
-// A driver with a creeping suspension and a lossy coil (R2 ∥ L2), through measure/model_fit.h.
+// A driver with a creeping suspension and a lossy coil (R2 ∥ L2), through measure/model_fit.h,
+// or the textbook resonator with a coil of no inductance.
 struct Driver {
     double Re = 6, Fs = 38, Qms = 4.1, Qes = 0.42;
     double beta = 0.08, Le = 0.5e-3, R2 = 10, L2h = 2e-3; // L2 in henry
+    DriverModel kind = {true, false, true};
 
-    DriverModel model() const { return {true, false, true}; }
+    static Driver textbook() {
+        Driver d;
+        d.beta = 0;
+        d.Le = 0;
+        d.kind = DriverModel{};
+        return d;
+    }
+    double Qts() const { return Qms * Qes / (Qms + Qes); }
+    DriverModel model() const { return kind; }
     double omega0() const { return 2 * PI * Fs; }
     void params(double (&p)[PARAM_COUNT]) const {
         textbook_params(Re, Fs, Qms, Re * Qms / Qes, p);
@@ -84,6 +96,12 @@ struct Jig {
     bool pcm16 = false;
     unsigned noise_draw = 1;
 
+    // A textbook driver on an ideal jig.
+    static Jig plain() {
+        Jig j;
+        j.driver = Driver::textbook();
+        return j;
+    }
     // Every impairment at once, at the figures the analysis is held to.
     static Jig impaired() {
         Jig j;
@@ -140,17 +158,6 @@ struct Jig {
     }
 };
 
-inline std::size_t smooth(std::size_t n) {
-    for (;; ++n) {
-        std::size_t m = n;
-        for (std::size_t f : {2, 3, 5})
-            while (m % f == 0)
-                m /= f;
-        if (m == 1 && n % 4 == 0)
-            return n;
-    }
-}
-
 // Band-limited reading of x at fractional positions, by a Blackman-windowed sinc.
 class Resampler {
   public:
@@ -184,16 +191,13 @@ class Resampler {
     std::vector<double> table_;
 };
 
-// The recording of `played` (the output's samples at rate) through the jig, with lead seconds of
-// silence before and tail after it.
-inline Recording record(const Jig &jig, const std::vector<double> &played, unsigned rate,
-                        double lead = 0.3, double tail = 0.7) {
-    const std::size_t before = static_cast<std::size_t>(lead * rate);
-    const std::size_t length = before + played.size() + static_cast<std::size_t>(tail * rate);
-    const std::size_t n = smooth(length + rate); // a second more, so nothing wraps round
-    std::vector<double> x(n, 0.0), ya(n), yb(n);
-    for (std::size_t i = 0; i < played.size(); ++i)
-        x[before + i] = jig.output_gain * played[i];
+// What the inputs' signals are for x at node A's source, filtered over x's whole length at
+// once: as though x were played over and over.
+inline void filter(const Jig &jig, const std::vector<double> &x, unsigned rate,
+                   std::vector<double> &ya, std::vector<double> &yb) {
+    const std::size_t n = x.size();
+    ya.resize(n);
+    yb.resize(n);
     std::vector<Complex> spectrum(n / 2 + 1), sa(n / 2 + 1), sb(n / 2 + 1);
     RealFft fft;
     fft.forward(x.data(), spectrum.data(), n);
@@ -212,6 +216,12 @@ inline Recording record(const Jig &jig, const std::vector<double> &played, unsig
     }
     fft.inverse(sa.data(), ya.data(), n);
     fft.inverse(sb.data(), yb.data(), n);
+}
+
+// The first length samples that the inputs take of their signals, with the inputs' clock, noise,
+// hum and steps.
+inline Recording sample(const Jig &jig, const std::vector<double> &ya,
+                        const std::vector<double> &yb, std::size_t length, unsigned rate) {
     Recording r;
     r.rate = rate;
     r.channels = 2;
@@ -256,6 +266,30 @@ inline Recording record(const Jig &jig, const std::vector<double> &played, unsig
         r.right[m] = b;
     }
     return r;
+}
+
+// The recording of `played` (the output's samples at rate) through the jig, with lead seconds of
+// silence before and tail after it.
+inline Recording record(const Jig &jig, const std::vector<double> &played, unsigned rate,
+                        double lead = 0.3, double tail = 0.7) {
+    const std::size_t before = static_cast<std::size_t>(lead * rate);
+    const std::size_t length = before + played.size() + static_cast<std::size_t>(tail * rate);
+    // A second more, so that nothing wraps round.
+    std::vector<double> x(smooth_length(length + rate), 0.0), ya, yb;
+    for (std::size_t i = 0; i < played.size(); ++i)
+        x[before + i] = jig.output_gain * played[i];
+    filter(jig, x, rate, ya, yb);
+    return sample(jig, ya, yb, length, rate);
+}
+
+// The recording of `played` played over and over, from the moment the jig's decay has died
+// away: exact on whole periods of our own stimulus.
+inline Recording record_steady(const Jig &jig, const std::vector<double> &played, unsigned rate) {
+    std::vector<double> x(played.size()), ya, yb;
+    for (std::size_t i = 0; i < played.size(); ++i)
+        x[i] = jig.output_gain * played[i];
+    filter(jig, x, rate, ya, yb);
+    return sample(jig, ya, yb, played.size(), rate);
 }
 
 inline std::vector<double> own_stimulus(unsigned rate, double seconds = STIMULUS_DEFAULT_SECONDS,

@@ -12,46 +12,36 @@ echo "== engine (Google Benchmark, $tree/engine/engine_bench)"
 json=$(mktemp)
 work=$(mktemp -d)
 trap 'rm -rf "$json" "$work"' EXIT
-"$tree/engine/engine_bench" --benchmark_format=json --benchmark_min_time=0.5 >"$json" 2>/dev/null
-python3 - "$json" <<'PY'
-import json, sys
-# benchmark name: (what, drivers or files per second needed; 0 = no target)
-targets = {
-    "CalculatePath": ("Kalkylera path per driver", 2e6),
-    "ComputeResults": ("compute_results alone", 1e7),
-    "SplitDriverFile": ("split_driver_file, 198-byte file", 0),
-    "PropagateUncertainty": ("uncertainty, ten tolerances", 0),
-    "ExplainCalculation": ("explanation of one driver", 0),
+# Runs a Google Benchmark program and prints a line for each of its benchmarks, named and held
+# to its target as the table on standard input says (scripts/bench-table.py).
+# usage: benchmark_table PROGRAM rate|ms DECIMALS <TABLE
+benchmark_table() {
+  "$1" --benchmark_format=json --benchmark_min_time=0.5 >"$json" 2>/dev/null
+  python3 "$here/bench-table.py" "$json" "$2" "$3"
 }
-for b in json.load(open(sys.argv[1]))["benchmarks"]:
-    what, need = targets[b["name"]]
-    rate = b["items_per_second"]
-    verdict = "" if need == 0 else ("  target >= %.0f M/s: %s" % (need / 1e6, "met" if rate >= need else "MISSED"))
-    print("%-36s %8.1f ns  %8.2f M/s%s" % (what, b["real_time"], rate / 1e6, verdict))
-PY
+
+# benchmark|what|drivers or files per second needed (0: no target)
+benchmark_table "$tree/engine/engine_bench" rate 1 <<'TABLE'
+CalculatePath|Kalkylera path per driver|2e6
+ComputeResults|compute_results alone|1e7
+SplitDriverFile|split_driver_file, 198-byte file|0
+PropagateUncertainty|uncertainty, ten tolerances|0
+ExplainCalculation|explanation of one driver|0
+TABLE
 
 echo "== measurement (Google Benchmark, $tree/measure/measure_bench)"
-"$tree/measure/measure_bench" --benchmark_format=json --benchmark_min_time=0.5 >"$json" 2>/dev/null
-python3 - "$json" <<'PY'
-import json, sys
-# benchmark name: (what, milliseconds allowed; 0 = no target)
-targets = {
-    "ReadAndFit344": ("read and fit, 344-point sweep", 0),
-    "ReadAndFit10000": ("read and fit, 10,000-point sweep", 0),
-    "FitRichestModel400": ("richest model, 400-point sweep", 20),
-    "FitThreeSweepsJointly": ("three 400-point sweeps jointly", 60),
-    "Read10000": ("read alone, 10,000-point sweep", 0),
-    "Analyse/Own": ("analyse 10 s 48 kHz, our stimulus", 50),
-    "Analyse/OwnDrift": ("the same, clocks 100 ppm apart", 0),
-    "Analyse/Sweep": ("analyse 10 s 48 kHz, a sweep", 50),
-    "Analyse/Noise": ("analyse 10 s 48 kHz, noise", 50),
-}
-for b in json.load(open(sys.argv[1]))["benchmarks"]:
-    what, limit = targets[b["name"]]
-    ms = b["real_time"]
-    verdict = "" if limit == 0 else ("  target < %d ms: %s" % (limit, "met" if ms < limit else "MISSED"))
-    print("%-36s %8.2f ms%s" % (what, ms, verdict))
-PY
+# benchmark|what|milliseconds allowed (0: no target)
+benchmark_table "$tree/measure/measure_bench" ms 2 <<'TABLE'
+ReadAndFit344|read and fit, 344-point sweep|0
+ReadAndFit10000|read and fit, 10,000-point sweep|0
+FitRichestModel400|richest model, 400-point sweep|20
+FitThreeSweepsJointly|three 400-point sweeps jointly|60
+Read10000|read alone, 10,000-point sweep|0
+Analyse/Own|analyse 10 s 48 kHz, our stimulus|50
+Analyse/OwnDrift|the same, clocks 100 ppm apart|0
+Analyse/Sweep|analyse 10 s 48 kHz, a sweep|50
+Analyse/Noise|analyse 10 s 48 kHz, noise|50
+TABLE
 # The largest file the reader accepts: 1,000,000 points in nearly 64 MB.
 "$(dirname "$0")/make-sweeps.py" --largest "$work/largest.txt"
 set -- $("$tree/measure/measure_memory" "$work/largest.txt")
@@ -62,36 +52,17 @@ awk -v points="$1" -v seconds="$2" -v rss="$3" -v bytes="$(wc -c <"$work/largest
 rm "$work/largest.txt"
 
 echo "== box design (Google Benchmark, $tree/enclosure/enclosure_bench)"
-"$tree/enclosure/enclosure_bench" --benchmark_format=json --benchmark_min_time=0.5 >"$json" 2>/dev/null
-python3 - "$json" <<'PY'
-import json, sys
-# benchmark name: (what, milliseconds allowed)
-targets = {
-    "VentedDesign": ("vented design (QB3) with its errors", 1),
-    "VentedChebyshevDesign": ("vented design (C4) with its errors", 1),
-    "SealedDesign": ("closed design with its errors", 1),
-}
-for b in json.load(open(sys.argv[1]))["benchmarks"]:
-    what, limit = targets[b["name"]]
-    ms = b["real_time"] / 1000
-    print("%-36s %8.3f ms  target < %d ms: %s" % (what, ms, limit, "met" if ms < limit else "MISSED"))
-PY
+benchmark_table "$tree/enclosure/enclosure_bench" ms 3 <<'TABLE'
+VentedDesign|vented design (QB3) with its errors|1
+VentedChebyshevDesign|vented design (C4) with its errors|1
+SealedDesign|closed design with its errors|1
+TABLE
 
 echo "== box drawing (Google Benchmark, $tree/app/calc/calc_bench)"
-"$tree/app/calc/calc_bench" --benchmark_format=json --benchmark_min_time=0.5 >"$json" 2>/dev/null
-python3 - "$json" <<'PY'
-import json, sys
-# benchmark name: (what, milliseconds allowed; 0 = no target)
-targets = {
-    "BoxPlot": ("vented box designed and drawn", 50),
-    "BoxDrawingAlone": ("its drawing alone", 0),
-}
-for b in json.load(open(sys.argv[1]))["benchmarks"]:
-    what, limit = targets[b["name"]]
-    ms = b["real_time"]
-    verdict = "" if limit == 0 else ("  target < %d ms: %s" % (limit, "met" if ms < limit else "MISSED"))
-    print("%-36s %8.3f ms%s" % (what, ms, verdict))
-PY
+benchmark_table "$tree/app/calc/calc_bench" ms 3 <<'TABLE'
+BoxPlot|vented box designed and drawn|50
+BoxDrawingAlone|its drawing alone|0
+TABLE
 # The whole command, reading the file and writing the plot (flushed to disk), beside the plain
 # run of the same file: best of RUNS wall-clock runs each.
 printf 'Testelement\r\n30\r\n6\r\n40\r\n500\r\n50\r\n3\r\n0.45\r\n0.39\r\n25\r\n20\r\n' >"$work/worked.spk"

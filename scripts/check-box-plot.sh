@@ -4,6 +4,7 @@
 # band, the excursion or the port's air speed.
 # usage: check-box-plot.sh ELEMTRIX-CALC DRIVER.spk OUT-DIR
 set -eu
+. "$(dirname "$0")/svg-picture.sh"
 calc=$1
 driver=$2
 out=$3
@@ -17,22 +18,11 @@ rm -f "$svg" "$png"
 grep -q "Lådans kurvor: " "$out/box.txt" || { echo "no plot reported"; exit 1; }
 height=$(sed -n 's/.*<svg [^>]* height="\([0-9]*\)\.[0-9]*".*/\1/p' "$svg")
 
-profile=$(mktemp -d)
-trap 'rm -rf "$profile"' EXIT
-chromium --headless --no-sandbox --disable-gpu --disable-quic --no-first-run \
-  --disable-background-networking --disable-component-update --disable-sync \
-  --user-data-dir="$profile" --screenshot="$png" --window-size="800,$height" \
-  "file://$svg" >"$out/chromium.log" 2>&1
-[ -s "$png" ] || { echo "chromium wrote no picture"; cat "$out/chromium.log"; exit 1; }
-
-spread=$(convert "$png" -colorspace Gray -format '%[fx:standard_deviation]' info:)
-echo "grey-level spread $spread"
-awk -v s="$spread" 'BEGIN { exit !(s > 0.05) }' || { echo "the picture is blank"; exit 1; }
+render_svg "$svg" "$png" "800,$height" "$out/chromium.log"
 # Each curve and band in its own colour: the response, the 95 % and 68 % bands, the
 # excursion and the port's speed.
 for colour in '#1f4e9e' '#c9daf3' '#7fa7e0' '#c0392b' '#2e8b57'; do
-  share=$(convert "$png" -fill black +opaque "$colour" -fill white -opaque "$colour" \
-    -format '%[fx:mean]' info:)
+  share=$(colour_share "$png" "$colour")
   echo "share of $colour pixels $share"
   awk -v c="$share" 'BEGIN { exit !(c > 0.0002) }' || { echo "nothing drawn in $colour"; exit 1; }
 done

@@ -30,7 +30,8 @@ void give_font(HWND control) {
                  FALSE);
 }
 
-bool register_class(HINSTANCE instance, const char *title, WNDPROC procedure) {
+bool register_class(HWND owner, const char *title, WNDPROC procedure) {
+    const HINSTANCE instance = instance_of(owner);
     WNDCLASSA existing;
     if (GetClassInfoA(instance, title, &existing))
         return true;
@@ -38,6 +39,8 @@ bool register_class(HINSTANCE instance, const char *title, WNDPROC procedure) {
     c.lpfnWndProc = procedure;
     c.cbWndExtra = DLGWINDOWEXTRA;
     c.hInstance = instance;
+    // The program's icon, which its windows show when minimised or switched to.
+    c.hIcon = reinterpret_cast<HICON>(GetClassLongPtrA(owner, GCLP_HICON));
     c.hCursor = LoadCursorA(nullptr, IDC_ARROW);
     c.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     c.lpszClassName = title;
@@ -56,7 +59,7 @@ HWND *free_slot() {
 HWND wt_create_dialog(HWND owner, const char *title, int width, int height, WNDPROC procedure) {
     HWND *slot = free_slot();
     const HINSTANCE instance = instance_of(owner);
-    if (!slot || !register_class(instance, title, procedure))
+    if (!slot || !register_class(owner, title, procedure))
         return nullptr;
     RECT frame = {0, 0, width, height};
     AdjustWindowRectEx(&frame, DIALOG_STYLE, FALSE, DIALOG_EX_STYLE);

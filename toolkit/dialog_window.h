@@ -13,9 +13,9 @@
 constexpr int WT_DIALOGS = 4; // open at the same time
 
 // A window owned by owner and centred on it, of the client size given, in the button face
-// colour, with a title bar, a close box and a minimise box; its class is named after the title
-// and registered with the procedure on first use. Enter sends the procedure WM_COMMAND with
-// IDOK, Esc with IDCANCEL. Null when it cannot be made or WT_DIALOGS are open.
+// colour, with a title bar, a close box, a minimise box and the owner's icon; its class is named
+// after the title and registered with the procedure on first use. Enter sends the procedure
+// WM_COMMAND with IDOK, Esc with IDCANCEL. Null when it cannot be made or WT_DIALOGS are open.
 HWND wt_create_dialog(HWND owner, const char *title, int width, int height, WNDPROC procedure);
 
 // Hands the message to the dialog it is for, as IsDialogMessageA does, when that is a dialog made

@@ -1,8 +1,13 @@
 #include "toolkit/message.h"
 
+#include "base/charset.h"
+
 #include <cstring>
 
 namespace {
+
+// Room for a library's longest message after its lead.
+constexpr int ERROR_BOX_SIZE = 4096;
 
 constexpr int ANY = -1;
 // A shown number taken from the record itself.
@@ -79,6 +84,14 @@ int wt_message_box(HWND owner, const char *caption, char *text, const char *mode
     if (lstrcmpA(mode, "D") == 0)
         text[0] = '\0';
     return 0;
+}
+
+void wt_error_box(HWND owner, const char *caption, const char *lead, const char *detail_utf8) {
+    char text[ERROR_BOX_SIZE];
+    lstrcpynA(text, lead, ERROR_BOX_SIZE);
+    const std::size_t length = std::strlen(text);
+    utf8_to_cp1252(detail_utf8, text + length, ERROR_BOX_SIZE - length);
+    MessageBoxA(owner, text, caption, MB_OK | MB_ICONEXCLAMATION);
 }
 
 char *wt_copy_left(char *dest, const char *source, int n) {

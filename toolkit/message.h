@@ -7,6 +7,10 @@
 // caption before text.
 int wt_message_box(HWND owner, const char *caption, char *text, const char *mode);
 
+// A box of a failure that a library explains, with the exclamation mark: the lead, Windows-1252,
+// then the library's detail, UTF-8 as its Swedish messages are; cut short if it is very long.
+void wt_error_box(HWND owner, const char *caption, const char *lead, const char *detail_utf8);
+
 // The first n characters of source (all of them for n <= 0); returns dest.
 char *wt_copy_left(char *dest, const char *source, int n);
 

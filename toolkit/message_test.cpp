@@ -25,6 +25,19 @@ TEST(MessageBox, ShowsCaptionAndTextWithOneOkButton) {
     DestroyWindow(owner);
 }
 
+// A library's detail is UTF-8; the box shows it in Windows-1252 after the lead.
+TEST(MessageBox, AnErrorBoxPutsTheLibrarysDetailAfterItsLead) {
+    start_catching_boxes();
+    wt_error_box(nullptr, "M\xC4TFEL", "M\xE4tningen kan inte anv\xE4ndas:\n",
+                 "ing\xC3\xA5ngarna \xC3\xA4r f\xC3\xB6rv\xC3\xA4xlade");
+    const std::vector<CaughtBox> boxes = stop_catching_boxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].caption, "M\xC4TFEL");
+    EXPECT_EQ(boxes[0].text,
+              "M\xE4tningen kan inte anv\xE4ndas:\ning\xE5ngarna \xE4r f\xF6rv\xE4xlade");
+    EXPECT_EQ(boxes[0].style, static_cast<UINT>(MB_OK | MB_ICONEXCLAMATION));
+}
+
 TEST(MessageBox, ModeDEmptiesTheTextAfterTheBox) {
     const struct {
         const char *mode;

@@ -1,11 +1,12 @@
 #include "toolkit/plot.h"
 
+#include "toolkit/test_support/screenshot.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <complex>
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -91,47 +92,11 @@ void show_driver(HWND plot, const Driver &d) {
     wt_plot_marker(plot, 38);
 }
 
-// The plot as the screen shows it, for the golden image that CTest compares it with.
-bool write_bitmap(HWND window, const char *path) {
-    const DWORD row_bytes = (WIDTH * 3 + 3) & ~3u;
-    BITMAPINFOHEADER info{};
-    info.biSize = sizeof info;
-    info.biWidth = WIDTH;
-    info.biHeight = HEIGHT;
-    info.biPlanes = 1;
-    info.biBitCount = 24;
-    info.biCompression = BI_RGB;
-    info.biSizeImage = row_bytes * HEIGHT;
-    std::vector<unsigned char> bytes(info.biSizeImage);
-    HDC screen = GetDC(window);
-    HDC memory = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, WIDTH, HEIGHT);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, WIDTH, HEIGHT, screen, 0, 0, SRCCOPY);
-    SelectObject(memory, old);
-    const bool read = GetDIBits(memory, bitmap, 0, HEIGHT, bytes.data(),
-                                reinterpret_cast<BITMAPINFO *>(&info), DIB_RGB_COLORS) == HEIGHT;
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(window, screen);
-    BITMAPFILEHEADER file{};
-    file.bfType = 0x4D42;
-    file.bfOffBits = sizeof file + sizeof info;
-    file.bfSize = file.bfOffBits + info.biSizeImage;
-    FILE *out = std::fopen(path, "wb");
-    if (!read || !out)
-        return false;
-    const bool written = std::fwrite(&file, sizeof file, 1, out) == 1 &&
-                         std::fwrite(&info, sizeof info, 1, out) == 1 &&
-                         std::fwrite(bytes.data(), bytes.size(), 1, out) == 1;
-    return std::fclose(out) == 0 && written;
-}
-
 TEST_F(Plot, DriverImpedanceForTheGoldenImage) {
     const Driver d;
     show_driver(plot, d);
     UpdateWindow(plot);
-    ASSERT_TRUE(write_bitmap(plot, "plot.bmp"));
+    ASSERT_TRUE(write_client_bitmap(plot, "plot.bmp"));
 }
 
 // Three significant digits; the degree sign follows the number, Windows-1252.

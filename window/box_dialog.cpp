@@ -239,17 +239,16 @@ void show_notes(const BoxDriver &driver, const bool (&known)[DRIVER_PARAMETER_CO
         const std::size_t used = std::strlen(notes);
         std::snprintf(notes + used, sizeof notes - used, "%s%s", used ? "\n" : "", line);
     };
-    char line[200];
-    if (d.port_too_fast) {
-        std::snprintf(line, sizeof line,
-                      "OBS: portens lufthastighet %.1f m/s överstiger gränsen %.1f m/s: större "
-                      "eller fler portar",
-                      d.figure[FIG_PORT_SPEED].value, d.port_speed_limit);
+    char line[200], warning[BOX_WARNING_SIZE];
+    box_port_speed_warning(d, false, warning);
+    if (warning[0]) {
+        utf8_to_cp1252(warning, line, sizeof line);
         add(line);
     }
-    if (d.port_too_narrow)
-        add("OBS: porten är för smal för lådan: den skulle behöva längden 0 eller mindre; en "
-            "vidare port, eller fler, behövs");
+    if (d.port_too_narrow) {
+        utf8_to_cp1252(BOX_PORT_TOO_NARROW, line, sizeof line);
+        add(line);
+    }
     if (d.has_errors) {
         list_parameters(list, sizeof list, driver, known, true);
         std::snprintf(line, sizeof line, "Exakta (utan standardfel): %s", list[0] ? list : "inga");

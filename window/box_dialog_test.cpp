@@ -8,6 +8,7 @@
 #include "toolkit/test_support/box_catcher.h"
 #include "window/calculator.h"
 #include "window/sweep_open.h"
+#include "window/test_support/calculator_fields.h"
 
 #include <gtest/gtest.h>
 
@@ -38,7 +39,7 @@ struct BoxDialog : ::testing::Test {
     void SetUp() override {
         window = create_calculator(instance);
         ASSERT_NE(window, nullptr);
-        type(WORKED);
+        type_inputs(WORKED);
     }
     // The dialog keeps its form for the next time it opens: the next test gets the first form.
     void TearDown() override {
@@ -47,18 +48,9 @@ struct BoxDialog : ::testing::Test {
         for (int i = 0; i < BOX_FORM_FIELD_COUNT; ++i)
             set_field(static_cast<BoxFormField>(i), BOX_FORM_FIELDS[i].initial);
         DestroyWindow(box_dialog());
-        if (IsWindow(window))
-            DestroyWindow(window);
-        UnregisterClassA(CALCULATOR_TITLE, instance);
-        MSG m;
-        while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
-        }
+        close_calculator(window);
     }
 
-    void type(const char *const texts[INPUT_COUNT]) {
-        for (int i = 0; i < INPUT_COUNT; ++i)
-            wt_set_text(calculator_field(i + 1), texts[i]);
-    }
     HWND item(int id) { return GetDlgItem(box_dialog(), id); }
     // A line of a column of the figures.
     std::string figure(BoxFigureId row, int column) {
@@ -265,7 +257,7 @@ TEST_F(BoxDialog, SweepsOpenedInTheWindowLendTheBoxTheirErrors) {
     const char *const paths[IMPORT_MAX_SWEEPS] = {ELEMTRIX_EXAMPLES "/mid-free.zma",
                                                   ELEMTRIX_EXAMPLES "/mid-20g.zma"};
     const char *const typed[INPUT_COUNT] = {"", "", "", "132", "", "", "", "", "", "20"};
-    type(typed);
+    type_inputs(typed);
     ImportRequest request;
     SweepImport result;
     ASSERT_TRUE(fill_from_sweeps(window, paths, 2, request, result));

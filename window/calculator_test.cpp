@@ -7,6 +7,7 @@
 #include "toolkit/controls.h"
 #include "toolkit/paint.h"
 #include "toolkit/test_support/box_catcher.h"
+#include "window/test_support/calculator_fields.h"
 
 #include <gtest/gtest.h>
 
@@ -34,19 +35,8 @@ struct Calculator : ::testing::Test {
         ASSERT_NE(window, nullptr);
         UpdateWindow(window);
     }
-    void TearDown() override {
-        if (IsWindow(window))
-            DestroyWindow(window);
-        UnregisterClassA(CALCULATOR_TITLE, instance);
-        MSG m;
-        while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
-        }
-    }
+    void TearDown() override { close_calculator(window); }
 
-    void type(const char *const texts[INPUT_COUNT]) {
-        for (int i = 0; i < INPUT_COUNT; ++i)
-            wt_set_text(calculator_field(i + 1), texts[i]);
-    }
     std::vector<std::string> calculate(WPARAM command = ID_CALCULATE) {
         start_catching_boxes();
         SendMessageA(window, WM_COMMAND, command, 0);
@@ -270,7 +260,7 @@ TEST_F(Calculator, ZerosBeforeTheFirstCalculation) {
 }
 
 TEST_F(Calculator, WorkedExampleWithoutMessages) {
-    type(WORKED);
+    type_inputs(WORKED);
     EXPECT_TRUE(calculate().empty());
     expect_column(window, WORKED_COLUMN);
     EXPECT_TRUE(calculate().empty()); // again: the same column
@@ -298,7 +288,7 @@ TEST_F(Calculator, AllEmptyGivesTenNoInputBoxesThenNan) {
 TEST_F(Calculator, DoubtfulEntriesInTheirOrder) {
     const char *texts[INPUT_COUNT] = {"12,5", "abc", "a1,5", "1", "123456,7",
                                       "1e3",  "-5",  "1",    "1", "1"};
-    type(texts);
+    type_inputs(texts);
     const std::string digits = ": Anv\xE4nd endast siffror!",
                       comma = ": Anv\xE4nd punkt som komma!";
     const std::vector<std::string> expected = {
@@ -329,12 +319,12 @@ TEST_F(Calculator, OnlyTheWholeCommandRunsIt) {
 TEST_F(Calculator, ValuesOfMoreThanEightCharactersTakeExponentForm) {
     const char *wide[INPUT_COUNT] = {"12345.67", "-1234.56", "123456", "500", "-12345.6",
                                      "3",        "0.45",     "0.39",   "25",  "20"};
-    type(wide);
+    type_inputs(wide);
     calculate();
     const char *shown[] = {"12345.67", "-1234.56", "1.23e+05", "500.00", "-1.2e+04"};
     for (int row = 0; row < 5; ++row)
         EXPECT_TRUE(shown_row(window, row) == expected_row(window, shown[row])) << shown[row];
-    type(WORKED);
+    type_inputs(WORKED);
     calculate();
     expect_column(window, WORKED_COLUMN); // nothing of the wider texts is left
 }
@@ -384,7 +374,7 @@ int differing(const std::vector<COLORREF> &a, const std::vector<COLORREF> &b) {
 
 TEST_F(Calculator, RepaintsLeaveEveryPixelAsTheFirstPaintDid) {
     const std::vector<COLORREF> first = painted_pixels(window);
-    type(WORKED);
+    type_inputs(WORKED);
     calculate();
     const std::vector<COLORREF> once = painted_pixels(window);
     for (int press = 1; press < 20; ++press)

@@ -10,6 +10,7 @@
 #include "toolkit/test_support/dialog_driver.h"
 #include "toolkit/test_support/drop.h"
 #include "window/calculator.h"
+#include "window/test_support/calculator_fields.h"
 
 #include <gtest/gtest.h>
 
@@ -50,28 +51,8 @@ struct FileCommands : ::testing::Test {
         window = create_calculator(instance);
         ASSERT_NE(window, nullptr);
     }
-    void close_window() {
-        if (IsWindow(window))
-            DestroyWindow(window);
-        UnregisterClassA(CALCULATOR_TITLE, instance);
-        MSG m;
-        while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
-        }
-    }
+    void close_window() { close_calculator(window); }
 
-    void set_fields(const Texts &texts) {
-        for (int line = 0; line < DRIVER_FILE_LINES; ++line)
-            wt_set_text(calculator_field(line), texts[line].c_str());
-    }
-    Texts fields() const {
-        Texts texts;
-        for (int line = 0; line < DRIVER_FILE_LINES; ++line) {
-            char text[512];
-            GetWindowTextA(calculator_field(line), text, sizeof text);
-            texts.push_back(text);
-        }
-        return texts;
-    }
     // Runs a command with its dialog answered as planned; returns the message boxes it showed.
     std::vector<CaughtBox> run(WPARAM command, std::vector<DialogAnswer> plan) {
         DialogDriver driver(std::move(plan));
@@ -98,13 +79,13 @@ std::string file_bytes(const Texts &texts) {
 TEST_F(FileCommands, SavedTextsComeBackInAFreshWindow) {
     const std::string path = temp_path("roundtrip.spk");
     DeleteFileA(path.c_str());
-    set_fields(SAMPLE);
+    set_field_texts(SAMPLE);
     EXPECT_TRUE(save_as(path).empty());
     EXPECT_EQ(bytes_of(path), file_bytes(SAMPLE));
     close_window();
     open_window();
     EXPECT_TRUE(open(path).empty());
-    EXPECT_EQ(fields(), SAMPLE);
+    EXPECT_EQ(field_texts(), SAMPLE);
     char title[128];
     GetWindowTextA(window, title, sizeof title);
     EXPECT_STREQ(title, CALCULATOR_TITLE); // neither command names the file in the title
@@ -132,11 +113,11 @@ TEST_F(FileCommands, DialogsShowTheirTitlesAndTheSpeakerFilter) {
 TEST_F(FileCommands, SavingTwiceReplacesTheFile) {
     const std::string path = temp_path("twice.spk");
     put_bytes(path, std::string(500, 'x'));
-    set_fields(SAMPLE);
+    set_field_texts(SAMPLE);
     save_as(path);
     Texts changed = SAMPLE;
     changed[0] = "B";
-    set_fields(changed);
+    set_field_texts(changed);
     save_as(path);
     EXPECT_EQ(bytes_of(path), file_bytes(changed));
 }
@@ -144,12 +125,12 @@ TEST_F(FileCommands, SavingTwiceReplacesTheFile) {
 TEST_F(FileCommands, CancelChangesNothing) {
     const std::string path = temp_path("cancel.spk");
     DeleteFileA(path.c_str());
-    set_fields(SAMPLE);
+    set_field_texts(SAMPLE);
     EXPECT_TRUE(run(ID_SAVE, {{IDCANCEL, path}}).empty());
     EXPECT_FALSE(exists(path));
-    set_fields(Texts(DRIVER_FILE_LINES, "typed"));
+    set_field_texts(Texts(DRIVER_FILE_LINES, "typed"));
     EXPECT_TRUE(run(ID_OPEN, {{IDCANCEL, ""}}).empty());
-    EXPECT_EQ(fields(), Texts(DRIVER_FILE_LINES, "typed"));
+    EXPECT_EQ(field_texts(), Texts(DRIVER_FILE_LINES, "typed"));
 }
 
 TEST_F(FileCommands, WhatOddFilesPutInTheFields) {
@@ -174,11 +155,11 @@ TEST_F(FileCommands, WhatOddFilesPutInTheFields) {
          {"n", "12345678", "1", "1", "1234", "", "", "", "", "", ""}},
     };
     for (const Case &c : cases) {
-        set_fields(Texts(DRIVER_FILE_LINES, "before"));
+        set_field_texts(Texts(DRIVER_FILE_LINES, "before"));
         const std::string path = temp_path(c.name);
         put_bytes(path, c.bytes);
         EXPECT_TRUE(open(path).empty()) << c.name;
-        EXPECT_EQ(fields(), c.shown) << c.name;
+        EXPECT_EQ(field_texts(), c.shown) << c.name;
     }
 }
 
@@ -188,7 +169,7 @@ TEST_F(FileCommands, OpeningBAfterAShowsOnlyB) {
     put_bytes(b, "B\r\n30\r\n");
     open(a);
     open(b);
-    EXPECT_EQ(fields(), (Texts{"B", "30", "", "", "", "", "", "", "", "", ""}));
+    EXPECT_EQ(field_texts(), (Texts{"B", "30", "", "", "", "", "", "", "", "", ""}));
 }
 
 TEST_F(FileCommands, OfSeveralFilesChosenTheFirstIsOpened) {
@@ -198,7 +179,7 @@ TEST_F(FileCommands, OfSeveralFilesChosenTheFirstIsOpened) {
     // Typing the folder opens it; the dialog then takes the two names.
     EXPECT_TRUE(
         run(ID_OPEN, {{IDOK, folder}, {IDOK, "\"elemtrix-m1.spk\" \"elemtrix-m2.spk\""}}).empty());
-    EXPECT_EQ(fields(), (Texts{"first", "1", "", "", "", "", "", "", "", "", ""}));
+    EXPECT_EQ(field_texts(), (Texts{"first", "1", "", "", "", "", "", "", "", "", ""}));
 }
 
 TEST_F(FileCommands, EachDialogStartsFromItsOwnLastFile) {
@@ -220,7 +201,7 @@ TEST_F(FileCommands, AFileThatCannotBeReadIsReportedAndTheFieldsStay) {
     // Held open with no sharing: the program cannot open it, though the dialog can choose it.
     HANDLE lock = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(lock, INVALID_HANDLE_VALUE);
-    set_fields(Texts(DRIVER_FILE_LINES, "typed"));
+    set_field_texts(Texts(DRIVER_FILE_LINES, "typed"));
     const std::vector<CaughtBox> boxes = open(path);
     CloseHandle(lock);
     ASSERT_EQ(boxes.size(), 1u);
@@ -228,7 +209,7 @@ TEST_F(FileCommands, AFileThatCannotBeReadIsReportedAndTheFieldsStay) {
     EXPECT_EQ(boxes[0].text, "Filen kunde inte l\xE4sas:\n" + path);
     EXPECT_EQ(boxes[0].style, static_cast<UINT>(MB_OK | MB_ICONEXCLAMATION));
     EXPECT_EQ(boxes[0].owner, window);
-    EXPECT_EQ(fields(), Texts(DRIVER_FILE_LINES, "typed"));
+    EXPECT_EQ(field_texts(), Texts(DRIVER_FILE_LINES, "typed"));
 }
 
 TEST_F(FileCommands, AFileThatCannotBeWrittenIsReportedAndKept) {
@@ -240,7 +221,7 @@ TEST_F(FileCommands, AFileThatCannotBeWrittenIsReportedAndKept) {
             SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY);
         else
             lock = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-        set_fields(SAMPLE);
+        set_field_texts(SAMPLE);
         const std::vector<CaughtBox> boxes = save_as(path);
         CloseHandle(lock);
         // The dialog first asks whether to replace the file; then the failure is reported.
@@ -255,7 +236,7 @@ TEST_F(FileCommands, AFileThatCannotBeWrittenIsReportedAndKept) {
 
 TEST_F(FileCommands, ASaveIntoAMissingFolderIsReported) {
     const std::string path = temp_dir() + "no-such-folder\\x.spk";
-    set_fields(SAMPLE);
+    set_field_texts(SAMPLE);
     const std::vector<CaughtBox> boxes = save_as(path);
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].caption, "FILFEL");
@@ -360,9 +341,9 @@ TEST_F(SweepCommands, OneSweepFillsWhatTheCalculatorSavesAndReportsTheFit) {
     Texts expected = typed;
     for (int line : FROM_ONE_SWEEP)
         expected[line] = saved[line];
-    set_fields(typed);
+    set_field_texts(typed);
     const CaughtBox box = one_box({free_air});
-    EXPECT_EQ(fields(), expected);
+    EXPECT_EQ(field_texts(), expected);
     EXPECT_EQ(box.caption, "ANPASSNING");
     EXPECT_EQ(box.style, static_cast<UINT>(MB_OK | MB_ICONINFORMATION));
     EXPECT_EQ(box.owner, window);
@@ -392,11 +373,11 @@ TEST_F(SweepCommands, TwoSweepsInEitherOrderFillWhatTheCalculatorSaves) {
     expected[NAME] = typed[NAME];
     const std::vector<std::vector<std::string>> orders = {{free_air, added}, {added, free_air}};
     for (const std::vector<std::string> &order : orders) {
-        set_fields(typed);
+        set_field_texts(typed);
         const CaughtBox box = one_box(order);
         // The dialog hands the names on in the order they were typed.
         EXPECT_EQ(temp_dir() + (wt_open_path + std::strlen(wt_open_path) + 1), order[0]);
-        EXPECT_EQ(fields(), expected) << order[0];
+        EXPECT_EQ(field_texts(), expected) << order[0];
         const size_t free_line = box.text.find("Fri luft: elemtrix-mid-free.zma, RMS");
         const size_t added_line =
             box.text.find("\nAdderad massa 20 g: elemtrix-mid-20g.zma, RMS-avvikelse ");
@@ -420,9 +401,9 @@ TEST_F(SweepCommands, VasComesOnlyIntoAnEmptyFieldAndNeedsSd) {
     };
     for (const Case &c : cases) {
         const Texts typed = {"", "", "", "", c.sd, c.vas, "", "", "", "", "20"};
-        set_fields(typed);
+        set_field_texts(typed);
         const CaughtBox box = one_box({free_air, added});
-        const Texts shown = fields();
+        const Texts shown = field_texts();
         EXPECT_EQ(shown[SD], c.sd);
         EXPECT_EQ(shown[VAS], c.vas);
         EXPECT_NE(shown[FS], "") << c.sd; // the rest is filled all the same
@@ -482,12 +463,12 @@ TEST_F(SweepCommands, WhatIsMissingOrWrongIsSaidAndNothingChanges) {
     for (const Case &c : cases) {
         Texts typed(DRIVER_FILE_LINES, "typed");
         typed[ADDED_MASS] = c.mass;
-        set_fields(typed);
+        set_field_texts(typed);
         const CaughtBox box = one_box(c.files);
         EXPECT_EQ(box.caption, c.caption) << c.files.back();
         EXPECT_EQ(box.text.rfind(c.starts, 0), 0u) << box.text;
         EXPECT_EQ(box.style, static_cast<UINT>(MB_OK | MB_ICONEXCLAMATION));
-        EXPECT_EQ(fields(), typed) << c.files.back();
+        EXPECT_EQ(field_texts(), typed) << c.files.back();
     }
     DeleteFileA(huge_path.c_str());
 }
@@ -517,7 +498,7 @@ TEST_F(SweepCommands, AFitThatCannotBeTrustedIsSaidSo) {
                          "RMS-avvikelsen \xE4r \xF6ver 3 %"},
     };
     for (const auto &c : cases) {
-        set_fields(Texts(DRIVER_FILE_LINES, ""));
+        set_field_texts(Texts(DRIVER_FILE_LINES, ""));
         const CaughtBox box = one_box({c.path});
         EXPECT_EQ(box.caption, "ANPASSNING") << box.text;
         EXPECT_TRUE(has(box.text, c.said)) << box.text;
@@ -527,9 +508,9 @@ TEST_F(SweepCommands, AFitThatCannotBeTrustedIsSaidSo) {
 TEST_F(SweepCommands, ElevenLinesOfNumbersAreStillADriverFile) {
     const std::string path = temp_path("eleven.zma");
     put_bytes(path, file_bytes(Texts(DRIVER_FILE_LINES, "12 5")));
-    set_fields(Texts(DRIVER_FILE_LINES, "typed"));
+    set_field_texts(Texts(DRIVER_FILE_LINES, "typed"));
     EXPECT_TRUE(open(path).empty());
-    EXPECT_EQ(fields(), Texts(DRIVER_FILE_LINES, "12 5"));
+    EXPECT_EQ(field_texts(), Texts(DRIVER_FILE_LINES, "12 5"));
 }
 
 // The dialog hands several files back as the folder and every name in one buffer; long names
@@ -541,10 +522,10 @@ TEST_F(SweepCommands, TwoSweepsWithLongNamesOpen) {
     put_bytes(long_added, bytes_of(added));
     Texts typed(DRIVER_FILE_LINES, "");
     typed[ADDED_MASS] = "20";
-    set_fields(typed);
+    set_field_texts(typed);
     const CaughtBox box = one_box({long_free, long_added});
     EXPECT_EQ(box.caption, "ANPASSNING") << box.text;
-    EXPECT_NE(fields()[FS], "");
+    EXPECT_NE(field_texts()[FS], "");
 }
 
 TEST_F(FileCommands, NamesTooManyForTheDialogsBufferAreSaidSo) {
@@ -557,13 +538,13 @@ TEST_F(FileCommands, NamesTooManyForTheDialogsBufferAreSaidSo) {
         put_bytes(paths.back(), "many\r\n");
         names += "\"" + name + "\" ";
     }
-    set_fields(Texts(DRIVER_FILE_LINES, "typed"));
+    set_field_texts(Texts(DRIVER_FILE_LINES, "typed"));
     const std::vector<CaughtBox> boxes = run(ID_OPEN, {{IDOK, temp_dir()}, {IDOK, names}});
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].caption, "FILFEL");
     EXPECT_EQ(boxes[0].text,
               "De valda filernas namn ryms inte p\xE5 en g\xE5ng: v\xE4lj f\xE4rre filer.");
-    EXPECT_EQ(fields(), Texts(DRIVER_FILE_LINES, "typed"));
+    EXPECT_EQ(field_texts(), Texts(DRIVER_FILE_LINES, "typed"));
     // Nothing of the overflow is proposed the next time.
     run(ID_OPEN, {{IDCANCEL, ""}});
     ASSERT_EQ(last_dialogs.size(), 1u);
@@ -593,40 +574,40 @@ TEST_F(OtherWays, ADroppedDriverFileOpensAsOppnaOpensIt) {
     const std::string path = temp_path("dropped.spk");
     put_bytes(path, file_bytes(SAMPLE));
     EXPECT_TRUE(drop({path}).empty());
-    EXPECT_EQ(fields(), SAMPLE);
+    EXPECT_EQ(field_texts(), SAMPLE);
 }
 
 TEST_F(OtherWays, DroppedSweepsAreFittedAndWhatCannotBeOpenedIsSaid) {
     Texts typed(DRIVER_FILE_LINES, "");
     typed[ADDED_MASS] = "20";
-    set_fields(typed);
+    set_field_texts(typed);
     std::vector<CaughtBox> boxes = drop({added, free_air});
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].caption, "ANPASSNING");
-    EXPECT_NE(fields()[FS_ADDED], "");
+    EXPECT_NE(field_texts()[FS_ADDED], "");
 
     const std::string missing = temp_path("missing.spk");
     DeleteFileA(missing.c_str());
-    set_fields(Texts(DRIVER_FILE_LINES, "typed"));
+    set_field_texts(Texts(DRIVER_FILE_LINES, "typed"));
     boxes = drop({missing});
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, "Filen kunde inte l\xE4sas:\n" + missing);
     boxes = drop({free_air, added, free_air});
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text.rfind("V\xE4lj en impedanskurva i fri luft", 0), 0u);
-    EXPECT_EQ(fields(), Texts(DRIVER_FILE_LINES, "typed"));
+    EXPECT_EQ(field_texts(), Texts(DRIVER_FILE_LINES, "typed"));
 }
 
 TEST_F(OtherWays, TheCommandLineNamesFilesAsTheShellQuotesThem) {
     const std::string blanks = temp_path("with blanks.spk");
     put_bytes(blanks, file_bytes(SAMPLE));
     EXPECT_TRUE(command_line("  \"" + blanks + "\"  ").empty());
-    EXPECT_EQ(fields(), SAMPLE);
+    EXPECT_EQ(field_texts(), SAMPLE);
 
-    set_fields(Texts(DRIVER_FILE_LINES, "typed"));
+    set_field_texts(Texts(DRIVER_FILE_LINES, "typed"));
     for (const char *nothing : {"", "   ", "\t"})
         EXPECT_TRUE(command_line(nothing).empty()) << "[" << nothing << "]";
-    EXPECT_EQ(fields(), Texts(DRIVER_FILE_LINES, "typed"));
+    EXPECT_EQ(field_texts(), Texts(DRIVER_FILE_LINES, "typed"));
     // Unquoted, a blank ends the name.
     std::vector<CaughtBox> boxes = command_line(blanks);
     ASSERT_EQ(boxes.size(), 1u);
@@ -634,11 +615,11 @@ TEST_F(OtherWays, TheCommandLineNamesFilesAsTheShellQuotesThem) {
 
     Texts typed(DRIVER_FILE_LINES, "");
     typed[ADDED_MASS] = "20";
-    set_fields(typed);
+    set_field_texts(typed);
     boxes = command_line(free_air + " \"" + added + "\"");
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].caption, "ANPASSNING");
-    EXPECT_NE(fields()[FS_ADDED], "");
+    EXPECT_NE(field_texts()[FS_ADDED], "");
 }
 
 } // namespace

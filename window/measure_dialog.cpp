@@ -1,13 +1,14 @@
 #include "window/measure_dialog.h"
 
-#include "base/charset.h"
 #include "base/number_text.h"
 #include "engine/driver.h"
 #include "measure/stimulus.h"
 #include "measure/sweep_file.h"
 #include "measure/wav_file.h"
 #include "toolkit/controls.h"
+#include "toolkit/dialog_window.h"
 #include "toolkit/file_dialog.h"
+#include "toolkit/message.h"
 #include "toolkit/plot.h"
 #include "window/calculator.h"
 #include "window/file_commands.h"
@@ -26,11 +27,10 @@ const char MEASURE_ERROR_CAPTION[] = "MÄTFEL";
 
 namespace {
 
-constexpr char CLASS_NAME[] = "ElemtrixMeasure";
 constexpr int CLIENT_WIDTH = 600, CLIENT_HEIGHT = 530;
+// Down and right from the calculator's corner rather than centred over it, so that the
+// calculator's title bar stays in sight to bring it forward.
 constexpr int OFFSET_FROM_CALCULATOR = 40;
-constexpr DWORD DIALOG_STYLE = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
-constexpr DWORD DIALOG_EX_STYLE = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
 
 constexpr DWORD LABEL = SS_LEFT;
 constexpr DWORD PUSH = WS_TABSTOP | BS_PUSHBUTTON;
@@ -166,11 +166,7 @@ bool radio_checked(int id) {
 }
 
 void show_box(const char *caption, const char *text, const char *detail_utf8 = "") {
-    char message[MESSAGE_SIZE];
-    lstrcpynA(message, text, MESSAGE_SIZE);
-    const std::size_t length = std::strlen(message);
-    utf8_to_cp1252(detail_utf8, message + length, MESSAGE_SIZE - length);
-    MessageBoxA(dialog->window, message, caption, MB_OK | MB_ICONEXCLAMATION);
+    wt_error_box(dialog->window, caption, text, detail_utf8);
 }
 
 // A plain decimal number above 0 that a field of the calculator could hold: digits and at most
@@ -673,19 +669,6 @@ LRESULT CALLBACK measure_dialog_proc(HWND window, UINT message, WPARAM wparam, L
     }
 }
 
-bool register_class(HINSTANCE instance) {
-    WNDCLASSA c{};
-    if (GetClassInfoA(instance, CLASS_NAME, &c))
-        return true;
-    c.lpfnWndProc = measure_dialog_proc;
-    c.hInstance = instance;
-    c.hIcon = LoadIconA(instance, "elemtrix");
-    c.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-    c.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    c.lpszClassName = CLASS_NAME;
-    return RegisterClassA(&c) != 0;
-}
-
 } // namespace
 
 void show_measure_dialog(HWND calculator) {
@@ -700,27 +683,19 @@ void show_measure_dialog(HWND calculator) {
         if (!dialog)
             return;
     }
-    const HINSTANCE instance =
-        reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(calculator, GWLP_HINSTANCE));
-    if (!init_measure_run(dialog->run) || !register_class(instance))
+    if (!init_measure_run(dialog->run))
         return;
     dialog->calculator = calculator;
-    RECT frame = {0, 0, CLIENT_WIDTH, CLIENT_HEIGHT};
-    AdjustWindowRectEx(&frame, DIALOG_STYLE, FALSE, DIALOG_EX_STYLE);
-    RECT owner;
-    GetWindowRect(calculator, &owner);
-    const HWND window = CreateWindowExA(
-        DIALOG_EX_STYLE, CLASS_NAME, MEASURE_TITLE, DIALOG_STYLE,
-        owner.left + OFFSET_FROM_CALCULATOR, owner.top + OFFSET_FROM_CALCULATOR,
-        frame.right - frame.left, frame.bottom - frame.top, calculator, nullptr, instance, nullptr);
+    const HWND window = wt_create_dialog(calculator, MEASURE_TITLE, CLIENT_WIDTH, CLIENT_HEIGHT,
+                                         measure_dialog_proc);
     if (!window)
         return;
+    RECT owner;
+    GetWindowRect(calculator, &owner);
+    SetWindowPos(window, nullptr, owner.left + OFFSET_FROM_CALCULATOR,
+                 owner.top + OFFSET_FROM_CALCULATOR, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
     ShowWindow(window, SW_SHOW);
     SetFocus(GetNextDlgTabItem(window, nullptr, FALSE));
-}
-
-bool measure_dialog_message(MSG &message) {
-    return dialog && dialog->window && IsDialogMessageA(dialog->window, &message);
 }
 
 HWND measure_dialog() {

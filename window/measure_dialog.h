@@ -1,7 +1,8 @@
 // "Mät impedans": the driver's impedance measured through the sound card with the jig, or from a
 // recording made with another program, shown as it comes in, saved as a sweep file, and put
-// into the calculator's fields as "Öppna" puts opened sweeps there. A modeless dialog, made on
-// first use with the sound card's library.
+// into the calculator's fields as "Öppna" puts opened sweeps there. A modeless dialog of the
+// toolkit's (its keys go through wt_dialog_message), made on first use with the sound card's
+// library.
 #pragma once
 
 #include <windows.h>
@@ -33,10 +34,6 @@ enum MeasureControl {
 
 // Opens the dialog beside the calculator, or brings the open one forward.
 void show_measure_dialog(HWND calculator);
-
-// The dialog's keyboard (Tab, the arrows, Enter, Esc) for a message of the loop; true when the
-// dialog took it. Messages of every other window pass.
-bool measure_dialog_message(MSG &message);
 
 // The open dialog, or null.
 HWND measure_dialog();

@@ -2,11 +2,14 @@
 
 #include "audio/sound_card.h"
 #include "engine/driver_file.h"
-#include "measure/jig_recording.h"
+#include "measure/synthetic_recording.h"
 #include "toolkit/controls.h"
+#include "toolkit/dialog_window.h"
 #include "toolkit/test_support/box_catcher.h"
 #include "toolkit/test_support/dialog_driver.h"
+#include "toolkit/test_support/screenshot.h"
 #include "window/calculator.h"
+#include "window/test_support/calculator_fields.h"
 
 #include <gtest/gtest.h>
 
@@ -29,27 +32,25 @@ std::string temp_path(const char *name) {
     return std::string(folder) + "elemtrix-" + name;
 }
 
+using synthetic::Jig;
+
 // The jig's driver with the mass on its cone: the resonance lower, both Q's higher, by the
 // same factor.
-JigModel with_mass() {
-    JigModel m;
+Jig with_mass() {
+    Jig j = Jig::plain();
     const double k = std::sqrt(1 + ADDED_GRAMS / MMS_GRAMS);
-    m.fs /= k;
-    m.qms *= k;
-    m.qes *= k;
-    return m;
+    j.driver.Fs /= k;
+    j.driver.Qms *= k;
+    j.driver.Qes *= k;
+    return j;
 }
 
-enum class Wiring { RIGHT, SWAPPED, ONE_SIGNAL };
+Recording record(const Jig &jig) {
+    return synthetic::record_steady(jig, synthetic::own_stimulus(RATE, SECONDS), RATE);
+}
 
-std::string write_recording(const char *name, const JigModel &m, Wiring wiring) {
-    Recording r;
-    EXPECT_TRUE(make_jig_recording(m, RATE, SECONDS, r));
-    if (wiring == Wiring::SWAPPED)
-        std::swap(r.left, r.right);
-    if (wiring == Wiring::ONE_SIGNAL)
-        for (std::size_t i = 0; i < r.frames(); ++i)
-            r.right[i] = r.left[i];
+std::string write_recording(const char *name, const Jig &jig) {
+    const Recording r = record(jig);
     const std::string path = temp_path(name);
     MeasureError error;
     EXPECT_TRUE(write_wav_file(path.c_str(), RATE, r.left.data(), r.right.data(), r.frames(),
@@ -61,7 +62,7 @@ std::string write_recording(const char *name, const JigModel &m, Wiring wiring) 
 void dispatch_waiting() {
     MSG m;
     while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE))
-        if (!measure_dialog_message(m)) {
+        if (!wt_dialog_message(&m)) {
             TranslateMessage(&m);
             DispatchMessageA(&m);
         }
@@ -82,9 +83,7 @@ struct MeasureDialogTest : ::testing::Test {
         if (measure_dialog())
             SendMessageA(measure_dialog(), WM_CLOSE, 0, 0);
         EXPECT_EQ(measure_dialog(), nullptr);
-        DestroyWindow(calculator);
-        UnregisterClassA(CALCULATOR_TITLE, instance);
-        dispatch_waiting();
+        close_calculator(calculator);
     }
 
     HWND item(int id) const { return GetDlgItem(dialog, id); }
@@ -116,19 +115,6 @@ struct MeasureDialogTest : ::testing::Test {
         return press(ID_MEASURE_OPEN_RECORDING, {{IDOK, path}});
     }
 
-    void set_fields(const Texts &texts) {
-        for (int line = 0; line < DRIVER_FILE_LINES; ++line)
-            wt_set_text(calculator_field(line), texts[line].c_str());
-    }
-    Texts fields() const {
-        Texts texts;
-        for (int line = 0; line < DRIVER_FILE_LINES; ++line) {
-            char t[512];
-            GetWindowTextA(calculator_field(line), t, sizeof t);
-            texts.push_back(t);
-        }
-        return texts;
-    }
     std::vector<CaughtBox> calculator_open(std::vector<DialogAnswer> plan) {
         DialogDriver driver(std::move(plan));
         start_catching_boxes();
@@ -185,16 +171,16 @@ TEST_F(MeasureDialogTest, IsOneModelessDialogInSwedishBesideTheCalculator) {
 TEST_F(MeasureDialogTest, TabWalksTheDialogAndLeavesTheCalculatorsKeysAlone) {
     SetFocus(item(ID_MEASURE_RREF));
     MSG tab = {item(ID_MEASURE_RREF), WM_KEYDOWN, VK_TAB, 0, 0, {0, 0}};
-    EXPECT_TRUE(measure_dialog_message(tab));
+    EXPECT_TRUE(wt_dialog_message(&tab));
     EXPECT_EQ(GetFocus(), item(ID_MEASURE_CALIBRATE));
     MSG calculator_key = {calculator_field(1), WM_KEYDOWN, VK_TAB, 0, 0, {0, 0}};
-    EXPECT_FALSE(measure_dialog_message(calculator_key));
+    EXPECT_FALSE(wt_dialog_message(&calculator_key));
 }
 
 // A recording of the circuit model fills the fields as "Öppna" of its saved curve does, with
 // the same box, but for the name it gives the curve.
 TEST_F(MeasureDialogTest, AnOpenedRecordingFillsTheFieldsAsOpeningItsCurve) {
-    const std::string wav = write_recording("free.wav", JigModel{}, Wiring::RIGHT);
+    const std::string wav = write_recording("free.wav", Jig::plain());
     EXPECT_TRUE(open_recording(wav).empty());
     EXPECT_NE(text(ID_MEASURE_VALUES).find("Fs 38.0"), std::string::npos)
         << text(ID_MEASURE_VALUES);
@@ -203,23 +189,23 @@ TEST_F(MeasureDialogTest, AnOpenedRecordingFillsTheFieldsAsOpeningItsCurve) {
     DeleteFileA(zma.c_str());
     EXPECT_TRUE(press(ID_MEASURE_SAVE_CURVE, {{IDOK, zma}}).empty());
 
-    set_fields(TYPED);
+    set_field_texts(TYPED);
     const std::vector<CaughtBox> used = press(ID_MEASURE_USE, {});
-    const Texts filled = fields();
-    set_fields(TYPED);
+    const Texts filled = field_texts();
+    set_field_texts(TYPED);
     const std::vector<CaughtBox> opened = calculator_open({{IDOK, zma}});
-    EXPECT_EQ(fields(), filled);
+    EXPECT_EQ(field_texts(), filled);
     ASSERT_EQ(used.size(), 1u);
     ASSERT_EQ(opened.size(), 1u);
     EXPECT_EQ(used[0].caption, "ANPASSNING");
     EXPECT_EQ(replaced(used[0].text, "elemtrix-free.wav", "elemtrix-free.zma"), opened[0].text);
-    EXPECT_NEAR(std::atof(filled[1].c_str()), JigModel{}.fs, 0.1);
-    EXPECT_NEAR(std::atof(filled[8].c_str()), JigModel{}.qts(), 0.005);
+    EXPECT_NEAR(std::atof(filled[1].c_str()), Jig::plain().driver.Fs, 0.1);
+    EXPECT_NEAR(std::atof(filled[8].c_str()), Jig::plain().driver.Qts(), 0.005);
 }
 
 TEST_F(MeasureDialogTest, WithTheMassTheFieldsAreThoseOfOpeningBothCurves) {
-    const std::string free_wav = write_recording("free.wav", JigModel{}, Wiring::RIGHT);
-    const std::string mass_wav = write_recording("mass.wav", with_mass(), Wiring::RIGHT);
+    const std::string free_wav = write_recording("free.wav", Jig::plain());
+    const std::string mass_wav = write_recording("mass.wav", with_mass());
     EXPECT_TRUE(open_recording(free_wav).empty());
     type(ID_MEASURE_GRAMS, "20");
     EXPECT_TRUE(open_recording(mass_wav, true).empty());
@@ -229,77 +215,36 @@ TEST_F(MeasureDialogTest, WithTheMassTheFieldsAreThoseOfOpeningBothCurves) {
     // The curve saved is the one opened last: the one with the mass.
     EXPECT_TRUE(press(ID_MEASURE_SAVE_CURVE, {{IDOK, zma[1]}}).empty());
 
-    set_fields(TYPED);
+    set_field_texts(TYPED);
     EXPECT_EQ(press(ID_MEASURE_USE, {}).size(), 1u);
-    const Texts filled = fields();
+    const Texts filled = field_texts();
     EXPECT_EQ(filled[10], "20"); // the mass typed in the dialog, as a user types it for "Öppna"
-    EXPECT_NEAR(std::atof(filled[9].c_str()), with_mass().fs, 0.2);
+    EXPECT_NEAR(std::atof(filled[9].c_str()), with_mass().driver.Fs, 0.2);
 
     Texts typed = TYPED;
     typed[10] = "20";
-    set_fields(typed);
+    set_field_texts(typed);
     EXPECT_TRUE(open_recording(free_wav).empty());
     EXPECT_TRUE(press(ID_MEASURE_SAVE_CURVE, {{IDOK, zma[0]}}).empty());
     char folder[MAX_PATH];
     GetTempPathA(sizeof folder, folder);
     calculator_open({{IDOK, folder}, {IDOK, "\"elemtrix-free.zma\" \"elemtrix-mass.zma\""}});
-    EXPECT_EQ(fields(), filled);
-}
-
-// The dialog as the screen shows it, children and all, for the golden image that CTest compares
-// it with.
-bool write_bitmap(HWND window, const char *path) {
-    RECT client;
-    GetClientRect(window, &client);
-    const int width = client.right, height = client.bottom;
-    const DWORD row_bytes = (width * 3 + 3) & ~3u;
-    BITMAPINFOHEADER info{};
-    info.biSize = sizeof info;
-    info.biWidth = width;
-    info.biHeight = height;
-    info.biPlanes = 1;
-    info.biBitCount = 24;
-    info.biCompression = BI_RGB;
-    info.biSizeImage = row_bytes * height;
-    std::vector<unsigned char> bytes(info.biSizeImage);
-    HDC screen = GetDC(window);
-    HDC memory = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
-    SelectObject(memory, old);
-    const bool read = GetDIBits(memory, bitmap, 0, height, bytes.data(),
-                                reinterpret_cast<BITMAPINFO *>(&info), DIB_RGB_COLORS) == height;
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(window, screen);
-    BITMAPFILEHEADER file{};
-    file.bfType = 0x4D42;
-    file.bfOffBits = sizeof file + sizeof info;
-    file.bfSize = file.bfOffBits + info.biSizeImage;
-    FILE *out = std::fopen(path, "wb");
-    if (!read || !out)
-        return false;
-    const bool written = std::fwrite(&file, sizeof file, 1, out) == 1 &&
-                         std::fwrite(&info, sizeof info, 1, out) == 1 &&
-                         std::fwrite(bytes.data(), bytes.size(), 1, out) == 1;
-    return std::fclose(out) == 0 && written;
+    EXPECT_EQ(field_texts(), filled);
 }
 
 // Both recordings of the model opened and used: the curves, their phases and the fitted model
 // over the free-air curve, with Re, Fs and Qts read from the last.
 TEST_F(MeasureDialogTest, BothCurvesAndTheModelForTheGoldenImage) {
-    set_fields(TYPED);
-    EXPECT_TRUE(open_recording(write_recording("free.wav", JigModel{}, Wiring::RIGHT)).empty());
+    set_field_texts(TYPED);
+    EXPECT_TRUE(open_recording(write_recording("free.wav", Jig::plain())).empty());
     type(ID_MEASURE_GRAMS, "20");
-    EXPECT_TRUE(
-        open_recording(write_recording("mass.wav", with_mass(), Wiring::RIGHT), true).empty());
+    EXPECT_TRUE(open_recording(write_recording("mass.wav", with_mass()), true).empty());
     EXPECT_EQ(press(ID_MEASURE_USE, {}).size(), 1u);
     SetFocus(item(ID_MEASURE_CLOSE));
     RedrawWindow(dialog, nullptr, nullptr,
                  RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
     dispatch_waiting();
-    ASSERT_TRUE(write_bitmap(dialog, MEASURE_DIALOG_IMAGE));
+    ASSERT_TRUE(write_client_bitmap(dialog, MEASURE_DIALOG_IMAGE));
 }
 
 // For scripts/measure-drive.sh, which drives the program from outside: the two recordings of the
@@ -307,11 +252,11 @@ TEST_F(MeasureDialogTest, BothCurvesAndTheModelForTheGoldenImage) {
 TEST(Recordings, ForTheDriveTest) {
     const struct {
         const char *name;
-        JigModel model;
-    } recordings[] = {{"elemtrix-free.wav", JigModel{}}, {"elemtrix-mass.wav", with_mass()}};
+        Jig jig;
+    } recordings[] = {{"elemtrix-free.wav", Jig::plain()}, {"elemtrix-mass.wav", with_mass()}};
     for (const auto &r : recordings) {
-        Recording made, read;
-        ASSERT_TRUE(make_jig_recording(r.model, RATE, SECONDS, made));
+        const Recording made = record(r.jig);
+        Recording read;
         const std::string path = std::string(MEASURE_DIALOG_FILES) + "/" + r.name;
         MeasureError error;
         ASSERT_TRUE(write_wav_file(path.c_str(), RATE, made.left.data(), made.right.data(),
@@ -324,18 +269,19 @@ TEST(Recordings, ForTheDriveTest) {
 
 // Every fault is a Swedish box, and nothing changes: no curve, no field.
 TEST_F(MeasureDialogTest, FaultsAreSwedishBoxesThatChangeNothing) {
-    set_fields(TYPED);
+    set_field_texts(TYPED);
     const struct {
         const char *file;
-        Wiring wiring;
+        synthetic::Wiring wiring;
         const char *said;
     } faults[] = {
-        {"swapped.wav", Wiring::SWAPPED, "f\xF6rv\xE4xlade"},
-        {"loopback.wav", Wiring::ONE_SIGNAL, "samma sampel"},
+        {"swapped.wav", synthetic::Wiring::SWAPPED, "f\xF6rv\xE4xlade"},
+        {"loopback.wav", synthetic::Wiring::IDENTICAL, "samma sampel"},
     };
     for (const auto &f : faults) {
-        const std::vector<CaughtBox> boxes =
-            open_recording(write_recording(f.file, JigModel{}, f.wiring));
+        Jig jig = Jig::plain();
+        jig.wiring = f.wiring;
+        const std::vector<CaughtBox> boxes = open_recording(write_recording(f.file, jig));
         ASSERT_EQ(boxes.size(), 1u) << f.file;
         EXPECT_EQ(boxes[0].caption, "M\xC4TFEL");
         EXPECT_NE(boxes[0].text.find(f.said), std::string::npos) << boxes[0].text;
@@ -364,7 +310,7 @@ TEST_F(MeasureDialogTest, FaultsAreSwedishBoxesThatChangeNothing) {
     SendMessageA(item(ID_MEASURE_AS_ADDED_MASS), BM_SETCHECK, BST_CHECKED, 0);
     SendMessageA(item(ID_MEASURE_AS_FREE_AIR), BM_SETCHECK, BST_UNCHECKED, 0);
     EXPECT_EQ(press(ID_MEASURE_OPEN_RECORDING, {}).size(), 1u);
-    EXPECT_EQ(fields(), TYPED);
+    EXPECT_EQ(field_texts(), TYPED);
 }
 
 // Through the private PulseAudio server, whose loopback gives both inputs the same signal.
@@ -409,7 +355,7 @@ TEST_F(SoundJig, TheDeviceListsNameTheCardsDevicesOnceListed) {
 }
 
 TEST_F(SoundJig, TheLoopbackEndsInTheBoxOfOneSignalOnBothInputsAndChangesNothing) {
-    set_fields(TYPED);
+    set_field_texts(TYPED);
     start_catching_boxes();
     press(ID_MEASURE_FREE_AIR);
     EXPECT_FALSE(idle());
@@ -421,7 +367,7 @@ TEST_F(SoundJig, TheLoopbackEndsInTheBoxOfOneSignalOnBothInputsAndChangesNothing
     EXPECT_EQ(boxes[0].caption, "M\xC4TFEL");
     EXPECT_NE(boxes[0].text.find("samma sampel"), std::string::npos) << boxes[0].text;
     EXPECT_FALSE(IsWindowEnabled(item(ID_MEASURE_USE)));
-    EXPECT_EQ(fields(), TYPED);
+    EXPECT_EQ(field_texts(), TYPED);
 }
 
 TEST_F(SoundJig, AvbrytAndClosingStopTheSoundCardAtOnce) {

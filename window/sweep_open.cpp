@@ -6,6 +6,7 @@
 #include "measure/field_text.h"
 #include "measure/fitted_covariance.h"
 #include "toolkit/controls.h"
+#include "toolkit/message.h"
 #include "window/box_dialog.h"
 #include "window/calculator.h"
 #include "window/file_commands.h"
@@ -174,11 +175,7 @@ void describe_import(BoxText &box, const ImportRequest &request, const SweepImpo
 }
 
 void report_import_error(HWND window, const MeasureError &error) {
-    BoxText box{};
-    box << CANNOT_USE;
-    utf8_to_cp1252(error.swedish.c_str(), box.text + box.length,
-                   static_cast<std::size_t>(BOX_TEXT_SIZE - box.length));
-    MessageBoxA(window, box.text, FILE_ERROR_CAPTION, MB_OK | MB_ICONEXCLAMATION);
+    wt_error_box(window, FILE_ERROR_CAPTION, CANNOT_USE, error.swedish.c_str());
 }
 
 } // namespace

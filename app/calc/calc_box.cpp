@@ -190,18 +190,12 @@ std::string box_report(const CalcBox &box) {
                       SPEED_OF_SOUND, spl, box.sensitivity_db, box.sensitivity_db - spl);
         out += line;
     }
-    if (d.port_too_fast) {
-        char line[200];
-        std::snprintf(line, sizeof line,
-                      u8"OBS: portens lufthastighet %.1f m/s överstiger gränsen %.1f m/s (%g %% "
-                      u8"av ljudets hastighet): större eller fler portar\n",
-                      d.figure[FIG_PORT_SPEED].value, d.port_speed_limit,
-                      100 * d.request.port_speed_fraction);
-        out += line;
-    }
+    char warning[BOX_WARNING_SIZE];
+    box_port_speed_warning(d, true, warning);
+    if (warning[0])
+        out += std::string(warning) + "\n";
     if (d.port_too_narrow)
-        out += u8"OBS: porten är för smal för lådan: den skulle behöva längden 0 eller mindre; "
-               u8"en vidare port, eller fler, behövs\n";
+        out += std::string(BOX_PORT_TOO_NARROW) + "\n";
     return out;
 }
 

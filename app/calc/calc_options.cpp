@@ -267,58 +267,52 @@ static bool take_added_sweep(Parse &p, char *const *args, int) {
     return true;
 }
 
-static bool take_path(Parse &p, const char *CalcOptions::*member, const char *path) {
+namespace {
+
+// Whether an option reads the WAV file it names or writes it, as its message says.
+enum class WavUse { READ, WRITE };
+
+} // namespace
+
+static bool take_wav(Parse &p, const char *option, WavUse use, const char *CalcOptions::*member,
+                     const char *path) {
+    if (!is_recording_path(path))
+        return calc_error(p.o.error,
+                          std::string(option) +
+                              (use == WavUse::READ
+                                   ? " reads a recording: give a WAV file ending in .wav, not "
+                                   : " writes a WAV file: give a name ending in .wav, not ") +
+                              path);
     p.o.*member = path;
     return true;
 }
 
-// A recording that this option reads: a WAV file.
-static bool take_recording(Parse &p, const char *option, const char *CalcOptions::*member,
-                           const char *path) {
-    if (!is_recording_path(path))
-        return calc_error(p.o.error, std::string(option) +
-                                         " reads a recording: give a WAV file ending in .wav, "
-                                         "not " +
-                                         path);
-    return take_path(p, member, path);
-}
-
 static bool take_impedance(Parse &p, char *const *args, int) {
-    return take_recording(p, "--impedance", &CalcOptions::impedance_path, args[0]);
+    return take_wav(p, "--impedance", WavUse::READ, &CalcOptions::impedance_path, args[0]);
 }
 
 static bool take_calibration(Parse &p, char *const *args, int) {
-    return take_recording(p, "--calibration", &CalcOptions::calibration_path, args[0]);
+    return take_wav(p, "--calibration", WavUse::READ, &CalcOptions::calibration_path, args[0]);
 }
 
 static bool take_open(Parse &p, char *const *args, int) {
-    return take_recording(p, "--open", &CalcOptions::open_path, args[0]);
+    return take_wav(p, "--open", WavUse::READ, &CalcOptions::open_path, args[0]);
 }
 
 static bool take_short(Parse &p, char *const *args, int) {
-    return take_recording(p, "--short", &CalcOptions::short_path, args[0]);
+    return take_wav(p, "--short", WavUse::READ, &CalcOptions::short_path, args[0]);
 }
 
 static bool take_play(Parse &p, char *const *args, int) {
-    return take_recording(p, "--play", &CalcOptions::play_path, args[0]);
-}
-
-// A WAV file that this option writes.
-static bool take_written_recording(Parse &p, const char *option, const char *CalcOptions::*member,
-                                   const char *path) {
-    if (!is_recording_path(path))
-        return calc_error(p.o.error, std::string(option) +
-                                         " writes a WAV file: give a name ending in .wav, not " +
-                                         path);
-    return take_path(p, member, path);
+    return take_wav(p, "--play", WavUse::READ, &CalcOptions::play_path, args[0]);
 }
 
 static bool take_stimulus(Parse &p, char *const *args, int) {
-    return take_written_recording(p, "--stimulus", &CalcOptions::stimulus_path, args[0]);
+    return take_wav(p, "--stimulus", WavUse::WRITE, &CalcOptions::stimulus_path, args[0]);
 }
 
 static bool take_record(Parse &p, char *const *args, int) {
-    return take_written_recording(p, "--record", &CalcOptions::record_path, args[0]);
+    return take_wav(p, "--record", WavUse::WRITE, &CalcOptions::record_path, args[0]);
 }
 
 static bool take_out(Parse &p, char *const *args, int) {

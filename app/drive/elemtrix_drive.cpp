@@ -46,6 +46,7 @@
 
 #include <psapi.h>
 
+#include "toolkit/test_support/screenshot.h"
 #include "window/box_dialog.h"
 #include "window/calculator.h"
 
@@ -73,7 +74,7 @@ constexpr DWORD WAIT_LIMIT_MS = 20000;
 // The window menu's "Mät impedans…". Wine keeps a window's menus in its own process, where no
 // other program reads them: calculator_test reads the menu back, and this sends its command.
 constexpr WPARAM MEASURE_COMMAND = 0x0020;
-const char MEASURE_CLASS[] = "ElemtrixMeasure", MEASURE_TITLE[] = "Mät impedans";
+const char MEASURE_TITLE[] = "Mät impedans";
 // The measuring dialog's controls, by identifier.
 constexpr int RREF = 102, GRAMS = 107, OPEN_RECORDING = 109, AS_FREE_AIR = 110, AS_ADDED_MASS = 111,
               SAVE_CURVE = 115, USE = 116;
@@ -124,24 +125,29 @@ BOOL CALLBACK collect_edit(HWND child, LPARAM list) {
     return TRUE;
 }
 
-int fill() {
-    HWND window = wait_for_window(TITLE, TITLE, WAIT_LIMIT_MS);
+// The window's fields, the name field first, then the inputs in their order; false without the
+// window or with fields other than its eleven.
+bool find_fields(HWND window, std::vector<HWND> &edits) {
     if (!window)
-        return 1;
-    std::vector<HWND> edits; // the name field first, then the inputs in their order
+        return false;
     EnumChildWindows(window, collect_edit, reinterpret_cast<LPARAM>(&edits));
-    if (edits.size() != 11)
-        return 1;
-    for (int i = 0; i < 10; ++i)
-        for (const char *c = WORKED[i]; *c; ++c)
-            SendMessageA(edits[i + 1], WM_CHAR, static_cast<unsigned char>(*c), 0);
-    SendMessageA(GetDlgItem(window, CALCULATE), BM_CLICK, 0, 0);
-    return wait_for_window(TITLE, TITLE, WAIT_LIMIT_MS) ? 0 : 1;
+    return edits.size() == 11;
 }
 
 void type(HWND edit, const char *text) {
     for (const char *c = text; *c; ++c)
         SendMessageA(edit, WM_CHAR, static_cast<unsigned char>(*c), 0);
+}
+
+int fill() {
+    HWND window = wait_for_window(TITLE, TITLE, WAIT_LIMIT_MS);
+    std::vector<HWND> edits;
+    if (!find_fields(window, edits))
+        return 1;
+    for (int i = 0; i < 10; ++i)
+        type(edits[i + 1], WORKED[i]);
+    SendMessageA(GetDlgItem(window, CALCULATE), BM_CLICK, 0, 0);
+    return wait_for_window(TITLE, TITLE, WAIT_LIMIT_MS) ? 0 : 1;
 }
 
 // The file dialog, once it is up: the dialog with a file-name box.
@@ -166,11 +172,8 @@ HWND file_name_box(HWND dialog) {
 
 int open_sweeps(const char *folder, const char *free, const char *added) {
     HWND window = wait_for_window(TITLE, TITLE, WAIT_LIMIT_MS);
-    if (!window)
-        return 1;
     std::vector<HWND> edits;
-    EnumChildWindows(window, collect_edit, reinterpret_cast<LPARAM>(&edits));
-    if (edits.size() != 11)
+    if (!find_fields(window, edits))
         return 1;
     for (const auto &field : SWEEP_EXAMPLE)
         type(edits[field.input + 1], field.text);
@@ -189,12 +192,8 @@ int open_sweeps(const char *folder, const char *free, const char *added) {
 }
 
 int fields() {
-    HWND window = wait_for_window(TITLE, TITLE, WAIT_LIMIT_MS);
-    if (!window)
-        return 1;
     std::vector<HWND> edits;
-    EnumChildWindows(window, collect_edit, reinterpret_cast<LPARAM>(&edits));
-    if (edits.size() != 11)
+    if (!find_fields(wait_for_window(TITLE, TITLE, WAIT_LIMIT_MS), edits))
         return 1;
     // Another process's edit keeps its text to itself: GetWindowText would not ask it.
     char text[256] = "";
@@ -218,15 +217,15 @@ int measure_dialog(int times) {
     QueryPerformanceFrequency(&frequency);
     for (int i = 0; i < times; ++i) {
         if (i > 0) {
-            PostMessageA(FindWindowA(MEASURE_CLASS, MEASURE_TITLE), WM_CLOSE, 0, 0);
-            for (DWORD start = GetTickCount(); FindWindowA(MEASURE_CLASS, MEASURE_TITLE) &&
+            PostMessageA(FindWindowA(MEASURE_TITLE, MEASURE_TITLE), WM_CLOSE, 0, 0);
+            for (DWORD start = GetTickCount(); FindWindowA(MEASURE_TITLE, MEASURE_TITLE) &&
                                                GetTickCount() - start < WAIT_LIMIT_MS;)
                 Sleep(1);
         }
         LARGE_INTEGER start, end;
         QueryPerformanceCounter(&start);
         PostMessageA(window, WM_SYSCOMMAND, MEASURE_COMMAND, 0);
-        const HWND dialog = wait_for_window(MEASURE_CLASS, MEASURE_TITLE, WAIT_LIMIT_MS);
+        const HWND dialog = wait_for_window(MEASURE_TITLE, MEASURE_TITLE, WAIT_LIMIT_MS);
         QueryPerformanceCounter(&end);
         if (!dialog)
             return 1;
@@ -244,7 +243,7 @@ void click(HWND dialog, int id) {
 // Presses a button of the dialog that asks for a file, gives it path and waits until the dialog
 // is done with it.
 int choose_file(int button, const char *path) {
-    HWND dialog = wait_for_window(MEASURE_CLASS, MEASURE_TITLE, WAIT_LIMIT_MS);
+    HWND dialog = wait_for_window(MEASURE_TITLE, MEASURE_TITLE, WAIT_LIMIT_MS);
     if (!dialog)
         return 1;
     click(dialog, button);
@@ -256,11 +255,11 @@ int choose_file(int button, const char *path) {
     for (DWORD start = GetTickCount(); IsWindow(chooser); Sleep(1))
         if (GetTickCount() - start > WAIT_LIMIT_MS)
             return 1;
-    return wait_for_window(MEASURE_CLASS, MEASURE_TITLE, WAIT_LIMIT_MS) ? 0 : 1;
+    return wait_for_window(MEASURE_TITLE, MEASURE_TITLE, WAIT_LIMIT_MS) ? 0 : 1;
 }
 
 int open_recording(const char *path, const char *grams) {
-    HWND dialog = wait_for_window(MEASURE_CLASS, MEASURE_TITLE, WAIT_LIMIT_MS);
+    HWND dialog = wait_for_window(MEASURE_TITLE, MEASURE_TITLE, WAIT_LIMIT_MS);
     if (!dialog)
         return 1;
     SendMessageA(GetDlgItem(dialog, RREF), WM_SETTEXT, 0, reinterpret_cast<LPARAM>("10"));
@@ -275,12 +274,9 @@ int open_recording(const char *path, const char *grams) {
 
 int use() {
     HWND window = wait_for_window(TITLE, TITLE, WAIT_LIMIT_MS);
-    HWND dialog = wait_for_window(MEASURE_CLASS, MEASURE_TITLE, WAIT_LIMIT_MS);
-    if (!window || !dialog)
-        return 1;
+    HWND dialog = wait_for_window(MEASURE_TITLE, MEASURE_TITLE, WAIT_LIMIT_MS);
     std::vector<HWND> edits;
-    EnumChildWindows(window, collect_edit, reinterpret_cast<LPARAM>(&edits));
-    if (edits.size() != 11)
+    if (!dialog || !find_fields(window, edits))
         return 1;
     for (const auto &field : SWEEP_EXAMPLE)
         type(edits[field.input + 1], field.text);
@@ -335,50 +331,6 @@ int press_ok() {
 int close() {
     HWND window = FindWindowA(TITLE, TITLE);
     return window && PostMessageA(window, WM_CLOSE, 0, 0) ? 0 : 1;
-}
-
-// The client area as the screen shows it, in a file that two builds' runs can be compared by.
-int shot(HWND window, const char *path) {
-    RECT client;
-    if (!window || !GetClientRect(window, &client))
-        return 1;
-    const int width = client.right, height = client.bottom;
-    const DWORD row_bytes = (width * 3 + 3) & ~3u; // rows of a bitmap file end on 4 bytes
-    BITMAPINFOHEADER info{};
-    info.biSize = sizeof info;
-    info.biWidth = width;
-    info.biHeight = height; // bottom-up, as bitmap files usually are
-    info.biPlanes = 1;
-    info.biBitCount = 24;
-    info.biCompression = BI_RGB;
-    info.biSizeImage = row_bytes * height;
-    std::vector<unsigned char> pixels(info.biSizeImage);
-
-    HDC screen = GetDC(window);
-    HDC memory = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    const bool copied = BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
-    SelectObject(memory, old);
-    const bool read = GetDIBits(memory, bitmap, 0, height, pixels.data(),
-                                reinterpret_cast<BITMAPINFO *>(&info), DIB_RGB_COLORS) == height;
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(window, screen);
-    if (!copied || !read)
-        return 1;
-
-    BITMAPFILEHEADER file{};
-    file.bfType = 0x4D42; // "BM"
-    file.bfOffBits = sizeof file + sizeof info;
-    file.bfSize = file.bfOffBits + info.biSizeImage;
-    FILE *out = std::fopen(path, "wb");
-    if (!out)
-        return 1;
-    const bool written = std::fwrite(&file, sizeof file, 1, out) == 1 &&
-                         std::fwrite(&info, sizeof info, 1, out) == 1 &&
-                         std::fwrite(pixels.data(), pixels.size(), 1, out) == 1;
-    return std::fclose(out) == 0 && written ? 0 : 1;
 }
 
 const char BOX_TITLE[] = "Lådberäkning";
@@ -500,7 +452,7 @@ int box_dialog_design(int argc, char **argv) {
 }
 
 int box_dialog_shot(const char *path) {
-    return shot(wait_for_window(BOX_TITLE, BOX_TITLE, WAIT_LIMIT_MS), path);
+    return write_client_bitmap(wait_for_window(BOX_TITLE, BOX_TITLE, WAIT_LIMIT_MS), path) ? 0 : 1;
 }
 
 // Each run from the menu command posted to the dialog painted, the window's program back in
@@ -564,7 +516,7 @@ int main(int argc, char **argv) {
     if (argc == 2 && std::strcmp(argv[1], "close") == 0)
         return close();
     if (argc == 3 && std::strcmp(argv[1], "shot") == 0)
-        return shot(wait_for_window(TITLE, TITLE, WAIT_LIMIT_MS), argv[2]);
+        return write_client_bitmap(wait_for_window(TITLE, TITLE, WAIT_LIMIT_MS), argv[2]) ? 0 : 1;
     if (argc == 5 && std::strcmp(argv[1], "open-sweeps") == 0)
         return open_sweeps(argv[2], argv[3], argv[4]);
     if (argc == 2 && std::strcmp(argv[1], "ok") == 0)
