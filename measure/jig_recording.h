@@ -34,13 +34,15 @@ inline bool make_jig_recording(const JigModel &m, unsigned rate, double seconds,
     if (!spectrum.resize(n / 2 + 1) || !recording.right.resize(n) || !recording.left.resize(n))
         return false;
     RealFft fft;
-    fft.forward(a.data(), spectrum.data(), n);
+    if (!fft.forward(a.data(), spectrum.data(), n))
+        return false;
     spectrum[0] = 0;
     for (std::size_t k = 1; k < spectrum.size(); ++k) {
         const std::complex<double> z = jig_driver_z(m, double(k) * rate / n);
         spectrum[k] *= z / (m.rref + z);
     }
-    fft.inverse(spectrum.data(), recording.right.data(), n);
+    if (!fft.inverse(spectrum.data(), recording.right.data(), n))
+        return false;
     for (std::size_t i = 0; i < n; ++i)
         recording.left[i] = a[i];
     recording.rate = rate;
