@@ -17,14 +17,9 @@ inline Complex mul(Complex a, Complex b) {
     return {a.real() * b.real() - a.imag() * b.imag(), a.real() * b.imag() + a.imag() * b.real()};
 }
 
-// a·(−j) forward, a·j inverse.
-template <bool INV> inline Complex quarter_turn(Complex a) {
-    return INV ? Complex(-a.imag(), a.real()) : Complex(a.imag(), -a.real());
-}
-
 // e^(∓2πjk/n) from the table of e^(−2πjk/n).
-template <bool INV> inline Complex twiddle(const Complex *table, std::size_t k) {
-    return INV ? std::conj(table[k]) : table[k];
+inline Complex twiddle(const Complex *table, std::size_t k, bool inverse) {
+    return inverse ? std::conj(table[k]) : table[k];
 }
 
 // e^(−2πjk/n) for k < count, exact to rounding however large k: the angle of each from k itself.
@@ -86,35 +81,38 @@ std::size_t smooth_at_least(std::size_t n) {
 }
 
 // The passes below each take one factor r of n = r·m·s: s transforms of length r·m, interleaved
-// with stride s, each become r of length m, their values twiddled after the butterfly.
+// with stride s, each become r of length m, their values twiddled after the butterfly. turn is
+// the exponent's sign, −1 forward and 1 inverse: a quarter turn is a·turn·j.
 
-template <bool INV>
-void radix2(const Complex *x, Complex *y, std::size_t s, std::size_t m, const Complex *table) {
-    const std::size_t quarter = s * m;
+void radix2(const Complex *x, Complex *y, std::size_t s, std::size_t m, const Complex *table,
+            bool inverse) {
+    const std::size_t half = s * m;
     for (std::size_t p = 0; p < m; ++p) {
-        const Complex w = twiddle<INV>(table, p * s);
+        const Complex w = twiddle(table, p * s, inverse);
         const Complex *a = x + s * p;
         Complex *b = y + 2 * s * p;
         for (std::size_t q = 0; q < s; ++q) {
-            const Complex a0 = a[q], a1 = a[q + quarter];
+            const Complex a0 = a[q], a1 = a[q + half];
             b[q] = a0 + a1;
             b[q + s] = mul(a0 - a1, w);
         }
     }
 }
 
-template <bool INV>
-void radix4(const Complex *x, Complex *y, std::size_t s, std::size_t m, const Complex *table) {
+void radix4(const Complex *x, Complex *y, std::size_t s, std::size_t m, const Complex *table,
+            bool inverse) {
     const std::size_t quarter = s * m;
+    const double turn = inverse ? 1 : -1;
     for (std::size_t p = 0; p < m; ++p) {
-        const Complex w1 = twiddle<INV>(table, p * s), w2 = twiddle<INV>(table, 2 * p * s),
-                      w3 = twiddle<INV>(table, 3 * p * s);
+        const Complex w1 = twiddle(table, p * s, inverse), w2 = twiddle(table, 2 * p * s, inverse),
+                      w3 = twiddle(table, 3 * p * s, inverse);
         const Complex *a = x + s * p;
         Complex *b = y + 4 * s * p;
         for (std::size_t q = 0; q < s; ++q) {
             const Complex a0 = a[q], a1 = a[q + quarter], a2 = a[q + 2 * quarter],
                           a3 = a[q + 3 * quarter];
-            const Complex t0 = a0 + a2, t1 = a0 - a2, t2 = a1 + a3, t3 = quarter_turn<INV>(a1 - a3);
+            const Complex t0 = a0 + a2, t1 = a0 - a2, t2 = a1 + a3, d = a1 - a3;
+            const Complex t3(-turn * d.imag(), turn * d.real());
             b[q] = t0 + t2;
             b[q + s] = mul(t1 + t3, w1);
             b[q + 2 * s] = mul(t0 - t2, w2);
@@ -125,10 +123,11 @@ void radix4(const Complex *x, Complex *y, std::size_t s, std::size_t m, const Co
 
 // An odd factor r (R where known when compiled, so that its loops unroll): the values r − k and
 // k apart share their cosines and, with the sign turned, their sines.
-template <bool INV, int R>
+template <int R>
 void radix_odd(const Complex *x, Complex *y, std::size_t s, std::size_t m, const Complex *table,
-               int runtime_r) {
+               bool inverse, int runtime_r) {
     const int r = R ? R : runtime_r, half = (r - 1) / 2;
+    const double turn = inverse ? 1 : -1;
     const std::size_t n = std::size_t(r) * m * s;
     double cosine[MAX_DIRECT_FACTOR], sine[MAX_DIRECT_FACTOR];
     for (int t = 0; t < r; ++t) {
@@ -139,7 +138,7 @@ void radix_odd(const Complex *x, Complex *y, std::size_t s, std::size_t m, const
     for (std::size_t p = 0; p < m; ++p) {
         Complex w[MAX_DIRECT_FACTOR];
         for (int j = 1; j < r; ++j)
-            w[j] = twiddle<INV>(table, j * p * s);
+            w[j] = twiddle(table, j * p * s, inverse);
         const Complex *a = x + s * p;
         Complex *b = y + r * s * p;
         for (std::size_t q = 0; q < s; ++q) {
@@ -159,36 +158,13 @@ void radix_odd(const Complex *x, Complex *y, std::size_t s, std::size_t m, const
                     even += sum[k] * cosine[t];
                     odd += difference[k] * sine[t];
                 }
-                // b_j = even − j·odd forward; b_{r−j} = even + j·odd.
-                const Complex turned(-odd.imag(), odd.real());
-                b[q + j * s] = mul(INV ? even + turned : even - turned, w[j]);
-                b[q + (r - j) * s] = mul(INV ? even - turned : even + turned, w[r - j]);
+                // b_j = even − j·odd forward, b_{r−j} = even + j·odd; the other way inverse.
+                const Complex turned(-turn * odd.imag(), turn * odd.real());
+                b[q + j * s] = mul(even + turned, w[j]);
+                b[q + (r - j) * s] = mul(even - turned, w[r - j]);
             }
         }
     }
-}
-
-template <bool INV>
-Complex *passes(const int *factors, int count, const Complex *table, std::size_t n, Complex *a,
-                Complex *b) {
-    std::size_t s = 1;
-    for (int i = 0; i < count; ++i) {
-        const int r = factors[i];
-        const std::size_t m = n / (s * r);
-        switch (r) {
-        case 2: radix2<INV>(a, b, s, m, table); break;
-        case 3: radix_odd<INV, 3>(a, b, s, m, table, r); break;
-        case 4: radix4<INV>(a, b, s, m, table); break;
-        case 5: radix_odd<INV, 5>(a, b, s, m, table, r); break;
-        case 7: radix_odd<INV, 7>(a, b, s, m, table, r); break;
-        default: radix_odd<INV, 0>(a, b, s, m, table, r); break;
-        }
-        Complex *t = a;
-        a = b;
-        b = t;
-        s *= r;
-    }
-    return a;
 }
 
 } // namespace
@@ -210,8 +186,24 @@ bool RealFft::MixedRadix::plan(std::size_t n) {
 }
 
 Complex *RealFft::MixedRadix::run(Complex *a, Complex *b, bool inverse) const {
-    return inverse ? passes<true>(factors_, count_, twiddles_.data(), n_, a, b)
-                   : passes<false>(factors_, count_, twiddles_.data(), n_, a, b);
+    const Complex *table = twiddles_.data();
+    std::size_t s = 1;
+    for (int i = 0; i < count_; ++i) {
+        const int r = factors_[i];
+        const std::size_t m = n_ / (s * r);
+        switch (r) {
+        case 2: radix2(a, b, s, m, table, inverse); break;
+        case 3: radix_odd<3>(a, b, s, m, table, inverse, r); break;
+        case 4: radix4(a, b, s, m, table, inverse); break;
+        case 5: radix_odd<5>(a, b, s, m, table, inverse, r); break;
+        default: radix_odd<0>(a, b, s, m, table, inverse, r); break;
+        }
+        Complex *t = a;
+        a = b;
+        b = t;
+        s *= r;
+    }
+    return a;
 }
 
 bool RealFft::ComplexFft::plan(std::size_t n) {
@@ -317,7 +309,7 @@ bool RealFft::forward(const double *x, Complex *X, std::size_t n) {
     X[m] = Z[0].real() - Z[0].imag();
     for (std::size_t k = 1; k <= m / 2; ++k) {
         const Complex zk = Z[k], zj = std::conj(Z[m - k]);
-        const Complex even = 0.5 * (zk + zj), odd = 0.5 * quarter_turn<false>(zk - zj);
+        const Complex even = 0.5 * (zk + zj), d = 0.5 * (zk - zj), odd(d.imag(), -d.real());
         const Complex turned = mul(split_[k], odd);
         X[k] = even + turned;
         X[m - k] = std::conj(even - turned);

@@ -641,9 +641,10 @@ void show_measure_dialog(HWND calculator) {
         return;
     }
     if (!dialog) {
-        dialog = new (std::nothrow) MeasureDialog{};
-        if (!dialog)
+        void *memory = std::malloc(sizeof(MeasureDialog));
+        if (!memory)
             return;
+        dialog = new (memory) MeasureDialog{};
     }
     const HINSTANCE instance =
         reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(calculator, GWLP_HINSTANCE));
