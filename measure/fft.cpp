@@ -12,7 +12,7 @@ constexpr double PI = 3.14159265358979323846;
 // a larger one goes by Bluestein's chirp, so that no length of a file takes unbounded time.
 constexpr int MAX_DIRECT_FACTOR = 61;
 
-// The product written out: std::complex's own checks for infinities and calls the library.
+// The product written out: std::complex's own checks for infinities through a library call.
 inline Complex mul(Complex a, Complex b) {
     return {a.real() * b.real() - a.imag() * b.imag(), a.real() * b.imag() + a.imag() * b.real()};
 }
@@ -30,8 +30,16 @@ void fill_twiddles(Complex *table, std::size_t count, std::size_t n) {
     }
 }
 
-// n's factors, fours first, then twos and odd primes rising; the largest prime factor.
-int factorise(std::size_t n, int *factors, int &count) {
+// Whether no prime factor of n is larger than MAX_DIRECT_FACTOR.
+bool small_factors(std::size_t n) {
+    for (std::size_t p = 2; p <= std::size_t(MAX_DIRECT_FACTOR) && n > 1; ++p)
+        while (n % p == 0)
+            n /= p;
+    return n == 1;
+}
+
+// The factors of an n of small_factors: fours first, then a two and odd primes rising.
+void factorise(std::size_t n, int *factors, int &count) {
     count = 0;
     while (n % 4 == 0) {
         factors[count++] = 4;
@@ -41,23 +49,12 @@ int factorise(std::size_t n, int *factors, int &count) {
         factors[count++] = 2;
         n /= 2;
     }
-    int largest = n > 1 ? 2 : 1;
-    for (std::size_t p = 3; p * p <= n; p += 2) {
+    for (int p = 3; n > 1; p += 2) {
         while (n % p == 0) {
-            if (p > std::size_t(MAX_DIRECT_FACTOR))
-                return static_cast<int>(p);
-            factors[count++] = static_cast<int>(p);
-            largest = static_cast<int>(p);
+            factors[count++] = p;
             n /= p;
         }
     }
-    if (n > 1) {
-        if (n > std::size_t(MAX_DIRECT_FACTOR))
-            return MAX_DIRECT_FACTOR + 1;
-        factors[count++] = static_cast<int>(n);
-        largest = static_cast<int>(n);
-    }
-    return largest;
 }
 
 // The smallest 2^a·3^b·5^c at least n; 0 where size_t cannot hold it.
@@ -210,8 +207,7 @@ bool RealFft::ComplexFft::plan(std::size_t n) {
     if (n == n_)
         return true;
     n_ = 0;
-    int factors[64], count;
-    chirped_ = factorise(n, factors, count) > MAX_DIRECT_FACTOR;
+    chirped_ = !small_factors(n);
     if (!chirped_) {
         if (!smooth_.plan(n))
             return false;
