@@ -45,6 +45,11 @@ targets = {
     "Analyse/OwnDrift": ("the same, clocks 100 ppm apart", 0),
     "Analyse/Sweep": ("analyse 10 s 48 kHz, a sweep", 50),
     "Analyse/Noise": ("analyse 10 s 48 kHz, noise", 50),
+    "Fft/67200": ("real FFT, 67,200 (48 kHz period)", 0),
+    "Fft/61740": ("real FFT, 61,740 (44.1 kHz period)", 0),
+    "Fft/100003": ("real FFT, 100,003 (a prime)", 0),
+    "FftPlanned/67200": ("the same planned afresh, 67,200", 0),
+    "FftPlanned/100003": ("the same planned afresh, 100,003", 0),
 }
 for b in json.load(open(sys.argv[1]))["benchmarks"]:
     what, limit = targets[b["name"]]
