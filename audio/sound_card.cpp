@@ -1,6 +1,7 @@
 #include "audio/sound_card.h"
 
 #include <cstdarg>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 
@@ -342,9 +343,12 @@ constexpr std::size_t MAX_PLAY_FRAMES = 0x7fffffff / BYTES_PER_FRAME; // one win
 
 bool SoundSession::open(const SoundDevices &devices, int rate, void *cancel, MeasureError &error) {
     close();
-    state_ = new (std::nothrow) State;
-    if (!state_)
+    // From malloc, as the window program's other blocks: the library's nothrow new would link
+    // its exceptions.
+    void *memory = std::malloc(sizeof(State));
+    if (!memory)
         return sound_card_error(error, "out of memory", u8"slut på minne");
+    state_ = new (memory) State;
     state_->rate = rate;
     if (state_->open(devices, cancel, error))
         return true;
@@ -353,9 +357,11 @@ bool SoundSession::open(const SoundDevices &devices, int rate, void *cancel, Mea
 }
 
 void SoundSession::close() {
-    if (state_)
-        state_->close();
-    delete state_;
+    if (!state_)
+        return;
+    state_->close();
+    state_->~State();
+    std::free(state_);
     state_ = nullptr;
 }
 

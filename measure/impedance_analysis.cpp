@@ -298,7 +298,9 @@ class Analysis {
         Buffer<Complex> spectrum;
         if (!spectrum.resize(period / 2 + 1))
             return false;
-        fft_.forward(rec_.left.data() + start, spectrum.data(), period);
+        // A plan that finds no memory is no sign of our tones: the segments' own then fail.
+        if (!fft_.forward(rec_.left.data() + start, spectrum.data(), period))
+            return false;
         double total = 0, on_tones = 0;
         for (std::size_t k = 1; k < spectrum.size(); ++k)
             total += std::norm(spectrum[k]);
@@ -343,7 +345,8 @@ class Analysis {
                     tone_[k] = 1;
         if (out_.method == AnalysisMethod::WHOLE) {
             whole_frame();
-            add_frame();
+            if (!add_frame())
+                return false;
         } else if (out_.method == AnalysisMethod::WELCH) {
             for (std::size_t f = 0; f < frames_; ++f) {
                 const std::size_t at = frame_start_ + f * (n_ / 2);
@@ -352,7 +355,8 @@ class Analysis {
                     frame_a_[t] = w * rec_.left[at + t];
                     frame_b_[t] = w * rec_.right[at + t];
                 }
-                add_frame();
+                if (!add_frame())
+                    return false;
             }
         } else if (!periodic_frames()) {
             return false;
@@ -376,7 +380,8 @@ class Analysis {
             const std::size_t at = frame_start_ + f * n_;
             std::memcpy(frame_a_.data(), rec_.left.data() + at, n_ * sizeof(double));
             std::memcpy(frame_b_.data(), rec_.right.data() + at, n_ * sizeof(double));
-            add_frame();
+            if (!add_frame())
+                return false;
             track_phases(f);
         }
         const double drift = clock_drift();
@@ -401,7 +406,8 @@ class Analysis {
                 frame_a_[t] = resampler_.at(rec_.left, at);
                 frame_b_[t] = resampler_.at(rec_.right, at);
             }
-            add_frame();
+            if (!add_frame())
+                return false;
         }
         return true;
     }
@@ -459,9 +465,11 @@ class Analysis {
         }
     }
 
-    void add_frame() {
-        fft_.forward(frame_a_.data(), fa_.data(), n_);
-        fft_.forward(frame_b_.data(), fb_.data(), n_);
+    // False when the transform finds no memory.
+    bool add_frame() {
+        if (!fft_.forward(frame_a_.data(), fa_.data(), n_) ||
+            !fft_.forward(frame_b_.data(), fb_.data(), n_))
+            return false;
         if (out_.method == AnalysisMethod::PERIODIC) {
             remove_hum(fa_);
             remove_hum(fb_);
@@ -471,6 +479,7 @@ class Analysis {
             bb_[k] += std::norm(fb_[k]);
             ab_[k] += std::conj(fa_[k]) * fb_[k];
         }
+        return true;
     }
 
     // Our tones stay off the mains harmonics, but hum a little off its nominal frequency leaks
@@ -674,7 +683,8 @@ class Analysis {
         for (int c = 0; c < 2; ++c) {
             for (std::size_t t = 0; t < length; ++t)
                 x[t] = (0.5 - 0.5 * std::cos(2 * PI * t / length)) * (*channel[c])[at + t];
-            fft_.forward(x.data(), spectrum.data(), length);
+            if (!fft_.forward(x.data(), spectrum.data(), length))
+                return false;
             for (std::size_t k = 0; k < spectrum.size(); ++k)
                 (*power[c])[k] = std::norm(spectrum[k]);
         }

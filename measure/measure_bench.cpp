@@ -1,4 +1,5 @@
 // Speed of reading and fitting impedance sweeps of the sizes measurement programs export.
+#include "measure/fft.h"
 #include "measure/impedance_analysis.h"
 #include "measure/sweep_file.h"
 #include "measure/sweep_fit.h"
@@ -7,6 +8,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cmath>
+#include <complex>
 #include <cstdio>
 #include <iterator>
 #include <random>
@@ -191,6 +193,36 @@ BENCHMARK_CAPTURE(Analyse, Own, Played::OWN)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(Analyse, OwnDrift, Played::OWN_DRIFT)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(Analyse, Sweep, Played::SWEEP)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(Analyse, Noise, Played::NOISE)->Unit(benchmark::kMillisecond);
+
+// One real FFT with its plan kept, as the analysis takes a frame: the stimulus periods at 48 and
+// 44.1 kHz, and a prime length, which goes by Bluestein's chirp.
+void Fft(benchmark::State &state) {
+    const std::size_t n = static_cast<std::size_t>(state.range(0));
+    std::vector<double> x(n);
+    std::mt19937 random(1);
+    std::uniform_real_distribution<double> value(-1, 1);
+    for (double &v : x)
+        v = value(random);
+    std::vector<std::complex<double>> spectrum(n / 2 + 1);
+    RealFft fft;
+    for (auto _ : state)
+        if (!fft.forward(x.data(), spectrum.data(), n))
+            state.SkipWithError("out of memory");
+}
+BENCHMARK(Fft)->Arg(67200)->Arg(61740)->Arg(100003)->Unit(benchmark::kMillisecond);
+
+// The plan made afresh each time: a new length, or the analysis of the next recording.
+void FftPlanned(benchmark::State &state) {
+    const std::size_t n = static_cast<std::size_t>(state.range(0));
+    std::vector<double> x(n, 1.0);
+    std::vector<std::complex<double>> spectrum(n / 2 + 1);
+    for (auto _ : state) {
+        RealFft fft;
+        if (!fft.forward(x.data(), spectrum.data(), n))
+            state.SkipWithError("out of memory");
+    }
+}
+BENCHMARK(FftPlanned)->Arg(67200)->Arg(100003)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

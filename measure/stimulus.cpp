@@ -48,7 +48,8 @@ void lower_crest_factor(RealFft &fft, const Buffer<int> &bins,
         const double limit = CREST_CLIP * std::sqrt(power / n);
         for (double &x : trial)
             x = std::fmax(-limit, std::fmin(limit, x));
-        fft.forward(trial.data(), spectrum.data(), n);
+        if (!fft.forward(trial.data(), spectrum.data(), n))
+            break; // the best so far serves
         std::size_t next = 0;
         for (std::size_t k = 0; k < spectrum.size(); ++k) {
             if (next < bins.size() && int(k) == bins[next]) {
@@ -59,7 +60,8 @@ void lower_crest_factor(RealFft &fft, const Buffer<int> &bins,
                 spectrum[k] = 0;
             }
         }
-        fft.inverse(spectrum.data(), trial.data(), n);
+        if (!fft.inverse(spectrum.data(), trial.data(), n))
+            break;
         const double peak = peak_of(trial);
         if (peak < best_peak) {
             best_peak = peak;
@@ -123,7 +125,8 @@ bool make_stimulus_period(unsigned rate, double peak_dbfs, Buffer<double> &perio
         previous = f;
     }
     RealFft fft;
-    fft.inverse(spectrum.data(), period.data(), n);
+    if (!fft.inverse(spectrum.data(), period.data(), n))
+        return false;
     lower_crest_factor(fft, bins, spectrum, period);
     const double scale = std::pow(10, peak_dbfs / 20) / peak_of(period);
     for (double &x : period)

@@ -60,7 +60,7 @@ TEST(StimulusPeriod, HoldsOnlyItsTonesAtOneAmplitude) {
         EXPECT_LT(crest, 3.3) << rate;
         std::vector<std::complex<double>> spectrum(n / 2 + 1);
         RealFft fft;
-        fft.forward(period.data(), spectrum.data(), n);
+        ASSERT_TRUE(fft.forward(period.data(), spectrum.data(), n));
         Buffer<int> bins;
         ASSERT_TRUE(stimulus_tone_bins(rate, bins));
         std::vector<bool> tone(n / 2 + 1, false);

@@ -41,6 +41,11 @@ Analyse/Own|analyse 10 s 48 kHz, our stimulus|50
 Analyse/OwnDrift|the same, clocks 100 ppm apart|0
 Analyse/Sweep|analyse 10 s 48 kHz, a sweep|50
 Analyse/Noise|analyse 10 s 48 kHz, noise|50
+Fft/67200|real FFT, 67,200 (48 kHz period)|0
+Fft/61740|real FFT, 61,740 (44.1 kHz period)|0
+Fft/100003|real FFT, 100,003 (a prime)|0
+FftPlanned/67200|the same planned afresh, 67,200|0
+FftPlanned/100003|the same planned afresh, 100,003|0
 TABLE
 # The largest file the reader accepts: 1,000,000 points in nearly 64 MB.
 "$(dirname "$0")/make-sweeps.py" --largest "$work/largest.txt"

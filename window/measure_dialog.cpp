@@ -679,9 +679,10 @@ void show_measure_dialog(HWND calculator) {
         return;
     }
     if (!dialog) {
-        dialog = new (std::nothrow) MeasureDialog{};
-        if (!dialog)
+        void *memory = std::malloc(sizeof(MeasureDialog));
+        if (!memory)
             return;
+        dialog = new (memory) MeasureDialog{};
     }
     if (!init_measure_run(dialog->run))
         return;
