@@ -38,6 +38,8 @@
 //   elemtrix-drive box-dialog-open RUNS
 //                                    opens and closes the dialog RUNS times through the menu and
 //                                    prints the median milliseconds until it was painted
+//   elemtrix-drive about-open RUNS   opens and closes "Om Elemtrix" RUNS times through the menu
+//                                    and prints the median milliseconds until it was painted
 //   elemtrix-drive startup EXE [TITLE]
 //                                    starts EXE, prints the milliseconds until its window (by
 //                                    default Elemtrix's) is painted and its peak memory, closes
@@ -68,6 +70,7 @@ const struct {
     const char *text;
 } SWEEP_EXAMPLE[] = {{3, "132"}, {9, "20"}};
 constexpr int FILE_NAME_BOX = 0x47C, FILE_NAME_EDIT = 0x480;
+const char MESSAGE_BOX_CLASS[] = "#32770";
 const char FIT_CAPTION[] = "ANPASSNING"; // the box that tells how well the sweeps fit
 constexpr int BOX_TEXT = 0xFFFF;         // the static of a message box that holds its text
 constexpr DWORD WAIT_LIMIT_MS = 20000;
@@ -154,8 +157,8 @@ int fill() {
 HWND wait_for_file_dialog(DWORD limit_ms) {
     const DWORD start = GetTickCount();
     for (;;) {
-        for (HWND d = FindWindowA("#32770", nullptr); d;
-             d = FindWindowExA(nullptr, d, "#32770", nullptr))
+        for (HWND d = FindWindowA(MESSAGE_BOX_CLASS, nullptr); d;
+             d = FindWindowExA(nullptr, d, MESSAGE_BOX_CLASS, nullptr))
             if (IsWindowVisible(d) &&
                 (GetDlgItem(d, FILE_NAME_BOX) || GetDlgItem(d, FILE_NAME_EDIT)))
                 return d;
@@ -188,7 +191,7 @@ int open_sweeps(const char *folder, const char *free, const char *added) {
     std::snprintf(names, sizeof names, "\"%s\" \"%s\"", free, added);
     SetWindowTextA(file_name_box(dialog), names);
     PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-    return wait_for_window("#32770", FIT_CAPTION, WAIT_LIMIT_MS) ? 0 : 1;
+    return wait_for_window(MESSAGE_BOX_CLASS, FIT_CAPTION, WAIT_LIMIT_MS) ? 0 : 1;
 }
 
 int fields() {
@@ -281,7 +284,7 @@ int use() {
     for (const auto &field : SWEEP_EXAMPLE)
         type(edits[field.input + 1], field.text);
     click(dialog, USE);
-    return wait_for_window("#32770", FIT_CAPTION, WAIT_LIMIT_MS) ? 0 : 1;
+    return wait_for_window(MESSAGE_BOX_CLASS, FIT_CAPTION, WAIT_LIMIT_MS) ? 0 : 1;
 }
 
 int loaded(const char *dll) {
@@ -314,7 +317,7 @@ int command(const char *id) {
 }
 
 int box(const char *caption) {
-    HWND found = wait_for_window("#32770", caption, WAIT_LIMIT_MS);
+    HWND found = wait_for_window(MESSAGE_BOX_CLASS, caption, WAIT_LIMIT_MS);
     if (!found)
         return 1;
     char text[1024] = "";
@@ -324,7 +327,7 @@ int box(const char *caption) {
 }
 
 int press_ok() {
-    HWND box = wait_for_window("#32770", FIT_CAPTION, WAIT_LIMIT_MS);
+    HWND box = wait_for_window(MESSAGE_BOX_CLASS, FIT_CAPTION, WAIT_LIMIT_MS);
     return box && PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0) ? 0 : 1;
 }
 
@@ -375,7 +378,7 @@ std::string text_of(HWND control) {
 bool answer_input_error(HWND dialog) {
     const DWORD start = GetTickCount();
     while (GetTickCount() - start < WAIT_LIMIT_MS) {
-        HWND box = FindWindowA("#32770", INPUT_ERROR);
+        HWND box = FindWindowA(MESSAGE_BOX_CLASS, INPUT_ERROR);
         if (box && GetWindow(box, GW_OWNER) == dialog) {
             std::printf("INMATNINGSFEL\t%s\n", text_of(GetDlgItem(box, 0xFFFF)).c_str());
             PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
@@ -479,6 +482,33 @@ int box_dialog_open(int runs) {
     return 0;
 }
 
+const char ABOUT_TITLE[] = "Om Elemtrix";
+
+int about_open(int runs) {
+    HWND window = wait_for_window(TITLE, TITLE, WAIT_LIMIT_MS);
+    if (!window || runs < 1)
+        return 1;
+    std::vector<double> ms;
+    LARGE_INTEGER frequency, start, end;
+    QueryPerformanceFrequency(&frequency);
+    for (int i = 0; i < runs; ++i) {
+        QueryPerformanceCounter(&start);
+        PostMessageA(window, WM_SYSCOMMAND, ID_ABOUT, 0);
+        const HWND box = wait_for_window(MESSAGE_BOX_CLASS, ABOUT_TITLE, WAIT_LIMIT_MS);
+        QueryPerformanceCounter(&end);
+        if (!box)
+            return 1;
+        ms.push_back(1000.0 * (end.QuadPart - start.QuadPart) / frequency.QuadPart);
+        PostMessageA(box, WM_COMMAND, IDOK, 0);
+        for (DWORD begun = GetTickCount(); IsWindow(box) && GetTickCount() - begun < WAIT_LIMIT_MS;)
+            Sleep(1);
+    }
+    std::sort(ms.begin(), ms.end());
+    std::printf("about_box_ms %.2f (median of %d, %.2f to %.2f)\n", ms[ms.size() / 2], runs,
+                ms.front(), ms.back());
+    return 0;
+}
+
 int startup(const char *exe, const char *title) {
     STARTUPINFOA si{};
     si.cb = sizeof si;
@@ -543,6 +573,8 @@ int main(int argc, char **argv) {
         return box_dialog_shot(argv[2]);
     if (argc == 3 && std::strcmp(argv[1], "box-dialog-open") == 0)
         return box_dialog_open(std::atoi(argv[2]));
+    if (argc == 3 && std::strcmp(argv[1], "about-open") == 0)
+        return about_open(std::atoi(argv[2]));
     // The title's own letters may not survive a POSIX command line, so it is the default.
     if ((argc == 3 || argc == 4) && std::strcmp(argv[1], "startup") == 0)
         return startup(argv[2], argc == 4 ? argv[3] : TITLE);
@@ -550,7 +582,7 @@ int main(int argc, char **argv) {
         "usage: elemtrix-drive fill | close | shot FILE.bmp | open-sweeps FOLDER FREE ADDED | "
         "ok | fields | command ID | box CAPTION | measure-dialog [N] | open-recording FILE "
         "[GRAMS] | save-curve FILE | use | loaded DLL | box-dialog [ARG...] | "
-        "box-dialog-shot FILE.bmp | box-dialog-open RUNS | startup EXE [TITLE]\n",
+        "box-dialog-shot FILE.bmp | box-dialog-open RUNS | about-open RUNS | startup EXE [TITLE]\n",
         stderr);
     return 2;
 }
