@@ -670,7 +670,8 @@ class Analysis {
                                         static_cast<std::size_t>(rec_.rate * TAIL_SECONDS));
         const std::size_t after = rec_.frames() - after_start;
         const std::size_t at = before >= after ? 0 : after_start;
-        const std::size_t length = (before >= after ? before : after) & ~std::size_t(3);
+        // Cut to a quick length: a silence of any length may have a large prime factor.
+        const std::size_t length = smooth_length_within(before >= after ? before : after);
         if (length < MIN_SILENCE_SECONDS * rec_.rate)
             return true;
         Buffer<double> x;
@@ -1162,15 +1163,30 @@ class ImpedanceAnalysis {
 
 } // namespace
 
+namespace {
+
+bool smooth(std::size_t n) {
+    std::size_t m = n;
+    for (std::size_t f : {2, 3, 5})
+        while (m % f == 0)
+            m /= f;
+    return m == 1 && n % 4 == 0;
+}
+
+} // namespace
+
 std::size_t smooth_length(std::size_t size) {
-    for (std::size_t n = size < 2 ? 2 : size;; ++n) {
-        std::size_t m = n;
-        for (std::size_t f : {2, 3, 5})
-            while (m % f == 0)
-                m /= f;
-        if (m == 1 && n % 4 == 0)
-            return n;
-    }
+    std::size_t n = size < 2 ? 2 : size;
+    while (!smooth(n))
+        ++n;
+    return n;
+}
+
+std::size_t smooth_length_within(std::size_t size) {
+    std::size_t n = size & ~std::size_t(3);
+    while (n > 0 && !smooth(n))
+        n -= 4;
+    return n;
 }
 
 bool ImpedanceResult::refused() const {

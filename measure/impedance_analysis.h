@@ -139,3 +139,5 @@ bool result_to_sweep(const ImpedanceResult &result, Sweep &sweep);
 // The smallest n ≥ size, a multiple of 4 with no prime factor but 2, 3 and 5: the length a
 // recording's transform is taken over, as FFTs of it are quick.
 std::size_t smooth_length(std::size_t size);
+// The largest such n ≤ size; 0 when there is none.
+std::size_t smooth_length_within(std::size_t size);

@@ -455,4 +455,30 @@ TEST(Results, DegenerateRecordingsAreRefused) {
     EXPECT_FALSE(analyse(one_sided, no_rref).ok);
 }
 
+// The transforms' lengths: multiples of 4 with no prime factor but 2, 3 and 5, the nearest
+// above a recording or within a silence, whatever its length.
+TEST(Results, QuickLengthsAreTheNearestSmoothOnes) {
+    const auto smooth = [](std::size_t n) {
+        std::size_t m = n;
+        for (std::size_t f : {2, 3, 5})
+            while (m > 0 && m % f == 0)
+                m /= f;
+        return n > 0 && m == 1 && n % 4 == 0;
+    };
+    EXPECT_EQ(smooth_length_within(3), 0u);
+    for (std::size_t size = 1; size < 3000; ++size) {
+        const std::size_t above = smooth_length(size), within = smooth_length_within(size);
+        ASSERT_TRUE(smooth(above)) << size;
+        ASSERT_GE(above, size);
+        for (std::size_t n = size; n < above; ++n)
+            ASSERT_FALSE(smooth(n)) << size;
+        ASSERT_LE(within, size);
+        ASSERT_TRUE(within == 0 || smooth(within)) << size;
+        for (std::size_t n = within + 1; n <= size; ++n)
+            ASSERT_FALSE(smooth(n)) << size;
+    }
+    // A silence of 100,003 samples less a few is cut to the quick 100,000.
+    EXPECT_EQ(smooth_length_within(100012), 100000u);
+}
+
 } // namespace
