@@ -56,7 +56,8 @@ HWND *free_slot() {
 
 } // namespace
 
-HWND wt_create_dialog(HWND owner, const char *title, int width, int height, WNDPROC procedure) {
+HWND wt_create_dialog(HWND owner, const char *title, int width, int height, WNDPROC procedure,
+                      const POINT *offset) {
     HWND *slot = free_slot();
     const HINSTANCE instance = instance_of(owner);
     if (!slot || !register_class(owner, title, procedure))
@@ -66,7 +67,8 @@ HWND wt_create_dialog(HWND owner, const char *title, int width, int height, WNDP
     const int w = frame.right - frame.left, h = frame.bottom - frame.top;
     RECT o;
     GetWindowRect(owner, &o);
-    const int x = (o.left + o.right - w) / 2, y = (o.top + o.bottom - h) / 2;
+    const int x = offset ? o.left + offset->x : (o.left + o.right - w) / 2;
+    const int y = offset ? o.top + offset->y : (o.top + o.bottom - h) / 2;
     HWND dialog = CreateWindowExA(DIALOG_EX_STYLE, title, title, DIALOG_STYLE, x < 0 ? 0 : x,
                                   y < 0 ? 0 : y, w, h, owner, nullptr, instance, nullptr);
     *slot = dialog;

@@ -12,11 +12,14 @@
 
 constexpr int WT_DIALOGS = 4; // open at the same time
 
-// A window owned by owner and centred on it, of the client size given, in the button face
-// colour, with a title bar, a close box, a minimise box and the owner's icon; its class is named
-// after the title and registered with the procedure on first use. Enter sends the procedure
-// WM_COMMAND with IDOK, Esc with IDCANCEL. Null when it cannot be made or WT_DIALOGS are open.
-HWND wt_create_dialog(HWND owner, const char *title, int width, int height, WNDPROC procedure);
+// A window owned by owner and centred on it, or as far down and right of its corner as offset
+// says, of the client size given, in the button face colour, with a title bar, a close box, a
+// minimise box and the owner's icon; its class is named after the title and registered with the
+// procedure on first use. Enter sends the procedure WM_COMMAND with IDOK, Esc with IDCANCEL.
+// Null when it cannot be made or WT_DIALOGS are open. Placed as it is made: under Wine a move
+// afterwards costs several milliseconds.
+HWND wt_create_dialog(HWND owner, const char *title, int width, int height, WNDPROC procedure,
+                      const POINT *offset = nullptr);
 
 // Hands the message to the dialog it is for, as IsDialogMessageA does, when that is a dialog made
 // by wt_create_dialog; true when it was handled there. Messages of other windows are left alone.

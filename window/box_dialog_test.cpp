@@ -107,6 +107,10 @@ TEST_F(BoxDialog, TheWindowMenuOpensItOnceOwnedByTheCalculatorAndItKeepsItsForm)
                           "dber\xE4kning");
     EXPECT_EQ(GetWindow(d, GW_OWNER), window);
     EXPECT_TRUE(IsWindowVisible(d));
+    RECT owner, made;
+    GetWindowRect(window, &owner);
+    GetWindowRect(d, &made);
+    EXPECT_NEAR(made.left + made.right, owner.left + owner.right, 1); // centred
     SetForegroundWindow(window);
     SendMessageA(window, WM_SYSCOMMAND, id, 0); // a second choice brings it forward
     EXPECT_EQ(box_dialog(), d);

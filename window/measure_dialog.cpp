@@ -30,7 +30,7 @@ namespace {
 constexpr int CLIENT_WIDTH = 600, CLIENT_HEIGHT = 530;
 // Down and right from the calculator's corner rather than centred over it, so that the
 // calculator's title bar stays in sight to bring it forward.
-constexpr int OFFSET_FROM_CALCULATOR = 40;
+constexpr POINT OFFSET_FROM_CALCULATOR = {40, 40};
 
 constexpr DWORD LABEL = SS_LEFT;
 constexpr DWORD PUSH = WS_TABSTOP | BS_PUSHBUTTON;
@@ -688,13 +688,9 @@ void show_measure_dialog(HWND calculator) {
         return;
     dialog->calculator = calculator;
     const HWND window = wt_create_dialog(calculator, MEASURE_TITLE, CLIENT_WIDTH, CLIENT_HEIGHT,
-                                         measure_dialog_proc);
+                                         measure_dialog_proc, &OFFSET_FROM_CALCULATOR);
     if (!window)
         return;
-    RECT owner;
-    GetWindowRect(calculator, &owner);
-    SetWindowPos(window, nullptr, owner.left + OFFSET_FROM_CALCULATOR,
-                 owner.top + OFFSET_FROM_CALCULATOR, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
     ShowWindow(window, SW_SHOW);
     SetFocus(GetNextDlgTabItem(window, nullptr, FALSE));
 }

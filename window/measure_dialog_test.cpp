@@ -139,6 +139,12 @@ TEST_F(MeasureDialogTest, IsOneModelessDialogInSwedishBesideTheCalculator) {
     EXPECT_EQ(GetWindow(dialog, GW_OWNER), calculator);
     EXPECT_TRUE(GetWindowLongA(dialog, GWL_EXSTYLE) & WS_EX_CONTROLPARENT);
     EXPECT_FALSE(GetWindowLongA(dialog, GWL_STYLE) & WS_CHILD);
+    // Down and right of the calculator's corner, its title bar in sight.
+    RECT owner, made;
+    GetWindowRect(calculator, &owner);
+    GetWindowRect(dialog, &made);
+    EXPECT_EQ(made.left - owner.left, 40);
+    EXPECT_EQ(made.top - owner.top, 40);
     // A second choice brings the open one forward rather than making another.
     show_measure_dialog(calculator);
     EXPECT_EQ(measure_dialog(), dialog);
@@ -340,9 +346,7 @@ TEST_F(SoundJig, TheDeviceListsNameTheCardsDevicesOnceListed) {
             item(direction == SoundDirection::Output ? ID_MEASURE_OUTPUT : ID_MEASURE_INPUT);
         const int count = sound_device_count(direction);
         ASSERT_GT(count, 0);
-        const auto listed = [&] {
-            return SendMessageA(list, CB_GETCOUNT, 0, 0) == count + 1;
-        };
+        const auto listed = [&] { return SendMessageA(list, CB_GETCOUNT, 0, 0) == count + 1; };
         for (const DWORD start = GetTickCount(); !listed() && GetTickCount() - start < 10000;
              Sleep(5))
             dispatch_waiting();
