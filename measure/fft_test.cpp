@@ -23,8 +23,8 @@ const std::size_t LENGTHS[] = {
     121,  122,  128,  134,  210,  243,  256,  343,  422,   509,   625,   720,   1000,  1009, 1024,
     2017, 2048, 3721, 4096, 6009, 7442, 8192, 9000, 15435, 61740, 65536, 67200, 86400, 96000};
 
-std::vector<double> noise(std::size_t n, unsigned seed) {
-    std::mt19937 random(seed);
+std::vector<double> noise(std::size_t n, unsigned draw) {
+    std::mt19937 random(draw);
     std::uniform_real_distribution<double> value(-1, 1);
     std::vector<double> x(n);
     for (double &v : x)

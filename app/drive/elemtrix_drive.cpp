@@ -458,33 +458,27 @@ int box_dialog_shot(const char *path) {
     return write_client_bitmap(wait_for_window(BOX_TITLE, BOX_TITLE, WAIT_LIMIT_MS), path) ? 0 : 1;
 }
 
-// Each run from the menu command posted to the dialog painted, the window's program back in
-// its loop.
-int box_dialog_open(int runs) {
-    HWND window = wait_for_window(TITLE, TITLE, WAIT_LIMIT_MS);
-    if (!window || runs < 1)
-        return 1;
-    std::vector<double> ms;
-    LARGE_INTEGER frequency, start, end;
-    QueryPerformanceFrequency(&frequency);
-    for (int i = 0; i < runs; ++i) {
-        QueryPerformanceCounter(&start);
-        HWND dialog = open_box_dialog(window);
-        QueryPerformanceCounter(&end);
-        if (!dialog)
-            return 1;
-        ms.push_back(1000.0 * (end.QuadPart - start.QuadPart) / frequency.QuadPart);
-        SendMessageA(dialog, WM_CLOSE, 0, 0);
-    }
-    std::sort(ms.begin(), ms.end());
-    std::printf("box_dialog_ms %.2f (median of %d, %.2f to %.2f)\n", ms[ms.size() / 2], runs,
-                ms.front(), ms.back());
-    return 0;
-}
-
 const char ABOUT_TITLE[] = "Om Elemtrix";
 
-int about_open(int runs) {
+HWND open_about_box(HWND window) {
+    PostMessageA(window, WM_SYSCOMMAND, ID_ABOUT, 0);
+    return wait_for_window(MESSAGE_BOX_CLASS, ABOUT_TITLE, WAIT_LIMIT_MS);
+}
+
+void close_about_box(HWND box) {
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    for (DWORD begun = GetTickCount(); IsWindow(box) && GetTickCount() - begun < WAIT_LIMIT_MS;)
+        Sleep(1);
+}
+
+void close_dialog(HWND dialog) {
+    SendMessageA(dialog, WM_CLOSE, 0, 0);
+}
+
+// Opens a window of the program's RUNS times with open and closes it with close between, and
+// prints the median milliseconds from the command to the window painted, the program back in its
+// loop, under the name given.
+int time_openings(const char *name, int runs, HWND (*open)(HWND), void (*close)(HWND)) {
     HWND window = wait_for_window(TITLE, TITLE, WAIT_LIMIT_MS);
     if (!window || runs < 1)
         return 1;
@@ -493,19 +487,16 @@ int about_open(int runs) {
     QueryPerformanceFrequency(&frequency);
     for (int i = 0; i < runs; ++i) {
         QueryPerformanceCounter(&start);
-        PostMessageA(window, WM_SYSCOMMAND, ID_ABOUT, 0);
-        const HWND box = wait_for_window(MESSAGE_BOX_CLASS, ABOUT_TITLE, WAIT_LIMIT_MS);
+        const HWND opened = open(window);
         QueryPerformanceCounter(&end);
-        if (!box)
+        if (!opened)
             return 1;
         ms.push_back(1000.0 * (end.QuadPart - start.QuadPart) / frequency.QuadPart);
-        PostMessageA(box, WM_COMMAND, IDOK, 0);
-        for (DWORD begun = GetTickCount(); IsWindow(box) && GetTickCount() - begun < WAIT_LIMIT_MS;)
-            Sleep(1);
+        close(opened);
     }
     std::sort(ms.begin(), ms.end());
-    std::printf("about_box_ms %.2f (median of %d, %.2f to %.2f)\n", ms[ms.size() / 2], runs,
-                ms.front(), ms.back());
+    std::printf("%s %.2f (median of %d, %.2f to %.2f)\n", name, ms[ms.size() / 2], runs, ms.front(),
+                ms.back());
     return 0;
 }
 
@@ -572,9 +563,9 @@ int main(int argc, char **argv) {
     if (argc == 3 && std::strcmp(argv[1], "box-dialog-shot") == 0)
         return box_dialog_shot(argv[2]);
     if (argc == 3 && std::strcmp(argv[1], "box-dialog-open") == 0)
-        return box_dialog_open(std::atoi(argv[2]));
+        return time_openings("box_dialog_ms", std::atoi(argv[2]), open_box_dialog, close_dialog);
     if (argc == 3 && std::strcmp(argv[1], "about-open") == 0)
-        return about_open(std::atoi(argv[2]));
+        return time_openings("about_box_ms", std::atoi(argv[2]), open_about_box, close_about_box);
     // The title's own letters may not survive a POSIX command line, so it is the default.
     if ((argc == 3 || argc == 4) && std::strcmp(argv[1], "startup") == 0)
         return startup(argv[2], argc == 4 ? argv[3] : TITLE);
